@@ -1,0 +1,149 @@
+// jihe-data: reads and writes a Data folder with the program's own load and save code.
+//   jihe-data dump [--data-dir DIR]
+//   jihe-data restore FILE.json [--data-dir DIR]
+#include <cstdio>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "cli/json.h"
+#include "cli/state_json.h"
+#include "platform/file_system.h"
+#include "storage/data_folder.h"
+#include "storage/store.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include "platform/utf16.h"
+#endif
+
+namespace {
+
+using namespace jihe;
+
+constexpr char kUsage[] =
+    "usage: jihe-data dump [--data-dir DIR]\n"
+    "       jihe-data restore FILE.json [--data-dir DIR]\n";
+
+void Error(const std::string& message) { std::fprintf(stderr, "jihe-data: %s\n", message.c_str()); }
+
+struct Args {
+  std::string command;
+  std::vector<std::string> positional;
+  std::string dataDir;
+};
+
+bool ParseArgs(const std::vector<std::string>& argv, Args& args) {
+  for (size_t i = 1; i < argv.size(); ++i) {
+    if (argv[i] == "--data-dir") {
+      if (i + 1 >= argv.size()) return false;
+      args.dataDir = argv[++i];
+    } else if (argv[i].starts_with("--data-dir=")) {
+      args.dataDir = argv[i].substr(11);
+    } else if (args.command.empty()) {
+      args.command = argv[i];
+    } else {
+      args.positional.push_back(argv[i]);
+    }
+  }
+  if (args.dataDir.empty()) args.dataDir = storage::DefaultDataFolder();
+  return !args.command.empty();
+}
+
+// A folder that exists must be one we can read; one that does not exist yet is a new
+// installation and loads as the design state.
+bool CheckReadable(const std::string& dir) {
+  const bool exists = platform::DirectoryExists(dir) || platform::FileExists(dir);
+  if (exists && (!platform::DirectoryExists(dir) || !platform::CanListDirectory(dir))) {
+    Error("cannot read the Data folder " + dir);
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::string> ReadJsonFile(const std::string& path, storage::Workspace& ws) {
+  auto text = platform::ReadWholeFile(path);
+  if (!text) return "cannot read " + path;
+  auto parsed = cli::ParseJson(*text);
+  if (auto* err = std::get_if<cli::JsonError>(&parsed))
+    return path + ": malformed JSON at byte " + std::to_string(err->offset) + ": " + err->message;
+  if (auto problem = cli::WorkspaceFromJson(std::get<cli::Json>(parsed), ws)) return path + ": " + *problem;
+  return std::nullopt;
+}
+
+int Dump(const Args& args) {
+  if (!args.positional.empty()) return Error(kUsage), 2;
+  if (!CheckReadable(args.dataDir)) return 1;
+  storage::Store store{storage::DataFolder(args.dataDir)};
+  storage::Workspace ws;
+  store.LoadSettings(ws.options);
+  store.LoadAll(ws);
+  const std::string out = cli::WorkspaceToJson(ws) + "\n";
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int Restore(const Args& args) {
+  if (args.positional.size() != 1) return Error(kUsage), 2;
+  storage::Workspace ws;
+  if (auto problem = ReadJsonFile(args.positional[0], ws)) {
+    Error(*problem + " (nothing was written)");
+    return 1;
+  }
+  storage::DataFolder folder(args.dataDir);
+  if (!CheckReadable(args.dataDir)) return 1;
+  if (!folder.EnsureFolders()) {
+    Error("cannot create the Data folder " + folder.root());
+    return 1;
+  }
+  storage::Store store{folder};
+  const storage::SaveReport report = store.SaveAll(ws);
+  const bool settingsSaved = store.SaveSettings(ws.options);
+  if (report.failures || !settingsSaved) {
+    Error("could not write " + std::to_string(report.failures + (settingsSaved ? 0 : 1)) + " file(s) in " +
+          folder.root());
+    return 1;
+  }
+  return 0;
+}
+
+// For the save-interruption test: saves two states in turn until the process is killed.
+int SaveLoop(const Args& args) {
+  if (args.positional.size() != 2) return Error("usage: jihe-data save-loop A.json B.json --data-dir DIR"), 2;
+  storage::Workspace a, b;
+  for (auto [path, ws] : {std::pair{args.positional[0], &a}, std::pair{args.positional[1], &b}}) {
+    if (auto problem = ReadJsonFile(path, *ws)) return Error(*problem), 1;
+  }
+  storage::Store store{storage::DataFolder(args.dataDir)};
+  for (unsigned long round = 0;; ++round) {
+    store.SaveAll(a);
+    store.SaveAll(b);
+    if (round == 0) std::fprintf(stdout, "saving\n"), std::fflush(stdout);
+  }
+}
+
+int Run(const std::vector<std::string>& argv) {
+  Args args;
+  if (!ParseArgs(argv, args)) return std::fputs(kUsage, stderr), 2;
+  if (args.command == "dump") return Dump(args);
+  if (args.command == "restore") return Restore(args);
+  if (args.command == "save-loop") return SaveLoop(args);
+  Error("unknown command " + args.command);
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(jihe::platform::Narrow(argv[i]));
+  return Run(args);
+}
+#else
+int main(int argc, char** argv) { return Run(std::vector<std::string>(argv, argv + argc)); }
+#endif

@@ -1,0 +1,244 @@
+#include "cli/json.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace jihe::cli {
+
+const Json* Json::Find(std::string_view key) const {
+  const JsonObject* obj = AsObject();
+  if (!obj) return nullptr;
+  for (const auto& [k, v] : *obj)
+    if (k == key) return &v;
+  return nullptr;
+}
+
+namespace {
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : s_(text) {}
+
+  std::variant<Json, JsonError> Run() {
+    Json v;
+    if (!Value(v, 0)) return error_;
+    Blanks();
+    if (i_ != s_.size()) return JsonError{i_, "unexpected text after the JSON value"};
+    return v;
+  }
+
+ private:
+  bool Fail(std::string message) {
+    error_ = {i_, std::move(message)};
+    return false;
+  }
+  void Blanks() {
+    while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\r' || s_[i_] == '\n')) ++i_;
+  }
+  bool Literal(std::string_view word) {
+    if (s_.substr(i_, word.size()) != word) return Fail("unknown word");
+    i_ += word.size();
+    return true;
+  }
+  bool Value(Json& out, int depth) {
+    if (depth > 64) return Fail("nesting too deep");
+    Blanks();
+    if (i_ >= s_.size()) return Fail("unexpected end of input");
+    const char c = s_[i_];
+    if (c == '{') return Object(out, depth);
+    if (c == '[') return Array(out, depth);
+    if (c == '"') {
+      std::string str;
+      if (!String(str)) return false;
+      out.value = std::move(str);
+      return true;
+    }
+    if (c == 't') return Literal("true") && (out.value = true, true);
+    if (c == 'f') return Literal("false") && (out.value = false, true);
+    if (c == 'n') return Literal("null") && (out.value = nullptr, true);
+    if (c == '-' || (c >= '0' && c <= '9')) return Number(out);
+    return Fail("unexpected character");
+  }
+  bool Number(Json& out) {
+    const size_t start = i_;
+    if (s_[i_] == '-') ++i_;
+    auto digits = [&] {
+      const size_t d = i_;
+      while (i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '9') ++i_;
+      return i_ > d;
+    };
+    if (!digits()) return Fail("bad number");
+    if (i_ < s_.size() && s_[i_] == '.') {
+      ++i_;
+      if (!digits()) return Fail("bad number");
+    }
+    if (i_ < s_.size() && (s_[i_] == 'e' || s_[i_] == 'E')) {
+      ++i_;
+      if (i_ < s_.size() && (s_[i_] == '+' || s_[i_] == '-')) ++i_;
+      if (!digits()) return Fail("bad number");
+    }
+    out.value = std::strtod(std::string(s_.substr(start, i_ - start)).c_str(), nullptr);
+    return true;
+  }
+  bool Hex4(char32_t& v) {
+    if (i_ + 4 > s_.size()) return Fail("bad \\u escape");
+    v = 0;
+    for (int k = 0; k < 4; ++k) {
+      const char h = s_[i_++];
+      v <<= 4;
+      if (h >= '0' && h <= '9') v |= h - '0';
+      else if (h >= 'a' && h <= 'f') v |= h - 'a' + 10;
+      else if (h >= 'A' && h <= 'F') v |= h - 'A' + 10;
+      else return Fail("bad \\u escape");
+    }
+    return true;
+  }
+  bool String(std::string& out) {
+    ++i_;  // opening quote
+    while (true) {
+      if (i_ >= s_.size()) return Fail("unterminated string");
+      const char c = s_[i_++];
+      if (c == '"') return true;
+      if (static_cast<unsigned char>(c) < 0x20) return Fail("control character in string");
+      if (c != '\\') {
+        out.push_back(c);
+        continue;
+      }
+      if (i_ >= s_.size()) return Fail("unterminated string");
+      const char e = s_[i_++];
+      switch (e) {
+        case '"': out.push_back('"'); break;
+        case '\\': out.push_back('\\'); break;
+        case '/': out.push_back('/'); break;
+        case 'b': out.push_back('\b'); break;
+        case 'f': out.push_back('\f'); break;
+        case 'n': out.push_back('\n'); break;
+        case 'r': out.push_back('\r'); break;
+        case 't': out.push_back('\t'); break;
+        case 'u': {
+          char32_t cp;
+          if (!Hex4(cp)) return false;
+          if (cp >= 0xD800 && cp < 0xDC00 && s_.substr(i_, 2) == "\\u") {
+            const size_t save = i_;
+            i_ += 2;
+            char32_t lo;
+            if (!Hex4(lo)) return false;
+            if (lo >= 0xDC00 && lo < 0xE000) cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+            else i_ = save;
+          }
+          AppendUtf8(out, cp);  // a lone surrogate keeps its 3-byte form
+          break;
+        }
+        default: return Fail("bad escape");
+      }
+    }
+  }
+  bool Array(Json& out, int depth) {
+    ++i_;
+    auto arr = std::make_shared<JsonArray>();
+    Blanks();
+    if (i_ < s_.size() && s_[i_] == ']') {
+      ++i_;
+      out.value = arr;
+      return true;
+    }
+    while (true) {
+      Json v;
+      if (!Value(v, depth + 1)) return false;
+      arr->push_back(std::move(v));
+      Blanks();
+      if (i_ < s_.size() && s_[i_] == ',') { ++i_; continue; }
+      if (i_ < s_.size() && s_[i_] == ']') { ++i_; break; }
+      return Fail("expected , or ]");
+    }
+    out.value = arr;
+    return true;
+  }
+  bool Object(Json& out, int depth) {
+    ++i_;
+    auto obj = std::make_shared<JsonObject>();
+    Blanks();
+    if (i_ < s_.size() && s_[i_] == '}') {
+      ++i_;
+      out.value = obj;
+      return true;
+    }
+    while (true) {
+      Blanks();
+      if (i_ >= s_.size() || s_[i_] != '"') return Fail("expected a key");
+      std::string key;
+      if (!String(key)) return false;
+      Blanks();
+      if (i_ >= s_.size() || s_[i_] != ':') return Fail("expected :");
+      ++i_;
+      Json v;
+      if (!Value(v, depth + 1)) return false;
+      obj->emplace_back(std::move(key), std::move(v));
+      Blanks();
+      if (i_ < s_.size() && s_[i_] == ',') { ++i_; continue; }
+      if (i_ < s_.size() && s_[i_] == '}') { ++i_; break; }
+      return Fail("expected , or }");
+    }
+    out.value = obj;
+    return true;
+  }
+
+  std::string_view s_;
+  size_t i_ = 0;
+  JsonError error_;
+};
+
+}  // namespace
+
+std::variant<Json, JsonError> ParseJson(std::string_view text) { return Parser(text).Run(); }
+
+void AppendJsonString(std::string& out, std::string_view s) {
+  out.push_back('"');
+  for (size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    switch (c) {
+      case '"': out += "\\\""; continue;
+      case '\\': out += "\\\\"; continue;
+      case '\n': out += "\\n"; continue;
+      case '\r': out += "\\r"; continue;
+      case '\t': out += "\\t"; continue;
+      default: break;
+    }
+    if (c < 0x20 || c == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else if (c == 0xED && i + 2 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xE0) == 0xA0) {
+      // A surrogate in UTF-8 form is not valid UTF-8 in a JSON text: write it as an escape.
+      const unsigned cp = 0xD000 | ((static_cast<unsigned char>(s[i + 1]) & 0x3F) << 6) |
+                          (static_cast<unsigned char>(s[i + 2]) & 0x3F);
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", cp);
+      out += buf;
+      i += 2;
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  out.push_back('"');
+}
+
+}  // namespace jihe::cli

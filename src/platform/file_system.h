@@ -1,0 +1,47 @@
+#pragma once
+// Whole-file access with UTF-8 paths. On Windows every call goes through the wide-character
+// functions, so folder and file names outside the ANSI code page work.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace jihe::platform {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // platform ticks; only compared for equality
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The whole content of a file, or nothing when it is missing or cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Replaces the file's content atomically: the bytes go to a temporary file beside it, are flushed
+// to the disk, and only then take the target's place. A crash at any moment leaves either the old
+// or the new file, never a torn one. Returns false when the file could not be written.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+std::optional<FileStamp> StampOf(const std::string& path);
+
+// Creates the folder and every missing parent. True when it exists afterwards.
+bool CreateDirectories(const std::string& path);
+
+// True when the folder's entries can be listed (it exists and we may read it).
+bool CanListDirectory(const std::string& path);
+
+// The Windows system directory, e.g. "C:\Windows\system32"; empty where there is none.
+std::string SystemDirectory();
+
+// The user's home folder (native builds keep their default Data folder there).
+std::string HomeDirectory();
+
+}  // namespace jihe::platform

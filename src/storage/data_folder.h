@@ -1,0 +1,55 @@
+#pragma once
+// Where everything the program keeps lives, and the names of its files.
+#include <string>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "library/library.h"
+
+namespace jihe::storage {
+
+inline constexpr std::string_view kDataFolderName = "霁禾客服助手配置请勿删除";
+
+// The drive of the system directory (the text before its first ":") + ":\霁禾客服助手配置请勿删除\".
+std::string DataFolderPath(std::string_view systemDirectory);
+
+// The folder used when none is given: DataFolderPath of this machine's system directory on
+// Windows; in the home folder on other systems, where the tools run for development.
+std::string DefaultDataFolder();
+
+// True when the group name can be a file name on Windows as it is.
+bool IsSafeFileStem(std::string_view name);
+
+// The file name (without ".txt") of every group of one kind, for the names in stored order.
+// Ordinary names are used as they are, so folders written by earlier versions keep loading. A
+// name that Windows cannot hold as a file name, or one that differs only in letter case from an
+// earlier name (Windows would give both the same file), gets an escaped name that begins with
+// ".." — which no ordinary name can, since a name holding ".." is escaped itself.
+std::vector<std::string> GroupFileStems(const std::vector<std::string>& names);
+
+// The file name that a version without escaping used for this name, when that name can be read as
+// a file inside the group folder at all; a load falls back to it when the escaped file is missing.
+std::optional<std::string> LegacyGroupFileStem(std::string_view name);
+
+class DataFolder {
+ public:
+  // `root` may lack its final separator; it is added.
+  explicit DataFolder(std::string root);
+
+  const std::string& root() const { return root_; }
+  std::string ConfigIni() const;
+  std::string ConfIni() const;
+  std::string ImgFolder() const;
+  std::string GroupFolder(library::GroupKind kind) const;
+  std::string GroupFile(library::GroupKind kind, std::string_view fileStem) const;
+
+  // Creates img\, 数据\, 数据\短语\ and 数据\快捷\ with every missing parent. False when one of
+  // them could not be made.
+  bool EnsureFolders() const;
+
+ private:
+  std::string root_;
+};
+
+}  // namespace jihe::storage

@@ -1,0 +1,189 @@
+#include "storage/ini_file.h"
+
+#include <climits>
+
+#include "platform/file_system.h"
+#include "storage/gb18030.h"
+
+namespace jihe::storage {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+int LeadingNumber(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) value = INT_MAX;
+  return static_cast<int>(value);
+}
+
+IniFile IniFile::FromBytes(std::string_view bytes) {
+  IniFile ini;
+  ini.exists_ = true;
+  const std::string text = DecodeGb18030(bytes);
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t nl = text.find('\n', start);
+    Line line;
+    if (nl == std::string::npos) {
+      line.text = text.substr(start);
+      start = text.size();
+    } else {
+      size_t end = nl;
+      if (end > start && text[end - 1] == '\r') --end;
+      line.text = text.substr(start, end - start);
+      line.ending = text.substr(end, nl + 1 - end);
+      start = nl + 1;
+    }
+    ini.lines_.push_back(std::move(line));
+  }
+  return ini;
+}
+
+IniFile IniFile::Load(const std::string& path) {
+  auto bytes = platform::ReadWholeFile(path);
+  if (!bytes) return IniFile{};
+  return FromBytes(*bytes);
+}
+
+std::optional<std::string_view> IniFile::SectionOf(std::string_view line) {
+  line = Trim(line);
+  if (line.empty() || line.front() != '[') return std::nullopt;
+  line.remove_prefix(1);
+  const size_t close = line.find(']');
+  if (close != std::string_view::npos) line = line.substr(0, close);
+  return Trim(line);
+}
+
+bool IniFile::SplitKeyLine(std::string_view line, std::string_view& key, std::string_view& value) {
+  const size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return false;
+  key = Trim(line.substr(0, eq));
+  value = Trim(line.substr(eq + 1));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return true;
+}
+
+bool IniFile::FindSection(std::string_view section, size_t& begin, size_t& end) const {
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    auto name = SectionOf(lines_[i].text);
+    if (!name || !SameName(*name, section)) continue;
+    begin = i;
+    end = i + 1;
+    while (end < lines_.size() && !SectionOf(lines_[end].text)) ++end;
+    return true;
+  }
+  return false;
+}
+
+std::optional<std::string> IniFile::Get(std::string_view section, std::string_view key) const {
+  size_t begin = 0, end = 0;
+  if (!FindSection(section, begin, end)) return std::nullopt;
+  for (size_t i = begin + 1; i < end; ++i) {
+    std::string_view k, v;
+    if (!SplitKeyLine(lines_[i].text, k, v) || !SameName(k, key)) continue;
+    std::string value(v);
+    // Cheap test first: a value can only pass the limit in bytes if it does in UTF-8 bytes.
+    if (value.size() > kIniValueLimit) {
+      std::string bytes = EncodeGb18030(value);
+      if (bytes.size() > kIniValueLimit) {
+        bytes.resize(kIniValueLimit);
+        value = DecodeGb18030(bytes);
+      }
+    }
+    return value;
+  }
+  return std::nullopt;
+}
+
+std::string IniFile::GetString(std::string_view section, std::string_view key, std::string_view fallback) const {
+  auto v = Get(section, key);
+  return v ? *v : std::string(fallback);
+}
+
+int IniFile::GetInt(std::string_view section, std::string_view key) const {
+  auto v = Get(section, key);
+  return v ? LeadingNumber(*v) : 0;
+}
+
+bool IniFile::GetBool(std::string_view section, std::string_view key, bool fallback) const {
+  auto v = Get(section, key);
+  return v ? *v == kTrue : fallback;
+}
+
+void IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+  std::string text;
+  text.reserve(key.size() + 1 + value.size());
+  text.append(key).append("=").append(value);
+
+  size_t begin = 0, end = 0;
+  if (!FindSection(section, begin, end)) {
+    if (!lines_.empty() && lines_.back().ending.empty()) lines_.back().ending = "\r\n";
+    lines_.push_back({"[" + std::string(section) + "]", "\r\n"});
+    lines_.push_back({std::move(text), "\r\n"});
+    return;
+  }
+  for (size_t i = begin + 1; i < end; ++i) {
+    std::string_view k, v;
+    if (SplitKeyLine(lines_[i].text, k, v) && SameName(k, key)) {
+      lines_[i].text = std::move(text);
+      if (lines_[i].ending.empty()) lines_[i].ending = "\r\n";
+      return;
+    }
+  }
+  // A new key goes after the section's last non-blank line.
+  size_t at = end;
+  while (at > begin + 1 && Trim(lines_[at - 1].text).empty()) --at;
+  if (lines_[at - 1].ending.empty()) lines_[at - 1].ending = "\r\n";
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{std::move(text), "\r\n"});
+}
+
+void IniFile::SetInt(std::string_view section, std::string_view key, long long value) {
+  Set(section, key, std::to_string(value));
+}
+
+void IniFile::SetBool(std::string_view section, std::string_view key, bool value) {
+  Set(section, key, value ? kTrue : kFalse);
+}
+
+std::string IniFile::ToBytes() const {
+  std::string text;
+  for (const Line& line : lines_) text.append(line.text).append(line.ending);
+  return EncodeGb18030(text);
+}
+
+bool IniFile::Save(const std::string& path) const {
+  const std::string bytes = ToBytes();
+  if (auto old = platform::ReadWholeFile(path); old && *old == bytes) return true;
+  return platform::WriteFileAtomically(path, bytes);
+}
+
+}  // namespace jihe::storage

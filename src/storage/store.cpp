@@ -1,0 +1,149 @@
+#include "storage/store.h"
+
+#include "storage/group_file.h"
+#include "storage/ini_file.h"
+#include "storage/schedule_value.h"
+
+namespace jihe::storage {
+
+namespace {
+
+using library::GroupKind;
+
+constexpr char kPanelSection[] = "主面板";
+constexpr char kSizeSection[] = "大小";
+
+struct KindKeys {
+  const char* countKey;
+  const char* nameSection;
+};
+
+KindKeys KeysOf(GroupKind kind) {
+  return kind == GroupKind::Phrase ? KindKeys{"短语子夹数", "短语子夹名"} : KindKeys{"快捷子夹数", "快捷子夹名"};
+}
+
+}  // namespace
+
+void Workspace::ResetToDesign() {
+  library = library::DesignLibrary();
+  schedule = {};
+  geometry.reset();
+  music = kDefaultMusic;
+  shake = true;
+  options.ResetToDesign();
+}
+
+void Store::LoadAll(Workspace& ws) {
+  written_.clear();
+  const IniFile config = IniFile::Load(folder_.ConfigIni());
+  if (config.Exists()) {
+    ws.schedule.items = ParseScheduleValue(config.GetString(kPanelSection, "定时项目"));
+    if (config.GetInt(kSizeSection, "高度") != 0) {
+      ws.geometry = PanelGeometry{config.GetInt(kSizeSection, "高度"), config.GetInt(kSizeSection, "宽度"),
+                                  config.GetInt(kSizeSection, "左边"), config.GetInt(kSizeSection, "顶边")};
+    }
+    ws.music = config.GetString(kPanelSection, "music");
+    ws.shake = config.GetBool(kPanelSection, "抖动");
+    ws.schedule.on = config.GetBool(kPanelSection, "定时开关");
+  }
+  const IniFile conf = IniFile::Load(folder_.ConfIni());
+  LoadKind(GroupKind::Phrase, conf, ws.library.phrases);
+  LoadKind(GroupKind::Command, conf, ws.library.commands);
+}
+
+void Store::LoadKind(GroupKind kind, const IniFile& conf, library::GroupStrip& strip) {
+  const KindKeys keys = KeysOf(kind);
+  const int count = conf.GetInt(kPanelSection, keys.countKey);
+  if (count <= 0) return;  // nothing stored: the design-time group stays
+
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) names.push_back(conf.GetString(keys.nameSection, std::to_string(i)));
+  const std::vector<std::string> stems = GroupFileStems(names);
+
+  strip.slots().clear();
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string path = folder_.GroupFile(kind, stems[i]);
+    std::optional<std::string> bytes = platform::ReadWholeFile(path);
+    bool fromOwnFile = bytes.has_value();
+    if (!bytes) {
+      // Folders written before names were escaped keep such a group under its plain name.
+      if (auto legacy = LegacyGroupFileStem(names[i]); legacy && *legacy != stems[i])
+        bytes = platform::ReadWholeFile(folder_.GroupFile(kind, *legacy));
+    }
+    ParsedGroupFile parsed = ParseGroupFile(bytes ? *bytes : std::string());
+    const size_t index = strip.CreateSlot(names[i]);
+    library::Group& group = *strip.ListOfGroup(index);
+    group.MutableRows() = std::move(parsed.rows);
+    if (fromOwnFile && parsed.canonical) {
+      if (auto stamp = platform::StampOf(path)) written_[{kind, index}] = {path, group.revision(), *stamp};
+    }
+  }
+}
+
+SaveReport Store::SaveAll(const Workspace& ws) {
+  SaveReport report;
+  IniFile conf = IniFile::Load(folder_.ConfIni());
+  SaveKind(GroupKind::Phrase, ws.library.phrases, conf, report);
+  SaveKind(GroupKind::Command, ws.library.commands, conf, report);
+  if (!conf.Save(folder_.ConfIni())) ++report.failures;
+
+  IniFile config = IniFile::Load(folder_.ConfigIni());
+  const PanelGeometry g = ws.geometry.value_or(PanelGeometry{});
+  config.SetInt(kSizeSection, "高度", g.height);
+  config.SetInt(kSizeSection, "宽度", g.width);
+  config.SetInt(kSizeSection, "左边", g.left);
+  config.SetInt(kSizeSection, "顶边", g.top);
+  config.Set(kPanelSection, "music", ws.music);
+  config.SetBool(kPanelSection, "抖动", ws.shake);
+  config.SetBool(kPanelSection, "定时开关", ws.schedule.on);
+  config.Set(kPanelSection, "定时项目", BuildScheduleValue(ws.schedule.items));
+  if (!config.Save(folder_.ConfigIni())) ++report.failures;
+  return report;
+}
+
+void Store::SaveKind(GroupKind kind, const library::GroupStrip& strip, IniFile& conf, SaveReport& report) {
+  const KindKeys keys = KeysOf(kind);
+  const std::vector<size_t> visible = strip.VisibleIndices();
+  std::vector<std::string> names;
+  names.reserve(visible.size());
+  for (size_t index : visible) names.push_back(strip.ListOfGroup(index)->name());
+  const std::vector<std::string> stems = GroupFileStems(names);
+
+  conf.SetInt(kPanelSection, keys.countKey, static_cast<long long>(visible.size()));
+  for (size_t k = 0; k < visible.size(); ++k) {
+    const library::Group& group = *strip.ListOfGroup(visible[k]);
+    const std::string path = folder_.GroupFile(kind, stems[k]);
+    const SlotKey key{kind, visible[k]};
+    auto it = written_.find(key);
+    const bool unchanged = it != written_.end() && it->second.path == path &&
+                           it->second.revision == group.revision() && platform::StampOf(path) == it->second.stamp;
+    if (!unchanged) {
+      if (platform::WriteFileAtomically(path, SerializeGroupFile(group.rows()))) {
+        ++report.filesWritten;
+        if (auto stamp = platform::StampOf(path)) written_[key] = {path, group.revision(), *stamp};
+      } else {
+        ++report.failures;
+        written_.erase(key);
+      }
+    }
+    conf.Set(keys.nameSection, std::to_string(k), group.name());
+  }
+}
+
+void Store::LoadSettings(settings::Options& options) const {
+  const IniFile config = IniFile::Load(folder_.ConfigIni());
+  if (!config.Exists()) return;
+  for (const settings::OptionInfo& info : settings::AllOptions()) {
+    options.Set(info.option, config.GetBool(info.section, info.key, options.Get(info.option)));
+  }
+}
+
+bool Store::SaveSettings(const settings::Options& options) const {
+  IniFile config = IniFile::Load(folder_.ConfigIni());
+  for (const settings::OptionInfo& info : settings::AllOptions())
+    config.SetBool(info.section, info.key, options.Get(info.option));
+  return config.Save(folder_.ConfigIni());
+}
+
+}  // namespace jihe::storage

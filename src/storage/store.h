@@ -1,0 +1,54 @@
+#pragma once
+// Moves the working copy between memory and the Data folder.
+#include <map>
+#include <string>
+#include <utility>
+
+#include "platform/file_system.h"
+#include "storage/data_folder.h"
+#include "storage/workspace.h"
+
+namespace jihe::storage {
+
+struct SaveReport {
+  int filesWritten = 0;  // files whose content was (re)written
+  int failures = 0;      // files that could not be written; the save went on with the rest
+};
+
+class Store {
+ public:
+  explicit Store(DataFolder folder) : folder_(std::move(folder)) {}
+
+  const DataFolder& folder() const { return folder_; }
+
+  // Fills the workspace from the Data folder: the schedule, the panel geometry, the sound and
+  // shake boxes and the switch (when config.ini exists), then every stored group of both kinds.
+  // The options are LoadSettings' business.
+  void LoadAll(Workspace& ws);
+
+  // Writes every visible group, the group names, the geometry, the sound and shake boxes and the
+  // schedule. A group file is rewritten only when its rows, its name or the file on disk changed
+  // since it was last read or written, so a save after one edit costs one file; the files always
+  // end up holding exactly what a full rewrite would give.
+  SaveReport SaveAll(const Workspace& ws);
+
+  // The Settings window's options from config.ini; nothing happens when the file does not exist.
+  void LoadSettings(settings::Options& options) const;
+  bool SaveSettings(const settings::Options& options) const;
+
+ private:
+  struct Written {
+    std::string path;
+    std::uint64_t revision = 0;
+    platform::FileStamp stamp;
+  };
+  using SlotKey = std::pair<library::GroupKind, size_t>;
+
+  void LoadKind(library::GroupKind kind, const class IniFile& conf, library::GroupStrip& strip);
+  void SaveKind(library::GroupKind kind, const library::GroupStrip& strip, class IniFile& conf, SaveReport& report);
+
+  DataFolder folder_;
+  std::map<SlotKey, Written> written_;
+};
+
+}  // namespace jihe::storage
