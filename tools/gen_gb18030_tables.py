@@ -226,14 +226,15 @@ def write_tables(two_table, two_supplementary, runs, dropped, missing):
         "// reads them as escaped bytes):",
     ]
     for code, cp, owner in sorted(dropped):
-        lines.append(f"//   {code.hex(' ').upper()} -> U+{cp:04X}, which is written as {owner.hex(' ').upper()}")
+        lines.append(f"//   {code.hex(' ').upper()} -> U+{cp:04X}, "
+                     f"which is written as {owner.hex(' ').upper()}")
     lines.append("// BMP code points that neither glibc nor these tables can encode (the codec writes '?'):")
     for start in range(0, len(missing), 10):
         lines.append("//   " + " ".join(f"U+{cp:04X}" for cp in missing[start:start + 10]))
     lines.append("")
     lines.append("// Two-byte codes: lead 0x81-0xFE by trail 0x40-0x7E, 0x80-0xFE (190 per lead).")
     lines.append("// 0 means no BMP code point; see kTwoByteSupplementary.")
-    lines.append(f"constexpr std::uint16_t kTwoByteToUnicode[126 * 190] = {{")
+    lines.append("constexpr std::uint16_t kTwoByteToUnicode[126 * 190] = {")
     per_line = 16
     for lead_index, lead in enumerate(LEADS):
         row = two_table[lead_index * 190:(lead_index + 1) * 190]

@@ -45,6 +45,15 @@ std::optional<Option> RadioPartner(Option option) {
 
 Options::Options() { ResetToDesign(); }
 
+Options::Options(const Options& other) { *this = other; }
+
+Options& Options::operator=(const Options& other) {
+  if (this == &other) return *this;
+  for (size_t i = 0; i < kOptionCount; ++i) values_[i].store(other.values_[i].load());
+  SetInterval(other.Interval());
+  return *this;
+}
+
 void Options::Set(Option option, bool on) {
   values_[Index(option)].store(on, std::memory_order_relaxed);
   if (on) {

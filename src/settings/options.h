@@ -54,6 +54,8 @@ inline constexpr char kDefaultInterval[] = "400";
 class Options {
  public:
   Options();
+  Options(const Options& other);
+  Options& operator=(const Options& other);
 
   bool Get(Option option) const { return values_[Index(option)].load(std::memory_order_relaxed); }
   // Turning a radio button on turns its partner off, as radio buttons do.

@@ -64,8 +64,9 @@ std::uint16_t TwoByteCodeOfSupplementary(char32_t cp) {
 // The code point of a four-byte code, or 0 if it has none.
 char32_t FourByteCodePoint(std::uint32_t index) {
   if (index < kSupplementaryFirstIndex) {
-    const auto* run = std::upper_bound(std::begin(kFourByteBmpRuns), std::end(kFourByteBmpRuns), index,
-                                       [](std::uint32_t i, const FourByteRun& r) { return i < r.firstIndex; });
+    const auto* run =
+        std::upper_bound(std::begin(kFourByteBmpRuns), std::end(kFourByteBmpRuns), index,
+                         [](std::uint32_t i, const FourByteRun& r) { return i < r.firstIndex; });
     if (run == std::begin(kFourByteBmpRuns)) return 0;
     --run;
     const std::uint32_t offset = index - run->firstIndex;
@@ -109,28 +110,24 @@ std::size_t PutUtf8(char* out, char32_t cp) {
 // at `in` are not one.
 std::size_t ReadUtf8(const unsigned char* in, std::size_t left, char32_t& cp) {
   const unsigned char lead = in[0];
-  std::size_t length;
-  char32_t smallest;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, cp = lead & 0x1F, smallest = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, cp = lead & 0x0F, smallest = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, cp = lead & 0x07, smallest = 0x10000;
-  } else {
-    return 0;
-  }
-  if (left < length) return 0;
+  // C0, C1 and F5..FF never start a sequence; overlong forms are caught below.
+  const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+  if (length == 0 || left < length) return 0;
+  constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  cp = lead & (0x7F >> length);
   for (std::size_t k = 1; k < length; ++k) {
     if ((in[k] & 0xC0) != 0x80) return 0;
     cp = (cp << 6) | (in[k] & 0x3F);
   }
-  if (cp < smallest || cp > 0x10FFFF) return 0;
+  if (cp < kSmallest[length] || cp > 0x10FFFF) return 0;
   return length;
 }
 
-// Code point -> code for the BMP, built on first use: most runs of the
-// program only read.
+// Code point -> code for the BMP. Built on first use, since start-up only
+// decodes; a function-local static is safe if two threads save at once.
 const std::vector<std::uint32_t>& EncodeTable() {
   static const std::vector<std::uint32_t> table = [] {
     std::vector<std::uint32_t> t(0x10000, 0);
@@ -142,7 +139,9 @@ const std::vector<std::uint32_t>& EncodeTable() {
       t[kTwoByteToUnicode[i]] = lead << 8 | trail;
     }
     for (const auto& run : kFourByteBmpRuns) {
-      for (std::uint32_t k = 0; k < run.count; ++k) t[run.firstCodePoint + k] = kFourByteFlag | (run.firstIndex + k);
+      for (std::uint32_t k = 0; k < run.count; ++k) {
+        t[run.firstCodePoint + k] = kFourByteFlag | (run.firstIndex + k);
+      }
     }
     return t;
   }();
@@ -150,8 +149,8 @@ const std::vector<std::uint32_t>& EncodeTable() {
 }
 
 void AppendFourByte(std::string& bytes, std::uint32_t index) {
-  const char code[4] = {char(0x81 + index / 12600), char(0x30 + index / 1260 % 10), char(0x81 + index / 10 % 126),
-                        char(0x30 + index % 10)};
+  const char code[4] = {char(0x81 + index / 12600), char(0x30 + index / 1260 % 10),
+                        char(0x81 + index / 10 % 126), char(0x30 + index % 10)};
   bytes.append(code, 4);
 }
 
@@ -190,7 +189,7 @@ std::string DecodeGb18030(std::string_view bytes) {
   // Chinese text grows by half: two bytes become three.
   text.reserve(size + size / 2);
   // Characters go through a small buffer, which keeps the per-character work
-  // to plain stores; it is flushed with at least one character's room left.
+  // to plain stores; it is flushed whenever a character might not fit.
   char chunk[4096];
   std::size_t used = 0;
   std::size_t i = 0;

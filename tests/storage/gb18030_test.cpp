@@ -44,8 +44,16 @@ bool IsUtf8WithEscapes(std::string_view s) {
   std::size_t i = 0;
   while (i < s.size()) {
     const auto c = static_cast<unsigned char>(s[i]);
-    std::size_t length = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
-                                      : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    std::size_t length = 0;
+    if (c < 0x80) {
+      length = 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      length = 3;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      length = 4;
+    }
     if (length == 0 || i + length > s.size()) return false;
     char32_t cp = length == 1 ? c : c & (0x7F >> length);
     for (std::size_t k = 1; k < length; ++k) {
@@ -79,7 +87,7 @@ const RoundTrip kRoundTrips[] = {
     {"emoji", "😀", "\x94\x39\xFC\x36"},
     {"two-byte code outside the bmp", "𠂇", "\xFE\x51"},
     {"vertical form with a two-byte code", "︐", "\xA6\xD9"},
-    {"mixed", "价格€5，№😀┃ok", "\xBC\xDB\xB8\xF1\x80" "5\xA3\xAC\xA1\xED\x94\x39\xFC\x36\xA9\xA7ok"},
+    {"mixed", "价格€，№😀┃ok", "\xBC\xDB\xB8\xF1\x80\xA3\xAC\xA1\xED\x94\x39\xFC\x36\xA9\xA7ok"},
 };
 
 TEST(Gb18030Test, RoundTripsKnownText) {
@@ -111,6 +119,9 @@ TEST(Gb18030Test, KeepsDamagedBytes) {
       {"\x84\x31\xA5\x30", Escaped(0x84) + "1" + Escaped(0xA5) + "0"},
       {"\xE3\x32\x9A\x36", Escaped(0xE3) + "2" + Escaped(0x9A) + "6"},
       {"\x85\x30\x81\x30", Escaped(0x85) + "0" + Escaped(0x81) + "0"},
+      // A code cut off by the end of the view, not of the buffer behind it.
+      {std::string_view("\x81\x30\x81\x30", 3), Escaped(0x81) + "0" + Escaped(0x81)},
+      {std::string_view("\xBF\xCD", 1), Escaped(0xBF)},
   };
   for (const auto& c : cases) {
     const std::string decoded = DecodeGb18030(c.bytes);
@@ -126,16 +137,29 @@ TEST(Gb18030Test, RandomBytesComeBackUnchanged) {
     for (char& b : bytes) {
       // Mostly high bytes and digits, so that two- and four-byte codes, good
       // and damaged, turn up often.
-      const std::uint32_t r = random();
-      switch (r % 8) {
-        case 0: case 1: case 2: case 3: b = char(0x80 + (r >> 8) % 0x80); break;
-        case 4: case 5: b = char(0x30 + (r >> 8) % 10); break;
-        default: b = char(r >> 8); break;
-      }
+      const auto r = std::uint32_t(random());
+      const auto kind = r % 8;
+      const auto value = r >> 8;
+      b = kind < 4 ? char(0x80 + value % 0x80) : kind < 6 ? char(0x30 + value % 10) : char(value);
     }
     const std::string decoded = DecodeGb18030(bytes);
     ASSERT_TRUE(IsUtf8WithEscapes(decoded)) << testing::PrintToString(bytes);
     ASSERT_EQ(EncodeGb18030(decoded), bytes) << testing::PrintToString(bytes);
+  }
+}
+
+TEST(Gb18030Test, LongTextCrossesBufferBoundaries) {
+  // Characters of every length, repeated far past any internal buffer and
+  // shifted by a byte each time so that each lands on a boundary.
+  for (int shift = 0; shift < 4; ++shift) {
+    std::string text(std::size_t(shift), 'x');
+    std::string bytes = text;
+    for (int n = 0; n < 3000; ++n) {
+      text += "€😀客" + Escaped(0xFF) + "z";
+      bytes += "\x80\x94\x39\xFC\x36\xBF\xCD\xFFz";
+    }
+    EXPECT_EQ(DecodeGb18030(bytes), text) << shift;
+    EXPECT_EQ(EncodeGb18030(text), bytes) << shift;
   }
 }
 
@@ -162,11 +186,12 @@ TEST(Gb18030Test, BadUtf8BecomesQuestionMarks) {
     std::string_view bytes;
   } cases[] = {
       {"\x80", "?"},
-      {"a\xBF" "b", "a?b"},
+      {"a\xBFz", "a?z"},
       {"\xC0\xAF", "??"},
       {"\xE0\x80\xAF", "???"},
       {"\xE4\xB8", "??"},
-      {"\xE4\xB8" "A", "??A"},
+      {"\xE4\xB8z", "??z"},
+      {std::string_view("\xE4\xB8\xAD", 2), "??"},
       {"\xF0\x9F\x98", "???"},
       {"\xF4\x90\x80\x80", "????"},
       {"\xF8\x88\x80\x80\x80", "?????"},
@@ -203,8 +228,9 @@ class Iconv {
     char* outPtr = out.data();
     std::size_t inLeft = in.size();
     std::size_t outLeft = out.size();
-    if (iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
-    if (iconv(cd_, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
+    constexpr auto kFailed = static_cast<std::size_t>(-1);
+    if (iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft) == kFailed) return std::nullopt;
+    if (iconv(cd_, nullptr, nullptr, &outPtr, &outLeft) == kFailed) return std::nullopt;
     out.resize(out.size() - outLeft);
     return out;
   }
@@ -237,8 +263,8 @@ class Gb18030IconvTest : public testing::Test {
   }
 
   static std::string FourByteCode(std::uint32_t index) {
-    return {char(0x81 + index / 12600), char(0x30 + index / 1260 % 10), char(0x81 + index / 10 % 126),
-            char(0x30 + index % 10)};
+    return {char(0x81 + index / 12600), char(0x30 + index / 1260 % 10),
+            char(0x81 + index / 10 % 126), char(0x30 + index % 10)};
   }
 
   Iconv toUtf8_{"UTF-8", "GB18030"};
@@ -260,7 +286,9 @@ TEST_F(Gb18030IconvTest, EveryTwoByteCode) {
 TEST_F(Gb18030IconvTest, EveryFourByteBmpCode) {
   // 0x81308130 .. 0x8439FE39; the codes after U+FFFF's are unmapped.
   int leftOut = 0;
-  for (std::uint32_t index = 0; index < 4 * 12600; ++index) leftOut += CheckCode(FourByteCode(index));
+  for (std::uint32_t index = 0; index < 4 * 12600; ++index) {
+    leftOut += CheckCode(FourByteCode(index));
+  }
   EXPECT_EQ(leftOut, 0);
 }
 
@@ -269,11 +297,13 @@ TEST_F(Gb18030IconvTest, SupplementaryCodes) {
   std::vector<char32_t> sample;
   for (char32_t cp = 0x10000; cp <= 0x10FFFF; cp += 211) sample.push_back(cp);
   // U+10FFFF, and characters written with a two-byte code whose four-byte form glibc also reads.
-  sample.insert(sample.end(), {0x10FFFF, 0x1F600, 0x20087, 0x20089, 0x200CC, 0x215D7, 0x2298F, 0x241FE});
+  sample.insert(sample.end(),
+                {0x10FFFF, 0x1F600, 0x20087, 0x20089, 0x200CC, 0x215D7, 0x2298F, 0x241FE});
   int leftOut = 0;
   for (const char32_t cp : sample) {
     leftOut += CheckCode(FourByteCode(kFirst + (cp - 0x10000)));
-    EXPECT_EQ(fromUtf8_.Convert(Utf8(cp)), EncodeGb18030(Utf8(cp))) << std::hex << std::uint32_t(cp);
+    EXPECT_EQ(fromUtf8_.Convert(Utf8(cp)), EncodeGb18030(Utf8(cp)))
+        << std::hex << std::uint32_t(cp);
   }
   EXPECT_EQ(leftOut, 6);
 }
@@ -283,7 +313,9 @@ TEST_F(Gb18030IconvTest, KnownTextAgrees) {
     auto reference = fromUtf8_.Convert(c.utf8);
     ASSERT_TRUE(reference.has_value()) << c.name;
     // Glibc writes the euro sign as A2 E3; we write the single byte 0x80.
-    for (std::size_t at; (at = reference->find("\xA2\xE3")) != std::string::npos;) reference->replace(at, 2, "\x80");
+    for (std::size_t at; (at = reference->find("\xA2\xE3")) != std::string::npos;) {
+      reference->replace(at, 2, "\x80");
+    }
     EXPECT_EQ(*reference, c.gb18030) << c.name;
   }
 }

@@ -1,0 +1,74 @@
+#pragma once
+// Menu commands of the Main panel and its tray icon, and the messages the panel answers to.
+// The numbers are fixed so that a second start (and the end-to-end driver) can address them.
+#include <cstdint>
+#include <string_view>
+
+namespace jihe::app {
+
+enum class Command : std::uint16_t {
+  // menu "软件设置"
+  ChangeSettings = 101,  // 更改设置
+  PauseResume = 102,     // 暂停工作 / 恢复工作
+  SaveConfig = 103,      // 保存配置
+  Tutorial = 104,        // 使用教程
+  Contact = 105,         // 联系我们
+  // 托盘菜单
+  ShowSoftware = 201,  // 显示软件
+  Homepage = 202,      // 官方网址
+  ExitSoftware = 203,  // 退出软件
+  // 分组菜单
+  AddGroup = 301,     // 添加分组
+  DeleteGroup = 302,  // 删除分组
+  RenameGroup = 303,  // 修改名称
+};
+
+struct MenuRow {
+  std::string_view caption;
+  Command command;
+};
+
+inline constexpr std::string_view kSettingsMenuCaption = "软件设置";
+inline constexpr MenuRow kSettingsMenu[] = {
+    {"更改设置", Command::ChangeSettings}, {"暂停工作", Command::PauseResume},
+    {"保存配置", Command::SaveConfig},     {"使用教程", Command::Tutorial},
+    {"联系我们", Command::Contact},
+};
+inline constexpr MenuRow kTrayMenu[] = {
+    {"显示软件", Command::ShowSoftware},
+    {"官方网址", Command::Homepage},
+    {"退出软件", Command::ExitSoftware},
+};
+inline constexpr MenuRow kGroupMenu[] = {
+    {"添加分组", Command::AddGroup},
+    {"删除分组", Command::DeleteGroup},
+    {"修改名称", Command::RenameGroup},
+};
+
+inline constexpr std::string_view kPauseCaption = "暂停工作";
+inline constexpr std::string_view kResumeCaption = "恢复工作";
+
+inline constexpr std::string_view kPanelTitle = "霁禾客服助手";
+inline constexpr std::string_view kPanelClass = "霁禾客服助手.主面板";
+inline constexpr std::string_view kSettingsTitle = "软件设置  —  [关闭本窗口时设置自动保存]";
+inline constexpr std::string_view kMessageTitle = "友情提醒";
+
+// Registered window message that a second start posts to the running panel to bring it forward.
+inline constexpr std::string_view kShowRunningPanelMessage = "霁禾客服助手.显示主面板";
+// The tray icon's notifications reach the panel as this message (WM_APP + 1), with the mouse
+// message as the second parameter.
+inline constexpr unsigned kTrayNotifyMessage = 0x8000 + 1;
+inline constexpr unsigned kTrayIconId = 1;
+inline constexpr unsigned kBalloonTimerId = 741852;
+
+inline constexpr std::string_view kBalloonTitle = "温馨提示";
+inline constexpr std::string_view kBalloonHiddenText = "霁禾客服助手已隐藏在这里！";
+inline constexpr unsigned kHideOnCloseMs = 2000;
+inline constexpr unsigned kHideOnMinimizeMs = 3000;
+
+// Pages the publisher's menus open.
+inline constexpr std::string_view kHomepageAddress = "https://jihe.example.com/";
+inline constexpr std::string_view kTutorialAddress = "https://jihe.example.com/help/";
+inline constexpr std::string_view kContactAddress = "https://jihe.example.com/contact/";
+
+}  // namespace jihe::app

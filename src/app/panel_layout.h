@@ -1,0 +1,60 @@
+#pragma once
+// Geometry of the Main panel, in design pixels (96 DPI).
+//
+// The panel's layout rules were drawn for a skinned frame: one 20-pixel bar holding both the title
+// and the menu, with 1-pixel borders. We use the system's frame, whose caption, menu bar and borders
+// are taller and vary with the theme and the DPI, so every size here is a "frame size": the client
+// area plus that skinned frame. The real window is then made as large as the system needs for that
+// client area, and nothing is cut off whatever the frame looks like.
+namespace jihe::app {
+
+inline constexpr int kFrameBorder = 1;
+inline constexpr int kFrameBar = 20;
+inline constexpr int kDesignWidth = 279;
+inline constexpr int kDesignHeight = 463;
+
+struct Size {
+  int width = 0;
+  int height = 0;
+  bool operator==(const Size&) const = default;
+};
+
+struct Rect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  bool operator==(const Rect&) const = default;
+};
+
+Size ClientOfFrame(Size frame);
+Size FrameOfClient(Size client);
+
+// Design positions of the controls that the layout does not move.
+inline constexpr Rect kTopTabsDesign{0, 2, 268, 418};       // 高级选择夹1
+inline constexpr Rect kStripDesign{4, 43, 260, 363};        // 高级选择夹2, 3, 4 (inside 高级选择夹1)
+inline constexpr Rect kPictureButtonDesign{241, 41, 23, 23};  // 图形按钮1, 2
+inline constexpr Rect kDragButtonDesign{88, 350, 96, 32};   // 拖放模式, 拖放模式1
+
+struct PanelLayout {
+  Rect topTabs;        // 高级选择夹1, in the panel's client area
+  Rect strip;          // 高级选择夹2, 3, 4, inside 高级选择夹1
+  Rect pictureButton;  // 图形按钮1, 2, inside 高级选择夹1
+  Rect dragButton;     // 拖放模式, 拖放模式1, inside 高级选择夹1
+  int listLeft = 0;
+  int listWidth = 0;
+  int listColumnWidth = 0;
+};
+
+// The panel layout for a panel of frame size `frame`.
+PanelLayout LayoutPanel(Size frame);
+
+// A group list lies 5 pixels below the top of its strip's page area (the strip's display area
+// below the tab headers, shrunk by 1 pixel on every side) and is 4 pixels shorter than that area.
+// `pageArea` is in the strip's own coordinates; the result is in the strip's parent's.
+Rect ListInStrip(const Rect& strip, const Rect& pageArea, const PanelLayout& layout);
+
+// The size limits of the panel: never below the design size, never beyond the screen.
+Size ClampFrame(Size frame, Size screenFrame);
+
+}  // namespace jihe::app

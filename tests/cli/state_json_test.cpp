@@ -1,0 +1,104 @@
+#include "cli/state_json.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <variant>
+
+#include "fakes/temp_dir.h"
+#include "platform/file_system.h"
+#include "storage/store.h"
+
+namespace jihe::cli {
+namespace {
+
+Json Parse(const std::string& text) {
+  auto parsed = ParseJson(text);
+  EXPECT_TRUE(std::holds_alternative<Json>(parsed)) << text;
+  return std::holds_alternative<Json>(parsed) ? std::get<Json>(parsed) : Json{};
+}
+
+TEST(StateJsonTest, RoundTripsThroughTheDataFolder) {
+  const std::string doc =
+      R"({"phrase_groups":[{"name":"售后","rows":["备注┃第一行\r\n第二行","","😀 \"引号\" \\ \t"]},)"
+      R"({"name":"a/b?","rows":["odd \udc81 byte"]}],)"
+      R"("command_groups":[{"name":"默认","rows":["百度┃https://www.baidu.com/"]}],)"
+      R"("schedule":[{"time":"09:05","type":"定时提醒"},{"time":"18:30","type":"定时关机"}],)"
+      R"("schedule_on":true,"geometry":{"height":600,"width":300,"left":-8,"top":20},"music":"","shake":false,)"
+      R"("options":{"跟随到左边":true,"跟随到右边":false,"跟随QQ":false,"跟随微信":true,"跟随旺旺":true,)"
+      R"("跟随京东":false,"跟随陌陌":true,"跟随58":false,"跟随拼多多":true,"单击发送":true,"双击发送":false,)"
+      R"("自动点发送":true,"显示预览":false,"鼠标停留":true,"开机自启":false,"智能隐藏":true}})";
+  storage::Workspace ws;
+  ASSERT_EQ(WorkspaceFromJson(Parse(doc), ws), std::nullopt);
+
+  testing::TempDir dir;
+  storage::Store store{storage::DataFolder(dir.str())};
+  ASSERT_TRUE(store.folder().EnsureFolders());
+  ASSERT_EQ(store.SaveAll(ws).failures, 0);
+  ASSERT_TRUE(store.SaveSettings(ws.options));
+
+  storage::Store again{storage::DataFolder(dir.str())};
+  storage::Workspace back;
+  again.LoadSettings(back.options);
+  again.LoadAll(back);
+  EXPECT_EQ(WorkspaceToJson(back), doc);
+}
+
+TEST(StateJsonTest, EmptyKindsComeBackAsDesignGroups) {
+  storage::Workspace ws;
+  ASSERT_EQ(WorkspaceFromJson(Parse(R"({"phrase_groups":[],"command_groups":[],"geometry":null})"), ws), std::nullopt);
+  testing::TempDir dir;
+  storage::Store store{storage::DataFolder(dir.str())};
+  ASSERT_TRUE(store.folder().EnsureFolders());
+  store.SaveAll(ws);
+  storage::Workspace back;
+  storage::Store{storage::DataFolder(dir.str())}.LoadAll(back);
+  storage::Workspace design;
+  EXPECT_EQ(WorkspaceToJson(back), WorkspaceToJson(design));
+}
+
+TEST(StateJsonTest, RejectsMalformedOrMisshapenDocuments) {
+  const char* bad[] = {
+      "", "{", "[]", "{\"phrase_groups\":[{\"name\":1,\"rows\":[]}]}", "{\"phrase_groups\":{}}",
+      "{\"shake\":\"真\"}", "{\"geometry\":{\"height\":1.5,\"width\":1,\"left\":1,\"top\":1}}",
+      "{\"options\":{\"跟随QQ\":1}}", "{\"options\":{\"没有这个\":true}}", "{\"typo\":1}", "{} x",
+      "{\"music\":\"\\uzzzz\"}", "{\"schedule\":[{\"time\":\"09:05\"}]}"};
+  for (const char* text : bad) {
+    auto parsed = ParseJson(text);
+    storage::Workspace ws;
+    const bool rejected = std::holds_alternative<JsonError>(parsed) ||
+                          WorkspaceFromJson(std::get<Json>(parsed), ws).has_value();
+    EXPECT_TRUE(rejected) << text;
+  }
+}
+
+#if !defined(_WIN32)
+// The tool itself: a failed restore reports and leaves the folder as it was.
+TEST(JiheDataToolTest, FailedRestoreChangesNothing) {
+  testing::TempDir dir;
+  const std::string tool = JIHE_DATA_TOOL;
+  const std::string good = dir.Sub("good.json"), bad = dir.Sub("bad.json"), data = dir.Sub("数据夹");
+  ASSERT_TRUE(platform::WriteFileAtomically(good, R"({"phrase_groups":[{"name":"组","rows":["一"]}]})"));
+  ASSERT_TRUE(platform::WriteFileAtomically(bad, R"({"phrase_groups":[{"name":"组","rows":["二"]})"));
+  ASSERT_EQ(std::system((tool + " restore '" + good + "' --data-dir '" + data + "'").c_str()), 0);
+  const auto before = platform::ReadWholeFile(data + "/数据/短语/组.txt");
+  ASSERT_TRUE(before);
+  const int status = std::system((tool + " restore '" + bad + "' --data-dir '" + data + "' 2>/dev/null").c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(platform::ReadWholeFile(data + "/数据/短语/组.txt"), before);
+
+  FILE* out = popen((tool + " dump --data-dir '" + data + "'").c_str(), "r");
+  ASSERT_NE(out, nullptr);
+  std::string json;
+  char buf[4096];
+  while (size_t n = fread(buf, 1, sizeof buf, out)) json.append(buf, n);
+  EXPECT_EQ(pclose(out), 0);
+  EXPECT_TRUE(json.starts_with(R"({"phrase_groups":[{"name":"组","rows":["一"]}],"command_groups":[{"name":"默认")")) << json;
+
+  // A Data folder that is a file cannot be read.
+  EXPECT_EQ(WEXITSTATUS(std::system((tool + " dump --data-dir '" + good + "' 2>/dev/null").c_str())), 1);
+}
+#endif
+
+}  // namespace
+}  // namespace jihe::cli

@@ -1,0 +1,114 @@
+#include "storage/data_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "storage/group_file.h"
+#include "storage/gb18030.h"
+#include "storage/schedule_value.h"
+
+namespace jihe::storage {
+namespace {
+
+TEST(DataFolderPathTest, TakesTheSystemDrive) {
+  EXPECT_EQ(DataFolderPath("C:\\Windows\\system32"), "C:\\霁禾客服助手配置请勿删除\\");
+  EXPECT_EQ(DataFolderPath("D:\\Windows\\system32\\"), "D:\\霁禾客服助手配置请勿删除\\");
+}
+
+TEST(GroupFileStemsTest, OrdinaryNamesKeepTheirFileNames) {
+  const std::vector<std::string> names = {"分组1", "售后 问题", "a.b", "CONSOLE", "com10", "%41", "~x", ""};
+  EXPECT_EQ(GroupFileStems(names), names);
+}
+
+TEST(GroupFileStemsTest, UnsafeNamesAreEscapedIntoTheFolder) {
+  const std::vector<std::string> names = {
+      "a\\b", "../../evil", "x/y", "c:d", "what?", "*", "\"q\"", "<>", "a|b", "tab\there", "ends.",
+      "ends ", "CON", "con.txt", "Lpt1", "nul .x", "..", "a..b", std::string("bad\xED\xB2\x81")};
+  const auto stems = GroupFileStems(names);
+  std::set<std::string> folded;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string& s = stems[i];
+    SCOPED_TRACE(names[i] + " -> " + s);
+    EXPECT_TRUE(s.starts_with(".."));
+    EXPECT_EQ(s.find_first_of("\\/:*?\"<>|\t"), std::string::npos);
+    EXPECT_NE(s.back(), '.');
+    EXPECT_NE(s.back(), ' ');
+    std::string f = s;
+    for (char& c : f) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(folded.insert(f).second) << "two names share a file";
+  }
+}
+
+TEST(GroupFileStemsTest, NamesDifferingOnlyInCaseGetDifferentFiles) {
+  // Windows file names ignore case; the group names do not.
+  const auto stems = GroupFileStems({"QQ", "qq", "Qq", "QQ"});
+  EXPECT_EQ(stems[0], "QQ");
+  std::set<std::string> folded;
+  for (std::string s : stems) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(folded.insert(s).second) << s;
+  }
+  // Stable: the same names in the same order give the same files at the next load.
+  EXPECT_EQ(GroupFileStems({"QQ", "qq", "Qq", "QQ"}), stems);
+}
+
+TEST(GroupFileStemsTest, LegacyStemOnlyForNamesThatStayInTheFolder) {
+  EXPECT_EQ(LegacyGroupFileStem("a..b"), "a..b");
+  EXPECT_EQ(LegacyGroupFileStem("ends."), "ends.");
+  for (const char* bad : {"..", "../x", "a\\b", "CON", "x:y", ""}) EXPECT_EQ(LegacyGroupFileStem(bad), std::nullopt) << bad;
+}
+
+TEST(GroupFileTest, ParsesLinesAndMarkers) {
+  struct Case {
+    std::string file;  // UTF-8, encoded before parsing
+    std::vector<std::string> rows;
+    bool canonical;
+  } cases[] = {
+      {"", {}, true},
+      {"a\r\nb\r\n", {"a", "b"}, true},
+      {"a\r\nb", {"a", "b"}, false},  // no final CR LF: same rows
+      {"a\r\n\r\nb\r\n", {"a", "", "b"}, true},
+      {"\r\n", {""}, true},
+      {"一[换行]二[换行]三\r\n", {"一\r\n二\r\n三"}, true},
+      {"备注┃内容\nstill one\r\n", {"备注┃内容\nstill one"}, true},
+      {"[换行][换行]\r\n", {"\r\n\r\n"}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string bytes = EncodeGb18030(c.file);
+    const ParsedGroupFile parsed = ParseGroupFile(bytes);
+    EXPECT_EQ(parsed.rows, c.rows);
+    EXPECT_EQ(parsed.canonical, c.canonical);
+    if (c.canonical) EXPECT_EQ(SerializeGroupFile(parsed.rows), bytes);
+  }
+}
+
+TEST(GroupFileTest, ThreeLinePhraseIsOneStoredLine) {
+  const std::string bytes = SerializeGroupFile({"您好\r\n请稍等\r\n谢谢", "第二条"});
+  EXPECT_EQ(bytes, EncodeGb18030("您好[换行]请稍等[换行]谢谢\r\n第二条\r\n"));
+  // A marker typed by the user comes back as a line break.
+  EXPECT_EQ(ParseGroupFile(SerializeGroupFile({"a[换行]b"})).rows, std::vector<std::string>{"a\r\nb"});
+}
+
+TEST(ScheduleValueTest, ParsesAndBuilds) {
+  using Items = std::vector<schedule::TimedItem>;
+  const Items two = {{"09:05", "定时提醒", "", ""}, {"18:30", "定时关机", "", ""}};
+  EXPECT_EQ(BuildScheduleValue(two), "09:05--定时提醒[br]18:30--定时关机[br]");
+  EXPECT_EQ(BuildScheduleValue({}), "");
+  struct Case {
+    const char* value;
+    Items want;
+  } cases[] = {
+      {"09:05--定时提醒[br]18:30--定时关机[br]", two},
+      {"09:05--定时提醒[br]18:30--定时关机", two},
+      {"", {}},
+      {"[br][br]", {}},
+      {"09:05--定时提醒--x[br]10:00[br]10:01--[br]--x[br]", {{"", "x", "", ""}}},
+      {"12:00--未知类型[br]", {{"12:00", "未知类型", "", ""}}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseScheduleValue(c.value), c.want) << c.value;
+}
+
+}  // namespace
+}  // namespace jihe::storage

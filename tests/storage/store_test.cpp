@@ -1,0 +1,248 @@
+#include "storage/store.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fakes/temp_dir.h"
+#include "platform/file_system.h"
+#include "storage/gb18030.h"
+#include "storage/ini_file.h"
+
+namespace jihe::storage {
+namespace {
+
+using library::Group;
+using library::GroupKind;
+
+class StoreTest : public ::testing::Test {
+ protected:
+  StoreTest() : store_(DataFolder(dir_.str())) { EXPECT_TRUE(store_.folder().EnsureFolders()); }
+
+  std::string Path(const std::string& relative) const { return dir_.Sub(relative); }
+  std::string Read(const std::string& relative) const { return platform::ReadWholeFile(Path(relative)).value_or("<missing>"); }
+  void Write(const std::string& relative, const std::string& utf8) const {
+    ASSERT_TRUE(platform::WriteFileAtomically(Path(relative), EncodeGb18030(utf8)));
+  }
+  IniFile Conf() const { return IniFile::Load(Path("数据/conf.ini")); }
+  IniFile Config() const { return IniFile::Load(Path("config.ini")); }
+
+  static Workspace Loaded(Store& store) {
+    Workspace ws;
+    store.LoadAll(ws);
+    return ws;
+  }
+  static std::vector<std::string> Names(const library::GroupStrip& strip) {
+    std::vector<std::string> names;
+    for (size_t i : strip.VisibleIndices()) names.push_back(strip.ListOfGroup(i)->name());
+    return names;
+  }
+
+  testing::TempDir dir_;
+  Store store_;
+};
+
+TEST_F(StoreTest, FirstStartShowsDesignStateAndFirstSaveWritesIt) {
+  Workspace ws = Loaded(store_);
+  EXPECT_EQ(Names(ws.library.phrases), std::vector<std::string>{"分组1"});
+  EXPECT_EQ(ws.library.phrases.ListOfGroup(0)->rows().size(), 6u);
+  EXPECT_EQ(Names(ws.library.commands), std::vector<std::string>{"默认"});
+  EXPECT_EQ(ws.music, "默认声音");
+  EXPECT_TRUE(ws.shake);
+  EXPECT_FALSE(ws.geometry);
+  EXPECT_FALSE(ws.schedule.on);
+
+  ws.geometry = PanelGeometry{463, 279, 500, 200};
+  store_.SaveAll(ws);
+  const std::string phrases = DecodeGb18030(Read("数据/短语/分组1.txt"));
+  EXPECT_EQ(std::count(phrases.begin(), phrases.end(), '\n'), 6);
+  EXPECT_TRUE(phrases.starts_with("如何管理分组？┃"));
+  EXPECT_EQ(DecodeGb18030(Read("数据/快捷/默认.txt")), "百度┃https://www.baidu.com/\r\n");
+  const IniFile conf = Conf();
+  EXPECT_EQ(conf.GetInt("主面板", "短语子夹数"), 1);
+  EXPECT_EQ(conf.GetInt("主面板", "快捷子夹数"), 1);
+  EXPECT_EQ(conf.GetString("短语子夹名", "0"), "分组1");
+  EXPECT_EQ(conf.GetString("快捷子夹名", "0"), "默认");
+  const IniFile config = Config();
+  EXPECT_EQ(config.GetInt("大小", "高度"), 463);
+  EXPECT_EQ(config.GetInt("大小", "左边"), 500);
+  EXPECT_EQ(config.GetString("主面板", "music"), "默认声音");
+  EXPECT_EQ(config.GetString("主面板", "抖动"), "真");
+  EXPECT_EQ(config.GetString("主面板", "定时开关"), "假");
+  EXPECT_EQ(config.Get("主面板", "定时项目"), "");
+}
+
+TEST_F(StoreTest, ConfigPresentWithoutKeysUsesTheAbsentKeyColumn) {
+  struct Case {
+    std::string config;
+    std::string music;
+    bool shake;
+    std::optional<PanelGeometry> geometry;
+  } cases[] = {
+      {"[其他]\r\nx=1\r\n", "", false, std::nullopt},
+      {"[主面板]\r\nmusic=D:\\铃声.mid\r\n抖动=真\r\n[大小]\r\n高度=0\r\n宽度=300\r\n左边=5\r\n顶边=6\r\n",
+       "D:\\铃声.mid", true, std::nullopt},
+      {"[大小]\r\n高度=600\r\n宽度=300\r\n左边=-5\r\n顶边=abc\r\n", "", false, PanelGeometry{600, 300, -5, 0}},
+      {"[主面板]\r\n抖动=1\r\n", "", false, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.config);
+    Write("config.ini", c.config);
+    const Workspace ws = Loaded(store_);
+    EXPECT_EQ(ws.music, c.music);
+    EXPECT_EQ(ws.shake, c.shake);
+    EXPECT_EQ(ws.geometry, c.geometry);
+  }
+}
+
+TEST_F(StoreTest, ScheduleComesBackWithTimesAndTypesOnly) {
+  Workspace ws = Loaded(store_);
+  ws.schedule.items = {{"09:05", "定时提醒", "8日09:05已执行", "喝水"}, {"18:30", "定时关机", "", ""}};
+  ws.schedule.on = true;
+  store_.SaveAll(ws);
+  EXPECT_EQ(Config().GetString("主面板", "定时项目"), "09:05--定时提醒[br]18:30--定时关机[br]");
+  Store again{DataFolder(dir_.str())};
+  const Workspace back = Loaded(again);
+  ASSERT_EQ(back.schedule.items.size(), 2u);
+  EXPECT_EQ(back.schedule.items[0], (schedule::TimedItem{"09:05", "定时提醒", "", ""}));
+  EXPECT_TRUE(back.schedule.on);
+}
+
+TEST_F(StoreTest, DeletedAndRenamedGroupsLeaveTheirFilesAndStaleKeys) {
+  Workspace ws = Loaded(store_);
+  auto& strip = ws.library.phrases;
+  strip.ListOfGroup(strip.CreateSlot("二"))->MutableRows() = {"b"};
+  strip.ListOfGroup(strip.CreateSlot("三"))->MutableRows() = {"c"};
+  store_.SaveAll(ws);
+
+  strip.ListOfGroup(1)->MutableRows().clear();
+  strip.ListOfGroup(1)->set_hidden(true);
+  strip.ListOfGroup(0)->set_name("首组");
+  store_.SaveAll(ws);
+
+  const IniFile conf = Conf();
+  EXPECT_EQ(conf.GetInt("主面板", "短语子夹数"), 2);
+  EXPECT_EQ(conf.GetString("短语子夹名", "0"), "首组");
+  EXPECT_EQ(conf.GetString("短语子夹名", "1"), "三");
+  EXPECT_EQ(conf.GetString("短语子夹名", "2"), "三");  // stale key from the earlier save, ignored
+  EXPECT_EQ(Read("数据/短语/二.txt"), "b\r\n");
+  EXPECT_NE(Read("数据/短语/分组1.txt"), "<missing>");
+
+  Store again{DataFolder(dir_.str())};
+  const Workspace back = Loaded(again);
+  EXPECT_EQ(Names(back.library.phrases), (std::vector<std::string>{"首组", "三"}));
+  EXPECT_EQ(back.library.phrases.ListOfGroup(1)->rows(), std::vector<std::string>{"c"});
+}
+
+TEST_F(StoreTest, SameNameInBothKindsStaysApart) {
+  Workspace ws = Loaded(store_);
+  ws.library.phrases.ListOfGroup(0)->set_name("常用");
+  ws.library.phrases.ListOfGroup(0)->MutableRows() = {"短语"};
+  ws.library.commands.ListOfGroup(0)->set_name("常用");
+  store_.SaveAll(ws);
+  Store again{DataFolder(dir_.str())};
+  const Workspace back = Loaded(again);
+  EXPECT_EQ(back.library.phrases.ListOfGroup(0)->rows(), std::vector<std::string>{"短语"});
+  EXPECT_EQ(back.library.commands.ListOfGroup(0)->rows(), std::vector<std::string>{"百度┃https://www.baidu.com/"});
+}
+
+TEST_F(StoreTest, StrangeNamesKeepTheirRowsAndStayInside) {
+  const std::vector<std::string> names = {"..\\..\\逃出", "a/b", "问?", "CON", "Con.txt", "尾点.", "QQ", "qq",
+                                          "<|>", "x:y"};
+  Workspace ws = Loaded(store_);
+  auto& strip = ws.library.phrases;
+  strip.slots().clear();
+  for (const auto& name : names) strip.ListOfGroup(strip.CreateSlot(name))->MutableRows() = {"行 " + name, "第二行"};
+  EXPECT_EQ(store_.SaveAll(ws).failures, 0);
+
+  Store again{DataFolder(dir_.str())};
+  const Workspace back = Loaded(again);
+  ASSERT_EQ(Names(back.library.phrases), names);
+  for (size_t i = 0; i < names.size(); ++i)
+    EXPECT_EQ(back.library.phrases.ListOfGroup(i)->rows(), (std::vector<std::string>{"行 " + names[i], "第二行"}));
+  // Every file stayed in the phrase folder: nothing else appeared beside the Data folder.
+  size_t files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir_.path() / testing::PathOf("数据/短语"))) files += e.is_regular_file();
+  EXPECT_EQ(files, names.size());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path().parent_path()), {}), 1);
+}
+
+TEST_F(StoreTest, LegacyFileOfAnEscapedNameStillLoads) {
+  Write("数据/conf.ini", "[主面板]\r\n短语子夹数=1\r\n[短语子夹名]\r\n0=旧..组\r\n");
+  Write("数据/短语/旧..组.txt", "老数据\r\n");
+  Workspace ws = Loaded(store_);
+  EXPECT_EQ(ws.library.phrases.ListOfGroup(0)->rows(), std::vector<std::string>{"老数据"});
+  store_.SaveAll(ws);
+  Store again{DataFolder(dir_.str())};
+  EXPECT_EQ(Loaded(again).library.phrases.ListOfGroup(0)->rows(), std::vector<std::string>{"老数据"});
+  EXPECT_EQ(Read("数据/短语/旧..组.txt"), EncodeGb18030("老数据\r\n"));  // left in place
+}
+
+TEST_F(StoreTest, SaveWritesOnlyWhatChangedButAlwaysTheFullRewriteBytes) {
+  // Undecodable bytes and a missing final line break in stored files.
+  Write("数据/conf.ini", "[主面板]\r\n短语子夹数=3\r\n[短语子夹名]\r\n0=甲\r\n1=乙\r\n2=丙\r\n");
+  ASSERT_TRUE(platform::WriteFileAtomically(Path("数据/短语/甲.txt"), "ok\x81\x20odd\r\n"));
+  Write("数据/短语/乙.txt", "没有结尾换行");
+  Write("数据/短语/丙.txt", "😀 emoji\r\n");
+  Workspace ws = Loaded(store_);
+
+  SaveReport first = store_.SaveAll(ws);
+  // 乙 gains its final CR LF, the command group is new; 甲 and 丙 are already as a save writes them.
+  EXPECT_EQ(first.filesWritten, 2);
+  EXPECT_EQ(Read("数据/短语/甲.txt"), "ok\x81\x20odd\r\n");
+  EXPECT_EQ(Read("数据/短语/乙.txt"), EncodeGb18030("没有结尾换行\r\n"));
+
+  ws.library.phrases.ListOfGroup(2)->MutableRows().push_back("新");
+  EXPECT_EQ(store_.SaveAll(ws).filesWritten, 1);
+  EXPECT_EQ(store_.SaveAll(ws).filesWritten, 0);
+
+  // A file changed behind our back is written again.
+  Write("数据/短语/甲.txt", "别人改的\r\n");
+  EXPECT_EQ(store_.SaveAll(ws).filesWritten, 1);
+  EXPECT_EQ(Read("数据/短语/甲.txt"), "ok\x81\x20odd\r\n");
+
+  // The same workspace saved by a fresh store (a full rewrite) gives the same bytes everywhere.
+  testing::TempDir other;
+  Store full{DataFolder(other.str())};
+  ASSERT_TRUE(full.folder().EnsureFolders());
+  full.SaveAll(ws);
+  for (const char* f : {"数据/短语/甲.txt", "数据/短语/乙.txt", "数据/短语/丙.txt", "数据/快捷/默认.txt", "数据/conf.ini"})
+    EXPECT_EQ(Read(f), platform::ReadWholeFile(other.Sub(f)).value_or("<missing>")) << f;
+  EXPECT_EQ(DecodeGb18030(Read("数据/短语/丙.txt")), "😀 emoji\r\n新\r\n");
+}
+
+TEST_F(StoreTest, SettingsLoadAndSave) {
+  settings::Options options;
+  store_.LoadSettings(options);  // no config.ini: design state
+  EXPECT_TRUE(options.Get(settings::Option::跟随QQ));
+  EXPECT_TRUE(options.Get(settings::Option::双击发送));
+  EXPECT_FALSE(options.Get(settings::Option::自动点发送));
+
+  Write("config.ini", "[选择框]\r\n跟随QQ=1\r\n自动点发送=真\r\n[单选框]\r\n单击发送=真\r\n跟随到左边=假\r\n");
+  store_.LoadSettings(options);
+  EXPECT_FALSE(options.Get(settings::Option::跟随QQ));        // anything but 真 is off
+  EXPECT_TRUE(options.Get(settings::Option::跟随微信));       // missing key keeps its state
+  EXPECT_TRUE(options.Get(settings::Option::自动点发送));
+  EXPECT_TRUE(options.Get(settings::Option::单击发送));
+  EXPECT_FALSE(options.Get(settings::Option::双击发送));      // its radio partner went off
+  EXPECT_TRUE(options.Get(settings::Option::跟随到右边));
+
+  options.Set(settings::Option::双击发送, true);
+  options.Set(settings::Option::跟随QQ, true);
+  options.SetInterval("800");
+  ASSERT_TRUE(store_.SaveSettings(options));
+  const IniFile config = Config();
+  EXPECT_EQ(config.GetString("选择框", "跟随QQ"), "真");
+  EXPECT_EQ(config.GetString("单选框", "双击发送"), "真");
+  EXPECT_EQ(config.GetString("单选框", "单击发送"), "假");
+  int keys = 0;
+  for (const auto& info : settings::AllOptions()) keys += config.Get(info.section, info.key).has_value();
+  EXPECT_EQ(keys, 16);
+  settings::Options reloaded;
+  store_.LoadSettings(reloaded);
+  EXPECT_EQ(reloaded.Interval(), "400");  // the interval is never stored
+  for (const auto& info : settings::AllOptions()) EXPECT_EQ(reloaded.Get(info.option), options.Get(info.option)) << info.key;
+}
+
+}  // namespace
+}  // namespace jihe::storage
