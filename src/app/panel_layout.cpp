@@ -29,8 +29,8 @@ PanelLayout LayoutPanel(Size frame) {
   return l;
 }
 
-Rect ListInStrip(const Rect& strip, const Rect& pageArea, const PanelLayout& layout) {
-  const Rect inner{pageArea.left + 1, pageArea.top + 1, pageArea.width - 2, pageArea.height - 2};
+Rect ListInStrip(const Rect& strip, const Rect& displayArea, const PanelLayout& layout) {
+  const Rect inner{displayArea.left + 1, displayArea.top + 1, displayArea.width - 2, displayArea.height - 2};
   return {layout.listLeft, strip.top + inner.top + 5, layout.listWidth, inner.height - 4};
 }
 

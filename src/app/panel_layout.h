@@ -51,8 +51,8 @@ PanelLayout LayoutPanel(Size frame);
 
 // A group list lies 5 pixels below the top of its strip's page area (the strip's display area
 // below the tab headers, shrunk by 1 pixel on every side) and is 4 pixels shorter than that area.
-// `pageArea` is in the strip's own coordinates; the result is in the strip's parent's.
-Rect ListInStrip(const Rect& strip, const Rect& pageArea, const PanelLayout& layout);
+// `displayArea` (from the tab control, before the 1-pixel shrink) is in the strip's own coordinates; the result is in the strip's parent's.
+Rect ListInStrip(const Rect& strip, const Rect& displayArea, const PanelLayout& layout);
 
 // The size limits of the panel: never below the design size, never beyond the screen.
 Size ClampFrame(Size frame, Size screenFrame);
