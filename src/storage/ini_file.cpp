@@ -28,6 +28,15 @@ bool SameName(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+std::string CutIniValue(std::string value) {
+  // Cheap test first: a value can only pass the limit in bytes if it does in UTF-8 bytes.
+  if (value.size() <= kIniValueLimit) return value;
+  std::string bytes = EncodeGb18030(value);
+  if (bytes.size() <= kIniValueLimit) return value;
+  bytes.resize(kIniValueLimit);
+  return DecodeGb18030(bytes);
+}
+
 int LeadingNumber(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && IsBlank(text[i])) ++i;
@@ -110,18 +119,20 @@ std::optional<std::string> IniFile::Get(std::string_view section, std::string_vi
   for (size_t i = begin + 1; i < end; ++i) {
     std::string_view k, v;
     if (!SplitKeyLine(lines_[i].text, k, v) || !SameName(k, key)) continue;
-    std::string value(v);
-    // Cheap test first: a value can only pass the limit in bytes if it does in UTF-8 bytes.
-    if (value.size() > kIniValueLimit) {
-      std::string bytes = EncodeGb18030(value);
-      if (bytes.size() > kIniValueLimit) {
-        bytes.resize(kIniValueLimit);
-        value = DecodeGb18030(bytes);
-      }
-    }
-    return value;
+    return CutIniValue(std::string(v));
   }
   return std::nullopt;
+}
+
+std::vector<std::pair<std::string, std::string>> IniFile::Entries(std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> out;
+  size_t begin = 0, end = 0;
+  if (!FindSection(section, begin, end)) return out;
+  for (size_t i = begin + 1; i < end; ++i) {
+    std::string_view k, v;
+    if (SplitKeyLine(lines_[i].text, k, v)) out.emplace_back(k, v);
+  }
+  return out;
 }
 
 std::string IniFile::GetString(std::string_view section, std::string_view key, std::string_view fallback) const {

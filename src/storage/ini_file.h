@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace jihe::storage {
@@ -17,6 +18,9 @@ inline constexpr size_t kIniValueLimit = 10239;
 
 inline constexpr std::string_view kTrue = "真";
 inline constexpr std::string_view kFalse = "假";
+
+// A value as a read returns it: cut to kIniValueLimit bytes of its GB18030 form.
+std::string CutIniValue(std::string value);
 
 // Leading-number conversion: optional blanks and sign, then digits; anything else reads as 0.
 int LeadingNumber(std::string_view text);
@@ -34,6 +38,9 @@ class IniFile {
   int GetInt(std::string_view section, std::string_view key) const;
   // Only the exact text "真" is true; a missing key gives the fallback.
   bool GetBool(std::string_view section, std::string_view key, bool fallback = false) const;
+
+  // Every key and value of the first section of that name, in file order (values not cut).
+  std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const;
 
   void Set(std::string_view section, std::string_view key, std::string_view value);
   void SetInt(std::string_view section, std::string_view key, long long value);

@@ -1,5 +1,9 @@
 #include "storage/store.h"
 
+#include <algorithm>
+#include <unordered_map>
+
+#include "storage/gb18030.h"
 #include "storage/group_file.h"
 #include "storage/ini_file.h"
 #include "storage/schedule_value.h"
@@ -17,6 +21,8 @@ struct KindKeys {
   const char* countKey;
   const char* nameSection;
 };
+
+constexpr size_t kMaxGroupsWithoutNames = 10000;
 
 KindKeys KeysOf(GroupKind kind) {
   return kind == GroupKind::Phrase ? KindKeys{"短语子夹数", "短语子夹名"} : KindKeys{"快捷子夹数", "快捷子夹名"};
@@ -56,9 +62,27 @@ void Store::LoadKind(GroupKind kind, const IniFile& conf, library::GroupStrip& s
   const int count = conf.GetInt(kPanelSection, keys.countKey);
   if (count <= 0) return;  // nothing stored: the design-time group stays
 
+  // One pass over the name section; the first of two equal keys wins, as in every INI read.
+  std::unordered_map<std::string, std::string> stored;
+  long long highestKey = -1;
+  for (auto& [key, value] : conf.Entries(keys.nameSection)) {
+    if (stored.count(key)) continue;
+    if (!key.empty() && key.size() < 10 && key.find_first_not_of("0123456789") == std::string::npos)
+      highestKey = std::max(highestKey, std::stoll(key));
+    stored.emplace(key, std::move(value));
+  }
+  // A missing name is an empty one; but a count far beyond the stored names is damage, not a
+  // library, and must not make thousands of empty groups.
+  size_t n = static_cast<size_t>(count);
+  if (n > kMaxGroupsWithoutNames) n = std::min(n, static_cast<size_t>(highestKey + 1));
+
   std::vector<std::string> names;
-  names.reserve(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) names.push_back(conf.GetString(keys.nameSection, std::to_string(i)));
+  names.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    auto it = stored.find(std::to_string(i));
+    names.push_back(it == stored.end() ? std::string() : CutIniValue(it->second));
+  }
+  if (names.empty()) return;
   const std::vector<std::string> stems = GroupFileStems(names);
 
   strip.slots().clear();

@@ -246,3 +246,30 @@ TEST_F(StoreTest, SettingsLoadAndSave) {
 
 }  // namespace
 }  // namespace jihe::storage
+
+namespace jihe::storage {
+namespace {
+
+TEST_F(StoreTest, DamagedGroupCountsDoNotRunAway) {
+  struct Case {
+    const char* conf;
+    std::vector<std::string> names;
+  } cases[] = {
+      // A name missing inside the count is an empty name.
+      {"[主面板]\r\n短语子夹数=3\r\n[短语子夹名]\r\n0=甲\r\n2=丙\r\n", {"甲", "", "丙"}},
+      {"[主面板]\r\n短语子夹数=2000000000\r\n[短语子夹名]\r\n0=甲\r\n1=乙\r\n", {"甲", "乙"}},
+      {"[主面板]\r\n短语子夹数=2000000000\r\n", {"分组1"}},
+      {"[主面板]\r\n短语子夹数=-4\r\n[短语子夹名]\r\n0=甲\r\n", {"分组1"}},
+      {"[主面板]\r\n短语子夹数=1\r\n[短语子夹名]\r\n0=首\r\n0=次\r\n", {"首"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.conf);
+    Write("数据/conf.ini", c.conf);
+    Workspace ws;
+    store_.LoadAll(ws);
+    EXPECT_EQ(Names(ws.library.phrases), c.names);
+  }
+}
+
+}  // namespace
+}  // namespace jihe::storage
