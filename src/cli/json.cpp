@@ -1,5 +1,7 @@
 #include "cli/json.h"
 
+#include "platform/utf16.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,23 +17,6 @@ const Json* Json::Find(std::string_view key) const {
 
 namespace {
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
 
 class Parser {
  public:
@@ -144,7 +129,7 @@ class Parser {
             if (lo >= 0xDC00 && lo < 0xE000) cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
             else i_ = save;
           }
-          AppendUtf8(out, cp);  // a lone surrogate keeps its 3-byte form
+          platform::AppendUtf8(out, cp);  // a lone surrogate keeps its 3-byte form
           break;
         }
         default: return Fail("bad escape");

@@ -6,6 +6,9 @@
 
 namespace jihe::platform {
 
+// Appends one code point in UTF-8 form; a lone surrogate keeps its 3-byte form.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
 
