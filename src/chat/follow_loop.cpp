@@ -1,8 +1,169 @@
 #include "chat/follow_loop.h"
 
+#include <array>
+
 #include "settings/option_rules.h"
 
 namespace jihe::chat {
+
+using platform::Desktop;
+using platform::Rect;
+using platform::WindowId;
+using settings::Option;
+
+bool EnsureWindowOnScreen(Desktop& desktop, WindowId window, bool move) {
+  const Rect rect = desktop.WindowRect(window);
+  const platform::Size display = desktop.PrimaryDisplaySize();
+  const bool offScreen =
+      rect.left < 0 || rect.top < 0 || rect.left > display.width || rect.top > display.height;
+  if (offScreen && move) desktop.MoveWindowTo(window, 50, 50);
+  return !offScreen;
+}
+
+namespace {
+
+bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+bool QQTitlePasses(std::string_view text) {
+  static constexpr std::array<std::string_view, 5> kSkipped = {"系统设置", "查找", "验证消息", "QQ", "TXMenuWindow"};
+  static constexpr std::array<std::string_view, 3> kSkippedParts = {"照片", "资料", "腾讯"};
+  for (std::string_view s : kSkipped) {
+    if (text == s) return false;
+  }
+  for (std::string_view s : kSkippedParts) {
+    if (Contains(text, s)) return false;
+  }
+  return true;
+}
+
+Recognition Verdict(bool passed) { return passed ? Recognition::Match : Recognition::Rejected; }
+
+}  // namespace
+
+Recognition RecogniseChatWindow(Desktop& desktop, const settings::Options& options, WindowId window,
+                                std::string_view text, std::string_view className, const Rect& rect) {
+  if (className == "TXGuiFoundation" && options.Get(Option::跟随QQ)) {
+    return Verdict(QQTitlePasses(text) && EnsureWindowOnScreen(desktop, window, true) &&
+                   rect.width() - 12 >= 440 && rect.height() - 12 >= 500);
+  }
+  if (className == "StandardFrame" && options.Get(Option::跟随旺旺)) {
+    return Verdict(EnsureWindowOnScreen(desktop, window, true) &&
+                   (Contains(text, "阿里旺旺 -") || Contains(text, "接待中心")));
+  }
+  if (className == "ChatWnd" || (className == "WeChatMainWndForPC" && options.Get(Option::跟随微信))) {
+    return Verdict(EnsureWindowOnScreen(desktop, window, true));
+  }
+  if (className == "Chrome_WidgetWin_1" && options.Get(Option::跟随陌陌)) {
+    return Verdict(EnsureWindowOnScreen(desktop, window, true));
+  }
+  if (text == "58同城" && options.Get(Option::跟随58)) {
+    return Verdict(EnsureWindowOnScreen(desktop, window, true));
+  }
+  return Recognition::NoRule;
+}
+
+void DockPanel(Desktop& desktop, const settings::Options& options, WindowId panel, const Rect& chat) {
+  if (!EnsureWindowOnScreen(desktop, panel, true)) {
+    desktop.SetTopmost(panel);
+    desktop.Restore(panel);
+  }
+  if (!desktop.IsVisible(panel)) {
+    desktop.ShowWindow(panel);
+    desktop.SetTopmost(panel);
+    desktop.Restore(panel);
+  }
+  const int top = chat.top + 8;
+  const int left = options.Get(Option::跟随到右边) ? chat.right - 5 : chat.left - desktop.WindowRect(panel).width();
+  desktop.MoveWindowTo(panel, left, top);
+}
+
+FollowPassResult FollowPass(Desktop& desktop, platform::Waiter& waiter, const settings::Options& options,
+                            FollowState& state, WindowId panel, const platform::StopSignal* stop) {
+  using Outcome = FollowPassResult::Outcome;
+  bool first = true;
+  for (WindowId window : desktop.VisibleTopLevelWindows()) {
+    if (!first) {
+      waiter.ProcessPendingMessages();
+      if (stop && stop->Requested()) return {Outcome::Stopped, 0};
+    }
+    first = false;
+    const std::string text = desktop.WindowText(window);
+    const Rect rect = desktop.WindowRect(window);
+    if (text.empty() || text == "开始" || text == kPanelTitle || rect.width() <= 400 || rect.height() <= 500) {
+      continue;
+    }
+    const Recognition verdict = RecogniseChatWindow(desktop, options, window, text, desktop.ClassName(window), rect);
+    if (verdict == Recognition::Match) {
+      state.userShownFlag = false;
+      state.currentChatWindow = window;
+      DockPanel(desktop, options, panel, desktop.WindowRect(window));
+      return {Outcome::Docked, window};
+    }
+    if (verdict == Recognition::NoRule && options.Get(Option::智能隐藏)) {
+      if (state.userShownFlag) return {Outcome::NoMatch, 0};
+      desktop.HideWindow(panel);
+      return {Outcome::Hidden, 0};
+    }
+  }
+  return {Outcome::NoMatch, 0};
+}
+
+// ---- the worker --------------------------------------------------------------------------
+
+FollowLoop::~FollowLoop() { StopFollowLoop(); }
+
+void FollowLoop::Attach(Desktop& desktop, const settings::Options& options, WindowId panel,
+                        WaiterFactory makeWaiter) {
+  desktop_ = &desktop;
+  options_ = &options;
+  panel_ = panel;
+  makeWaiter_ = std::move(makeWaiter);
+  if (running_ && !worker_.joinable()) StartWorker();
+}
+
+void FollowLoop::StartFollowLoop() {
+  if (running_) return;
+  running_ = true;
+  if (desktop_) StartWorker();
+}
+
+void FollowLoop::StartWorker() {
+  stopRequested_ = false;
+  worker_ = std::thread([this] { Run(); });
+}
+
+void FollowLoop::StopFollowLoop() {
+  if (!running_) return;
+  stopRequested_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    if (stopSignal_) stopSignal_->Request();
+  }
+  if (worker_.joinable()) {
+    worker_.join();
+    // Window changes the worker asked for without waiting land now, not after the stop.
+    desktop_->ApplyChangesAskedByOtherThreads();
+  }
+  running_ = false;
+}
+
+void FollowLoop::Run() {
+  std::unique_ptr<platform::Waiter> waiter = makeWaiter_();
+  std::unique_ptr<platform::StopSignal> stop = waiter->CreateStopSignal();
+  {
+    std::lock_guard lock(mutex_);
+    stopSignal_ = stop.get();
+    if (stopRequested_) stop->Request();
+  }
+  while (!stop->Requested()) {
+    FollowPass(*desktop_, *waiter, *options_, state_, panel_, stop.get());
+    ++passes_;
+    waiter->ProcessPendingMessages();
+    if (!waiter->WaitPumping(kFollowPauseMs, platform::WaitUnit::Milliseconds, stop.get())) break;
+  }
+  std::lock_guard lock(mutex_);
+  stopSignal_ = nullptr;
+}
 
 void ApplyFollowSwitches(FollowLoop& loop, const settings::Options& options) {
   if (settings::FollowSwitchesWantLoop(options)) {

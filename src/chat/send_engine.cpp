@@ -1,0 +1,185 @@
+#include "chat/send_engine.h"
+
+#include <climits>
+
+#include "chat/follow_loop.h"
+#include "chat/pattern_matcher.h"
+#include "library/library.h"
+#include "platform/file_system.h"
+
+namespace jihe::chat {
+
+using platform::Key;
+
+namespace {
+
+constexpr std::string_view kOpenFile = "《";
+constexpr std::string_view kCloseFile = "》";
+constexpr std::string_view kPicturePattern = "<img src=\".*?///(.*?)\">";
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+std::string RemoveAll(std::string_view text, std::string_view part) {
+  std::string out;
+  size_t at = 0;
+  for (size_t hit; (hit = text.find(part, at)) != std::string_view::npos; at = hit + part.size()) {
+    out.append(text.substr(at, hit - at));
+  }
+  out.append(text.substr(at));
+  return out;
+}
+
+// The steps every send repeats.
+class Typist {
+ public:
+  explicit Typist(SendContext& ctx) : ctx_(ctx) {}
+  void Wait(int ms) { ctx_.waiter.WaitPumping(ms); }
+  void Paste() { ctx_.keyboard.PressKeyCombination(Key::V, Key::Ctrl); }
+  void Enter() { ctx_.keyboard.PressKey(Key::Enter); }
+
+ private:
+  SendContext& ctx_;
+};
+
+}  // namespace
+
+ChatKind ChatKindOfClass(std::string_view className) {
+  if (className == "ChatWnd" || className == "WeChatMainWndForPC") return ChatKind::WeChat;
+  if (className == "StandardFrame") return ChatKind::Wangwang;
+  return ChatKind::Other;
+}
+
+int IntervalMilliseconds(std::string_view intervalText) {
+  long long value = 0;
+  for (char c : intervalText) {
+    if (c < '0' || c > '9') break;
+    value = value * 10 + (c - '0');
+    if (value > INT_MAX) return INT_MAX;
+  }
+  return static_cast<int>(value);
+}
+
+std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(text);
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    bool hit = i + from.size() <= text.size();
+    for (size_t k = 0; hit && k < from.size(); ++k) hit = LowerAscii(text[i + k]) == LowerAscii(from[k]);
+    if (hit) {
+      out.append(to);
+      i += from.size();
+    } else {
+      out.push_back(text[i++]);
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> FileTokenOf(std::string_view text) {
+  const size_t open = text.find(kOpenFile);
+  if (open == std::string_view::npos || !Contains(text, kCloseFile)) return std::nullopt;
+  const size_t start = open + kOpenFile.size();
+  const size_t close = text.find(kCloseFile, start);
+  if (close == std::string_view::npos) return std::string();
+  return std::string(text.substr(start, close - start));
+}
+
+SendOutcome SendPhrase(SendContext& ctx, std::string_view mode) {
+  if (ctx.host.Paused()) {
+    ctx.host.ShowNotice(kPausedMessage);
+    return SendOutcome::Refused;
+  }
+  const PhraseListSource source =
+      Contains(mode, kModeMenuSend) ? PhraseListSource::CurrentList : PhraseListSource::ClickedList;
+  const std::optional<std::string> row = ctx.host.SelectedRowText(source);
+  if (!row) return SendOutcome::NothingToSend;
+  std::string text(library::ContentOf(*row));
+  if (text.empty()) return SendOutcome::NothingToSend;
+
+  // Without a chat window the keys would land in whatever window has the focus, and Enter would
+  // send the phrase there: better to type nothing.
+  const platform::WindowId chat = ctx.host.CurrentChatWindow();
+  if (chat == 0 || !ctx.desktop.Exists(chat)) return SendOutcome::NoChatWindow;
+  if (!EnsureWindowOnScreen(ctx.desktop, chat, true)) return SendOutcome::ChatOffScreen;
+
+  Typist typist(ctx);
+  typist.Wait(100);
+  ctx.desktop.BringToForeground(chat);
+  typist.Wait(100);
+
+  std::string fileList;
+  if (std::optional<std::string> token = FileTokenOf(text)) {
+    fileList = std::move(*token);
+    text = ReplaceAllIgnoringAsciiCase(text, fileList, "");
+    text = ReplaceAllIgnoringAsciiCase(text, kOpenFile, "");
+    text = ReplaceAllIgnoringAsciiCase(text, kCloseFile, "");
+  }
+
+  const ChatKind kind = ChatKindOfClass(ctx.desktop.ClassName(chat));
+  if (kind == ChatKind::WeChat) {
+    ctx.desktop.PostLeftClick(chat, 350, ctx.desktop.WindowRect(chat).height() - 50);
+  }
+
+  if (!fileList.empty()) {
+    typist.Wait(10);
+    ctx.clipboard.PutFileList(fileList);
+    typist.Wait(100);
+    typist.Paste();
+    typist.Wait(100);
+    typist.Enter();
+    typist.Wait(300);
+  }
+
+  if (!Contains(text, "[img=") && !Contains(text, "<IMG src")) {
+    ctx.clipboard.PutText(text);
+  } else {
+    std::string html = ReplaceAllIgnoringAsciiCase(
+        text, "[img=", "<IMG src=\"file:///" + ctx.imgFolder + platform::kPathSeparator);
+    html = ReplaceAllIgnoringAsciiCase(html, "img]", "\">");
+    html = ReplaceAllIgnoringAsciiCase(html, "\r\n", "<BR>");
+
+    if (kind == ChatKind::Other) {
+      // One paste of the whole phrase: text, breaks and pictures together. The waits are those the
+      // chat programs were given when a page produced this content.
+      ctx.clipboard.PutRichContent(html);
+      typist.Wait(110);
+    } else {
+      PatternMatcher pictures;
+      pictures.CreateMatcher(kPicturePattern, html);
+      const int interval = IntervalMilliseconds(ctx.options.Interval());
+      for (int i = 1; i <= pictures.MatchCount(); ++i) {
+        if (kind == ChatKind::WeChat) {
+          ctx.clipboard.PutRichContent(pictures.MatchText(i));
+          typist.Wait(110);
+          typist.Wait(10);
+        } else {
+          const std::optional<std::string> bytes = platform::ReadWholeFile(pictures.GroupText(i, 1));
+          ctx.clipboard.PutPicture(bytes ? *bytes : std::string());
+          typist.Wait(100);
+        }
+        typist.Paste();
+        typist.Wait(100);
+        typist.Enter();
+        if (kind == ChatKind::Wangwang) ctx.waiter.ProcessPendingMessages();
+        if (interval > 0) typist.Wait(interval);
+      }
+      const std::string rest = RemoveAll(pictures.ReplaceAll(""), "<BR>");
+      if (rest.empty()) return SendOutcome::PicturesOnly;
+      typist.Wait(10);
+      ctx.clipboard.PutText(rest);
+    }
+  }
+
+  typist.Wait(10);
+  typist.Paste();
+  if (ctx.options.Get(settings::Option::自动点发送) && mode != kModeMenuSendNoEnter) {
+    typist.Wait(100);
+    typist.Enter();
+  }
+  return SendOutcome::Sent;
+}
+
+}  // namespace jihe::chat

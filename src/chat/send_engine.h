@@ -1,0 +1,81 @@
+#pragma once
+// The send engine: turns the selected phrase into input of the current chat window, as a typist
+// would, through the clipboard, Ctrl+V and Enter. Attached files and, for WeChat and
+// Aliwangwang/Qianniu, pictures go out as messages of their own before the text.
+//
+// It runs on the UI thread; every wait keeps that thread's messages flowing.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/clipboard.h"
+#include "platform/desktop.h"
+#include "platform/keyboard.h"
+#include "platform/wait.h"
+#include "settings/options.h"
+
+namespace jihe::chat {
+
+inline constexpr std::string_view kPausedMessage =
+    "软件处于暂停工作状态,不跟随窗口,不进行群发,请右上角软件设置下开启！";
+
+// Modes chosen by the callers: a list click sends with the empty mode.
+inline constexpr std::string_view kModeListClick = "";
+inline constexpr std::string_view kModeMenuSend = "右键";
+inline constexpr std::string_view kModeMenuSendNoEnter = "右键不发";
+
+// Which phrase list the selected row is read from.
+enum class PhraseListSource {
+  ClickedList,  // the list that raised the click
+  CurrentList,  // the phrase list last right-clicked (the menu modes)
+};
+
+// What the engine asks of the Main panel.
+class SendHost {
+ public:
+  virtual ~SendHost() = default;
+  virtual bool Paused() const = 0;
+  // The selected row's text (remark, "┃", content; line breaks as CR LF); nothing without a
+  // selected row.
+  virtual std::optional<std::string> SelectedRowText(PhraseListSource source) const = 0;
+  virtual platform::WindowId CurrentChatWindow() const = 0;
+  // A notice in the "友情提醒" message box with the information icon and OK.
+  virtual void ShowNotice(std::string_view message) = 0;
+};
+
+struct SendContext {
+  platform::Desktop& desktop;
+  platform::Clipboard& clipboard;
+  platform::Keyboard& keyboard;
+  platform::Waiter& waiter;
+  const settings::Options& options;
+  SendHost& host;
+  // The Data folder's picture folder, without a trailing separator.
+  std::string imgFolder;
+};
+
+enum class ChatKind { WeChat, Wangwang, Other };
+ChatKind ChatKindOfClass(std::string_view className);
+
+// The picture/text interval in milliseconds: the leading decimal digits of the settings box, 0 when
+// there are none, capped so a long row of digits cannot overflow.
+int IntervalMilliseconds(std::string_view intervalText);
+
+// What a send returned for; a silent end is no failure shown to the user.
+enum class SendOutcome {
+  Refused,         // work is paused: the notice was shown
+  NothingToSend,   // no selected row or an empty phrase
+  NoChatWindow,    // no chat window docked yet, or it has closed
+  ChatOffScreen,   // the chat window was off screen and has been moved to (50, 50)
+  PicturesOnly,    // pictures went out and no text was left
+  Sent,
+};
+
+SendOutcome SendPhrase(SendContext& ctx, std::string_view mode);
+
+// Text helpers of the engine, shared with its tests.
+std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view from, std::string_view to);
+// The file list of a file token: the text between the first "《" and the first "》" after it.
+std::optional<std::string> FileTokenOf(std::string_view text);
+
+}  // namespace jihe::chat

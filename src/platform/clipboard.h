@@ -1,0 +1,36 @@
+#pragma once
+// The clipboard writers of the send engine. Each empties the clipboard first, so after a write it
+// holds exactly what was written. Failures are returned, never shown.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace jihe::platform {
+
+class Clipboard {
+ public:
+  virtual ~Clipboard() = default;
+
+  // Plain text (UTF-8 here, Unicode text on the clipboard); line breaks stay as they are.
+  virtual bool PutText(std::string_view text) = 0;
+  // A file-drop list; `paths` holds one path per line, lines separated by CR LF.
+  virtual bool PutFileList(std::string_view paths) = 0;
+  // A picture as a bitmap, decoded from the bytes of a jpg, png, gif or bmp file. Bytes that do not
+  // decode leave the clipboard empty, so a following paste does not repeat the previous item.
+  virtual bool PutPicture(std::string_view fileBytes) = 0;
+  // Rich content from an HTML fragment of text, <BR> breaks and <IMG src="file:///..."> pictures:
+  // the HTML form, QQ's rich-edit form and the plain text, all in one clipboard session; a
+  // fragment that is a single picture also goes out as a bitmap, a PNG and a file-drop list.
+  virtual bool PutRichContent(std::string_view htmlFragment) = 0;
+};
+
+// The paths of a file-list text: split at every CR LF. Empty lines are dropped: a Windows reader
+// takes an empty path as the end of the list and would lose every file after a blank line.
+std::vector<std::string> SplitFileList(std::string_view paths);
+
+// The CF_HDROP block: the 20-byte DROPFILES header (file list at offset 20, wide characters), then
+// each path in UTF-16LE with its zero, then one more zero character.
+std::vector<std::uint8_t> FileDropBlock(const std::vector<std::string>& paths);
+
+}  // namespace jihe::platform

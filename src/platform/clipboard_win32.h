@@ -1,0 +1,44 @@
+#pragma once
+// The clipboard writers over user32. Every write happens in one session owned by a message-only
+// window of the calling thread (with no owner, SetClipboardData is unreliable).
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/clipboard.h"
+
+namespace jihe::platform {
+
+// An open clipboard, emptied, owned by the thread's message-only window. Opening is retried for a
+// moment, since other programs hold the clipboard briefly while they read it.
+class ClipboardSession {
+ public:
+  ClipboardSession();
+  ~ClipboardSession();
+  ClipboardSession(const ClipboardSession&) = delete;
+  ClipboardSession& operator=(const ClipboardSession&) = delete;
+
+  bool open() const { return open_; }
+  // Copies the bytes into a global block and hands it to the clipboard, which owns it from then on.
+  bool Put(UINT format, const void* data, size_t size);
+  bool PutText(std::wstring_view text);
+
+ private:
+  bool open_ = false;
+};
+
+UINT HtmlFormat();                // "HTML Format"
+UINT QQRichEditFormat();          // "QQ_Unicode_RichEdit_Format"
+UINT PngFormat();                 // "PNG"
+UINT PreferredDropEffectFormat(); // "Preferred DropEffect"
+
+class Win32Clipboard : public Clipboard {
+ public:
+  bool PutText(std::string_view text) override;
+  bool PutFileList(std::string_view paths) override;
+  bool PutPicture(std::string_view fileBytes) override;
+  bool PutRichContent(std::string_view htmlFragment) override;
+};
+
+}  // namespace jihe::platform

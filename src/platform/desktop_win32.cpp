@@ -1,0 +1,122 @@
+#include "platform/desktop_win32.h"
+
+#include "platform/utf16.h"
+
+namespace jihe::platform {
+
+namespace {
+
+// Windows of other threads are changed without waiting for them: a worker must never block on a
+// UI thread that may itself be waiting for the worker.
+UINT AsyncFlagFor(HWND hwnd) {
+  return GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId() ? 0 : SWP_ASYNCWINDOWPOS;
+}
+
+}  // namespace
+
+std::vector<WindowId> Win32Desktop::VisibleTopLevelWindows() {
+  std::vector<WindowId> windows;
+  EnumWindows(
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        if (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_VISIBLE) {
+          reinterpret_cast<std::vector<WindowId>*>(param)->push_back(IdOf(hwnd));
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+std::string Win32Desktop::WindowText(WindowId window) {
+  // InternalGetWindowText reads the caption without sending WM_GETTEXT, so a hung program (or our
+  // own UI thread waiting for this worker) cannot stall the walk.
+  wchar_t text[512];
+  const int n = InternalGetWindowText(HwndOf(window), text, static_cast<int>(std::size(text)));
+  return n > 0 ? Narrow(std::wstring_view(text, n)) : std::string();
+}
+
+std::string Win32Desktop::ClassName(WindowId window) {
+  wchar_t name[256];
+  const int n = GetClassNameW(HwndOf(window), name, static_cast<int>(std::size(name)));
+  return n > 0 ? Narrow(std::wstring_view(name, n)) : std::string();
+}
+
+Rect Win32Desktop::WindowRect(WindowId window) {
+  RECT r{};
+  if (!GetWindowRect(HwndOf(window), &r)) return {};
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+bool Win32Desktop::IsVisible(WindowId window) { return IsWindowVisible(HwndOf(window)) != FALSE; }
+
+bool Win32Desktop::Exists(WindowId window) { return window != 0 && IsWindow(HwndOf(window)) != FALSE; }
+
+Size Win32Desktop::PrimaryDisplaySize() {
+  DEVMODEW mode{};
+  mode.dmSize = sizeof mode;
+  if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode)) {
+    return {static_cast<int>(mode.dmPelsWidth), static_cast<int>(mode.dmPelsHeight)};
+  }
+  return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+void Win32Desktop::MoveWindowTo(WindowId window, int left, int top) {
+  const HWND hwnd = HwndOf(window);
+  SetWindowPos(hwnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | AsyncFlagFor(hwnd));
+}
+
+void Win32Desktop::ShowWindow(WindowId window) { ShowWindowAsync(HwndOf(window), SW_SHOWNOACTIVATE); }
+
+void Win32Desktop::HideWindow(WindowId window) { ShowWindowAsync(HwndOf(window), SW_HIDE); }
+
+void Win32Desktop::SetTopmost(WindowId window) {
+  const HWND hwnd = HwndOf(window);
+  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | AsyncFlagFor(hwnd));
+}
+
+void Win32Desktop::Restore(WindowId window) {
+  if (IsIconic(HwndOf(window))) ShowWindowAsync(HwndOf(window), SW_RESTORE);
+}
+
+void Win32Desktop::ApplyChangesAskedByOtherThreads() {
+  // The asynchronous changes arrive as sent messages; peeking delivers them without taking any
+  // posted message off the queue.
+  MSG msg;
+  PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+void Win32Desktop::BringToForeground(WindowId window) {
+  const HWND hwnd = HwndOf(window);
+  // Windows lets a thread take the foreground only while it shares input with the one that has it.
+  const HWND foreground = GetForegroundWindow();
+  const DWORD foregroundThread = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+  const DWORD self = GetCurrentThreadId();
+  const bool attach = foregroundThread != 0 && foregroundThread != self &&
+                      AttachThreadInput(self, foregroundThread, TRUE);
+  if (IsIconic(hwnd)) ::ShowWindow(hwnd, SW_RESTORE);
+  SetForegroundWindow(hwnd);
+  BringWindowToTop(hwnd);
+  if (attach) AttachThreadInput(self, foregroundThread, FALSE);
+}
+
+void Win32Desktop::PostLeftClick(WindowId window, int x, int y) {
+  const HWND hwnd = window ? HwndOf(window) : GetDesktopWindow();
+  const LPARAM position = MAKELPARAM(x, y);
+  PostMessageW(hwnd, WM_MOUSEMOVE, 2, position);
+  PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, position);
+  PostMessageW(hwnd, WM_LBUTTONUP, 0, position);
+}
+
+HWND FocusedWindowOfForeground() {
+  const HWND foreground = GetForegroundWindow();
+  if (!foreground) return nullptr;
+  const DWORD thread = GetWindowThreadProcessId(foreground, nullptr);
+  const DWORD self = GetCurrentThreadId();
+  if (thread == self) return GetFocus();
+  if (!AttachThreadInput(self, thread, TRUE)) return nullptr;
+  const HWND focus = GetFocus();
+  AttachThreadInput(self, thread, FALSE);
+  return focus;
+}
+
+}  // namespace jihe::platform

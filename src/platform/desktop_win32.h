@@ -1,0 +1,34 @@
+#pragma once
+// The desktop of the running session, through user32.
+#include <windows.h>
+
+#include "platform/desktop.h"
+
+namespace jihe::platform {
+
+inline HWND HwndOf(WindowId id) { return reinterpret_cast<HWND>(id); }
+inline WindowId IdOf(HWND hwnd) { return reinterpret_cast<WindowId>(hwnd); }
+
+class Win32Desktop : public Desktop {
+ public:
+  std::vector<WindowId> VisibleTopLevelWindows() override;
+  std::string WindowText(WindowId window) override;
+  std::string ClassName(WindowId window) override;
+  Rect WindowRect(WindowId window) override;
+  bool IsVisible(WindowId window) override;
+  bool Exists(WindowId window) override;
+  Size PrimaryDisplaySize() override;
+  void MoveWindowTo(WindowId window, int left, int top) override;
+  void ShowWindow(WindowId window) override;
+  void HideWindow(WindowId window) override;
+  void SetTopmost(WindowId window) override;
+  void Restore(WindowId window) override;
+  void ApplyChangesAskedByOtherThreads() override;
+  void BringToForeground(WindowId window) override;
+  void PostLeftClick(WindowId window, int x, int y) override;
+};
+
+// The window with the keyboard focus in the thread of the foreground window.
+HWND FocusedWindowOfForeground();
+
+}  // namespace jihe::platform

@@ -1,0 +1,72 @@
+// The formats written for a rich paste: the fragment read back into pieces, CF_HTML with offsets
+// that point at its own parts, QQ's rich-edit text and the plain text.
+#include "chat/rich_content.h"
+
+#include <gtest/gtest.h>
+
+namespace jihe::chat {
+namespace {
+
+using Kind = RichPiece::Kind;
+
+#ifdef _WIN32
+constexpr const char* kPicture = "C:\\霁禾客服助手配置请勿删除\\img\\a b.png";
+constexpr const char* kPictureUrl = "file:///C:\\霁禾客服助手配置请勿删除\\img\\a b.png";
+#else
+constexpr const char* kPicture = "/data/霁禾/img/a b.png";
+constexpr const char* kPictureUrl = "file:////data/霁禾/img/a b.png";
+#endif
+
+TEST(RichContent, ParsesTextBreaksAndPictures) {
+  const std::string html = std::string("文字A<BR><IMG src=\"") + kPictureUrl + "\"><br/>价格<100 &amp; 5&lt;6<b>粗</b>";
+  const std::vector<RichPiece> pieces = ParseFragment(html);
+  ASSERT_EQ(pieces.size(), 5u);
+  EXPECT_EQ(pieces[0], (RichPiece{Kind::Text, "文字A", ""}));
+  EXPECT_EQ(pieces[1].kind, Kind::Break);
+  EXPECT_EQ(pieces[2], (RichPiece{Kind::Picture, kPicture, kPictureUrl}));
+  EXPECT_EQ(pieces[3].kind, Kind::Break);
+  EXPECT_EQ(pieces[4], (RichPiece{Kind::Text, "价格<100 & 5<6粗", ""}));
+  EXPECT_EQ(PlainTextOf(pieces), "文字A\r\n\r\n价格<100 & 5<6粗");
+  EXPECT_EQ(SinglePicturePath(pieces), std::nullopt);
+  EXPECT_EQ(SinglePicturePath(ParseFragment(std::string("<img SRC='") + kPictureUrl + "'> ")), kPicture);
+  EXPECT_EQ(SinglePicturePath(ParseFragment("<img src=\"http://x/a.png\">")), std::nullopt);
+}
+
+TEST(RichContent, FileAddresses) {
+  EXPECT_EQ(LocalPathOfFileUrl(kPictureUrl), kPicture);
+  EXPECT_EQ(LocalPathOfFileUrl(FileUrlOf(kPicture)), kPicture);
+  EXPECT_EQ(FileUrlOf(kPicture).find(' '), std::string::npos);
+  EXPECT_EQ(LocalPathOfFileUrl("http://example.com/a.png"), std::nullopt);
+}
+
+TEST(RichContent, CfHtmlOffsetsPointAtItsParts) {
+  const std::string fragment = FragmentHtml(ParseFragment(std::string("你好<BR><IMG src=\"") + kPictureUrl + "\">"));
+  const std::string cf = CfHtml(fragment);
+  auto offset = [&](const std::string& key) {
+    const size_t at = cf.find(key + ":");
+    EXPECT_NE(at, std::string::npos) << key;
+    return std::stoul(cf.substr(at + key.size() + 1, 10));
+  };
+  const size_t startHtml = offset("StartHTML"), endHtml = offset("EndHTML");
+  const size_t startFragment = offset("StartFragment"), endFragment = offset("EndFragment");
+  EXPECT_EQ(cf.compare(startHtml, 6, "<html>"), 0);
+  EXPECT_EQ(endHtml, cf.size());
+  EXPECT_EQ(cf.substr(startFragment, endFragment - startFragment), fragment);
+  EXPECT_EQ(cf.compare(startFragment - 20, 20, "<!--StartFragment-->"), 0);
+  EXPECT_NE(fragment.find("<IMG src=\"file:///"), std::string::npos);
+  EXPECT_EQ(fragment.find(' ', fragment.find("<IMG") + 5), std::string::npos);  // the space is %20
+}
+
+TEST(RichContent, QQRichEditElements) {
+  const std::string qq =
+      QQRichEditOf(ParseFragment(std::string("甲<BR>]]>乙<IMG src=\"") + kPictureUrl + "\">丙"));
+  EXPECT_EQ(qq, std::string("<QQRichEditFormat><Info version=\"1001\"></Info>"
+                            "<EditElement type=\"0\"><![CDATA[甲\r\n]]]]><![CDATA[>乙]]></EditElement>"
+                            "<EditElement type=\"1\" filepath=\"") +
+                    kPicture +
+                    "\" shortcut=\"\"></EditElement>"
+                    "<EditElement type=\"0\"><![CDATA[丙]]></EditElement></QQRichEditFormat>");
+}
+
+}  // namespace
+}  // namespace jihe::chat

@@ -1,0 +1,261 @@
+// The send engine against the in-memory platform: the exact order of clipboard contents, keys,
+// clicks and waits for each kind of phrase and chat window.
+#include "chat/send_engine.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_desktop.h"
+#include "fakes/temp_dir.h"
+#include "platform/file_system.h"
+
+namespace jihe::chat {
+namespace {
+
+using platform::WindowId;
+using settings::Option;
+using testing::EventLog;
+using testing::FakeClipboard;
+using testing::FakeDesktop;
+using testing::FakeKeyboard;
+using testing::FakeWaiter;
+using Strings = std::vector<std::string>;
+
+class FakeHost : public SendHost {
+ public:
+  bool Paused() const override { return paused; }
+  std::optional<std::string> SelectedRowText(PhraseListSource source) const override {
+    return source == PhraseListSource::ClickedList ? clickedRow : currentRow;
+  }
+  WindowId CurrentChatWindow() const override { return chat; }
+  void ShowNotice(std::string_view message) override { notices.emplace_back(message); }
+
+  bool paused = false;
+  std::optional<std::string> clickedRow;
+  std::optional<std::string> currentRow;
+  WindowId chat = 0;
+  Strings notices;
+};
+
+struct Case {
+  const char* name;
+  const char* className;
+  std::string row;
+  std::string mode;
+  bool autoSend;
+  const char* interval;
+  Strings expected;  // "{img}" stands for the picture folder's file address prefix
+  SendOutcome outcome;
+};
+
+class SendPhraseTest : public ::testing::Test {
+ protected:
+  SendPhraseTest() {
+    platform::CreateDirectories(img.str());
+    platform::WriteFileAtomically(img.Sub("a.png"), "A-BYTES");
+    platform::WriteFileAtomically(img.Sub("b.png"), "B-BYTES");
+    // The image prefix the engine writes: file:/// plus the folder and a separator.
+    imgUrl = "file:///" + img.str() + platform::kPathSeparator;
+  }
+
+  Strings Run(const Case& c, SendOutcome* outcome) {
+    EventLog log;
+    FakeDesktop desktop{log};
+    FakeClipboard clipboard{log};
+    FakeKeyboard keyboard{log};
+    FakeWaiter waiter{log};
+    settings::Options options;
+    options.Set(Option::自动点发送, c.autoSend);
+    options.SetInterval(c.interval);
+    desktop.Add({"霁禾客服助手", "JihePanel", {900, 100, 1100, 700}});
+    host.chat = desktop.Add({"客户甲", c.className, {100, 100, 700, 800}});
+    host.clickedRow = c.row;
+    host.currentRow = c.row;
+    SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, img.str()};
+    *outcome = SendPhrase(ctx, c.mode);
+    return log.events();
+  }
+
+  std::string Expand(std::string s) const {
+    for (size_t at; (at = s.find("{img}")) != std::string::npos;) s.replace(at, 5, imgUrl);
+    return s;
+  }
+
+  testing::TempDir data;
+  testing::TempDir img{"霁禾测试/img"};
+  std::string imgUrl;
+  FakeHost host;
+};
+
+const Strings kStart = {"wait 100", "foreground #2", "wait 100"};
+const Strings kStartWeChat = {"wait 100", "foreground #2", "wait 100", "click #2 350,650"};
+
+Strings Join(const Strings& a, const Strings& b) {
+  Strings out = a;
+  out.insert(out.end(), b.begin(), b.end());
+  return out;
+}
+
+TEST_F(SendPhraseTest, Sequences) {
+  const Strings pasteAndSend = {"wait 10", "Ctrl+V", "wait 100", "Enter"};
+  const Strings pasteOnly = {"wait 10", "Ctrl+V"};
+  const Strings fileAB = {"wait 10", "files C:\\报价.xlsx", "wait 100", "Ctrl+V", "wait 100", "Enter", "wait 300"};
+  const std::string mixed = "备注┃文字A\r\n[img=a.pngimg]\r\n文字B";
+  const Case cases[] = {
+      {"plain text keeps its line breaks", "TXGuiFoundation", "问候┃您好\r\n请稍等", "", true, "400",
+       Join(kStart, Join({"text 您好\r\n请稍等"}, pasteAndSend)), SendOutcome::Sent},
+      {"plain text to WeChat", "ChatWnd", "您好\r\n请稍等", "", true, "400",
+       Join(kStartWeChat, Join({"text 您好\r\n请稍等"}, pasteAndSend)), SendOutcome::Sent},
+      {"plain text to Aliwangwang", "StandardFrame", "您好", "右键", true, "400",
+       Join(kStart, Join({"text 您好"}, pasteAndSend)), SendOutcome::Sent},
+      {"right-click without Enter", "TXGuiFoundation", "您好", "右键不发", true, "400",
+       Join(kStart, Join({"text 您好"}, pasteOnly)), SendOutcome::Sent},
+      {"auto-send off", "TXGuiFoundation", "您好", "", false, "400", Join(kStart, Join({"text 您好"}, pasteOnly)),
+       SendOutcome::Sent},
+      {"two separators", "TXGuiFoundation", "甲┃乙┃正文", "", true, "400",
+       Join(kStart, Join({"text 正文"}, pasteAndSend)), SendOutcome::Sent},
+      {"rich paste to QQ", "TXGuiFoundation", mixed, "", true, "400",
+       Join(kStart, Join({"rich 文字A<BR><IMG src=\"{img}a.png\"><BR>文字B", "wait 110"}, pasteAndSend)),
+       SendOutcome::Sent},
+      {"rich paste to Momo with tokens in any case", "Chrome_WidgetWin_1", "A[img=a.PNGIMG]B", "", true, "400",
+       Join(kStart, Join({"rich A<IMG src=\"{img}a.PNG\">B", "wait 110"}, pasteAndSend)), SendOutcome::Sent},
+      {"an upper-case token start is not a picture", "TXGuiFoundation", "A[IMG=a.pngimg]", "", true, "400",
+       Join(kStart, Join({"text A[IMG=a.pngimg]"}, pasteAndSend)), SendOutcome::Sent},
+      {"WeChat: picture first, then the text joined", "ChatWnd", mixed, "", true, "400",
+       Join(kStartWeChat,
+            Join({"rich <IMG src=\"{img}a.png\">", "wait 110", "wait 10", "Ctrl+V", "wait 100", "Enter", "wait 400",
+                  "wait 10", "text 文字A文字B"},
+                 pasteAndSend)),
+       SendOutcome::Sent},
+      {"Aliwangwang: picture as a bitmap", "StandardFrame", mixed, "", true, "250ms",
+       Join(kStart, Join({"picture A-BYTES", "wait 100", "Ctrl+V", "wait 100", "Enter", "pump", "wait 250", "wait 10",
+                          "text 文字A文字B"},
+                         pasteAndSend)),
+       SendOutcome::Sent},
+      {"Aliwangwang: an unreadable picture still pastes", "StandardFrame", "[img=missing.pngimg]x", "", true, "",
+       Join(kStart, Join({"picture ", "wait 100", "Ctrl+V", "wait 100", "Enter", "pump", "wait 10", "text x"},
+                         pasteAndSend)),
+       SendOutcome::Sent},
+      {"pictures only: no final paste", "WeChatMainWndForPC", "[img=a.pngimg]\r\n[img=b.pngimg]", "右键不发", true,
+       "abc",
+       Join(kStartWeChat, {"rich <IMG src=\"{img}a.png\">", "wait 110", "wait 10", "Ctrl+V", "wait 100", "Enter",
+                           "rich <IMG src=\"{img}b.png\">", "wait 110", "wait 10", "Ctrl+V", "wait 100", "Enter"}),
+       SendOutcome::PicturesOnly},
+      {"file token first, then the text", "TXGuiFoundation", "请查收《C:\\报价.xlsx》谢谢", "", true, "400",
+       Join(kStart, Join(fileAB, Join({"text 请查收谢谢"}, pasteAndSend))), SendOutcome::Sent},
+      {"only a file token pastes an empty text", "TXGuiFoundation", "《C:\\报价.xlsx》", "", true, "400",
+       Join(kStart, Join(fileAB, Join({"text "}, pasteAndSend))), SendOutcome::Sent},
+      {"the path is removed wherever it occurs", "TXGuiFoundation", "c:\\报价.XLSX 见《C:\\报价.xlsx》", "", true,
+       "400", Join(kStart, Join(fileAB, Join({"text  见"}, pasteAndSend))), SendOutcome::Sent},
+      {"files are sent even without the final Enter", "ChatWnd", "《C:\\报价.xlsx》好", "", false, "400",
+       Join(kStartWeChat, Join(fileAB, Join({"text 好"}, pasteOnly))), SendOutcome::Sent},
+      {"a 》 only before the 《: empty list, marks removed", "TXGuiFoundation", "》A《B", "", true, "400",
+       Join(kStart, Join({"text AB"}, pasteAndSend)), SendOutcome::Sent},
+      {"empty content", "TXGuiFoundation", "备注┃", "", true, "400", {}, SendOutcome::NothingToSend},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SendOutcome outcome;
+    const Strings events = Run(c, &outcome);
+    Strings expected;
+    for (const std::string& e : c.expected) expected.push_back(Expand(e));
+    EXPECT_EQ(events, expected);
+    EXPECT_EQ(outcome, c.outcome);
+  }
+}
+
+TEST_F(SendPhraseTest, MenuModesReadTheCurrentListAndRightClickSendsWithoutEnter) {
+  host.currentRow = "来自右键的短语";
+  EventLog log;
+  FakeDesktop desktop{log};
+  FakeClipboard clipboard{log};
+  FakeKeyboard keyboard{log};
+  FakeWaiter waiter{log};
+  settings::Options options;
+  options.Set(Option::自动点发送, true);
+  desktop.Add({"霁禾客服助手", "JihePanel", {900, 100, 1100, 700}});
+  for (const char* mode : {"右键", "右键不发"}) {
+    log.Clear();
+    host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {100, 100, 700, 800}});
+    host.clickedRow = std::nullopt;
+    SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, img.str()};
+    EXPECT_EQ(SendPhrase(ctx, mode), SendOutcome::Sent);
+    const Strings events = log.events();
+    ASSERT_GE(events.size(), 5u);
+    EXPECT_EQ(events[3], "text 来自右键的短语");
+    EXPECT_EQ(events.back(), std::string(mode) == "右键" ? "Enter" : "Ctrl+V");
+  }
+}
+
+TEST_F(SendPhraseTest, SilentEndsAndTheRefusal) {
+  EventLog log;
+  FakeDesktop desktop{log};
+  FakeClipboard clipboard{log};
+  FakeKeyboard keyboard{log};
+  FakeWaiter waiter{log};
+  settings::Options options;
+  SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, img.str()};
+  host.clickedRow = "您好";
+
+  host.paused = true;
+  EXPECT_EQ(SendPhrase(ctx, ""), SendOutcome::Refused);
+  EXPECT_EQ(host.notices, Strings{std::string(kPausedMessage)});
+  host.paused = false;
+
+  host.chat = 0;  // nothing docked yet: no keys into a random window
+  EXPECT_EQ(SendPhrase(ctx, ""), SendOutcome::NoChatWindow);
+  host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {100, 100, 700, 800}});
+  desktop.Destroy(host.chat);
+  EXPECT_EQ(SendPhrase(ctx, ""), SendOutcome::NoChatWindow);
+
+  host.clickedRow = std::nullopt;
+  host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {100, 100, 700, 800}});
+  EXPECT_EQ(SendPhrase(ctx, ""), SendOutcome::NothingToSend);
+  EXPECT_EQ(log.events(), Strings{});
+
+  host.clickedRow = "您好";
+  host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {-8, -8, 1288, 1032}});  // maximised
+  EXPECT_EQ(SendPhrase(ctx, ""), SendOutcome::ChatOffScreen);
+  EXPECT_EQ(log.events(), Strings{"move #3 50,50"});  // moved, and nothing typed
+}
+
+TEST(SendEngineText, IntervalAndFileToken) {
+  EXPECT_EQ(IntervalMilliseconds("400"), 400);
+  EXPECT_EQ(IntervalMilliseconds("12ab3"), 12);
+  EXPECT_EQ(IntervalMilliseconds(""), 0);
+  EXPECT_EQ(IntervalMilliseconds("x400"), 0);
+  EXPECT_EQ(IntervalMilliseconds("99999999999999999999"), 2147483647);
+  EXPECT_EQ(FileTokenOf("a《b》c《d》"), "b");
+  EXPECT_EQ(FileTokenOf("》a《b"), "");
+  EXPECT_EQ(FileTokenOf("a《b"), std::nullopt);
+  EXPECT_EQ(ReplaceAllIgnoringAsciiCase("IMG]x img]", "img]", "\">"), "\">x \">");
+}
+
+TEST(SendEngineTiming, FixedWaitsAddUpAsTheRowsExpect) {
+  // Plain text: 210 ms before the paste and 100 ms before Enter; a file adds 510 ms; each WeChat
+  // picture 220 ms plus the interval, and the text after pictures 10 ms more.
+  struct Case {
+    const char* className;
+    const char* row;
+    std::int64_t ms;
+  } cases[] = {{"TXGuiFoundation", "hi", 310},
+               {"TXGuiFoundation", "《C:\\a.txt》hi", 820},
+               {"ChatWnd", "[img=a.pngimg]hi", 310 + 220 + 400 + 10}};
+  for (const Case& c : cases) {
+    EventLog log;
+    FakeDesktop desktop{log};
+    FakeClipboard clipboard{log};
+    FakeKeyboard keyboard{log};
+    FakeWaiter waiter{log};
+    settings::Options options;
+    options.Set(Option::自动点发送, true);
+    FakeHost host;
+    host.clickedRow = c.row;
+    host.chat = desktop.Add({"客户甲", c.className, {100, 100, 700, 800}});
+    SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, "/img"};
+    SendPhrase(ctx, "");
+    EXPECT_EQ(log.now(), c.ms) << c.row;
+  }
+}
+
+}  // namespace
+}  // namespace jihe::chat

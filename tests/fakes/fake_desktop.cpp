@@ -1,0 +1,216 @@
+#include "fake_desktop.h"
+
+#include <algorithm>
+
+namespace jihe::testing {
+
+void EventLog::Add(std::string event) {
+  std::lock_guard lock(mutex_);
+  events_.push_back(std::move(event));
+}
+
+std::vector<std::string> EventLog::events() const {
+  std::lock_guard lock(mutex_);
+  return events_;
+}
+
+void EventLog::Clear() {
+  std::lock_guard lock(mutex_);
+  events_.clear();
+}
+
+std::string NameOf(WindowId id) { return id == 0 ? "#0" : "#" + std::to_string(id - 0xFF); }
+
+// ---- desktop ------------------------------------------------------------------------------
+
+WindowId FakeDesktop::Add(FakeWindow window) {
+  std::lock_guard lock(mutex_);
+  windows_.push_back({nextId_, std::move(window)});
+  return nextId_++;
+}
+
+FakeDesktop::Entry* FakeDesktop::Find(WindowId id) {
+  for (Entry& e : windows_) {
+    if (e.id == id && e.alive) return &e;
+  }
+  return nullptr;
+}
+
+void FakeDesktop::Raise(WindowId id) {
+  std::lock_guard lock(mutex_);
+  auto it = std::find_if(windows_.begin(), windows_.end(), [&](const Entry& e) { return e.id == id; });
+  if (it != windows_.end()) std::rotate(windows_.begin(), it, it + 1);
+}
+
+void FakeDesktop::Destroy(WindowId id) {
+  std::lock_guard lock(mutex_);
+  if (Entry* e = Find(id)) e->alive = false;
+}
+
+FakeWindow FakeDesktop::Get(WindowId id) const {
+  std::lock_guard lock(mutex_);
+  for (const Entry& e : windows_) {
+    if (e.id == id) return e.window;
+  }
+  return {};
+}
+
+void FakeDesktop::Set(WindowId id, const FakeWindow& window) {
+  std::lock_guard lock(mutex_);
+  if (Entry* e = Find(id)) e->window = window;
+}
+
+std::vector<WindowId> FakeDesktop::VisibleTopLevelWindows() {
+  std::lock_guard lock(mutex_);
+  std::vector<WindowId> ids;
+  for (const Entry& e : windows_) {
+    if (e.alive && e.window.visible) ids.push_back(e.id);
+  }
+  return ids;
+}
+
+std::string FakeDesktop::WindowText(WindowId window) {
+  std::lock_guard lock(mutex_);
+  const Entry* e = Find(window);
+  return e ? e->window.text : std::string();
+}
+
+std::string FakeDesktop::ClassName(WindowId window) {
+  std::lock_guard lock(mutex_);
+  ++classReads_;
+  const Entry* e = Find(window);
+  return e ? e->window.className : std::string();
+}
+
+Rect FakeDesktop::WindowRect(WindowId window) {
+  std::lock_guard lock(mutex_);
+  const Entry* e = Find(window);
+  if (!e) return {};
+  // A minimised window sits far off screen as a small caption, as Windows keeps it.
+  if (e->window.minimized) return {-32000, -32000, -32000 + 160, -32000 + 28};
+  return e->window.rect;
+}
+
+bool FakeDesktop::IsVisible(WindowId window) {
+  std::lock_guard lock(mutex_);
+  const Entry* e = Find(window);
+  return e && e->window.visible;
+}
+
+bool FakeDesktop::Exists(WindowId window) {
+  std::lock_guard lock(mutex_);
+  return Find(window) != nullptr;
+}
+
+void FakeDesktop::MoveWindowTo(WindowId window, int left, int top) {
+  std::lock_guard lock(mutex_);
+  log_.Add("move " + NameOf(window) + " " + std::to_string(left) + "," + std::to_string(top));
+  if (Entry* e = Find(window)) {
+    Rect& r = e->window.rect;
+    r = {left, top, left + r.width(), top + r.height()};
+  }
+}
+
+void FakeDesktop::ShowWindow(WindowId window) {
+  std::lock_guard lock(mutex_);
+  log_.Add("show " + NameOf(window));
+  if (Entry* e = Find(window)) e->window.visible = true;
+}
+
+void FakeDesktop::HideWindow(WindowId window) {
+  std::lock_guard lock(mutex_);
+  log_.Add("hide " + NameOf(window));
+  if (Entry* e = Find(window)) e->window.visible = false;
+}
+
+void FakeDesktop::SetTopmost(WindowId window) {
+  std::lock_guard lock(mutex_);
+  log_.Add("topmost " + NameOf(window));
+  if (Entry* e = Find(window)) e->window.topmost = true;
+}
+
+void FakeDesktop::Restore(WindowId window) {
+  std::lock_guard lock(mutex_);
+  log_.Add("restore " + NameOf(window));
+  if (Entry* e = Find(window)) e->window.minimized = false;
+}
+
+void FakeDesktop::BringToForeground(WindowId window) { log_.Add("foreground " + NameOf(window)); }
+
+void FakeDesktop::PostLeftClick(WindowId window, int x, int y) {
+  log_.Add("click " + NameOf(window) + " " + std::to_string(x) + "," + std::to_string(y));
+}
+
+// ---- clipboard and keyboard -----------------------------------------------------------------
+
+bool FakeClipboard::PutText(std::string_view text) {
+  log_.Add("text " + std::string(text));
+  return true;
+}
+
+bool FakeClipboard::PutFileList(std::string_view paths) {
+  log_.Add("files " + std::string(paths));
+  return true;
+}
+
+bool FakeClipboard::PutPicture(std::string_view fileBytes) {
+  log_.Add("picture " + std::string(fileBytes));
+  return !fileBytes.empty();
+}
+
+bool FakeClipboard::PutRichContent(std::string_view htmlFragment) {
+  log_.Add("rich " + std::string(htmlFragment));
+  return true;
+}
+
+namespace {
+std::string KeyName(platform::Key key) {
+  switch (key) {
+    case platform::Key::Ctrl: return "Ctrl";
+    case platform::Key::V: return "V";
+    case platform::Key::Enter: return "Enter";
+    case platform::Key::None: break;
+  }
+  return "?";
+}
+}  // namespace
+
+void FakeKeyboard::PressKeyCombination(platform::Key key, platform::Key modifier1, platform::Key modifier2,
+                                       platform::Key modifier3) {
+  std::string name;
+  for (platform::Key m : {modifier3, modifier2, modifier1}) {
+    if (m != platform::Key::None) name += KeyName(m) + "+";
+  }
+  log_.Add(name + KeyName(key));
+}
+
+void FakeKeyboard::PressKey(platform::Key key) { log_.Add(KeyName(key)); }
+
+// ---- waiting --------------------------------------------------------------------------------
+
+namespace {
+class FakeStopSignal : public platform::StopSignal {
+ public:
+  void Request() override { raised_ = true; }
+  void Reset() override { raised_ = false; }
+  bool Requested() const override { return raised_; }
+
+ private:
+  std::atomic<bool> raised_{false};
+};
+}  // namespace
+
+bool FakeWaiter::WaitPumping(std::int64_t amount, platform::WaitUnit unit, const platform::StopSignal* stop) {
+  const std::int64_t ms = std::max<std::int64_t>(0, platform::MillisecondsOf(amount, unit));
+  log_.Add("wait " + std::to_string(ms));
+  log_.Advance(ms);
+  return !(stop && stop->Requested());
+}
+
+void FakeWaiter::ProcessPendingMessages() {
+  if (logPumps_) log_.Add("pump");
+}
+
+std::unique_ptr<platform::StopSignal> FakeWaiter::CreateStopSignal() { return std::make_unique<FakeStopSignal>(); }
+
+}  // namespace jihe::testing

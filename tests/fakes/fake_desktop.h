@@ -1,0 +1,127 @@
+#pragma once
+// The in-memory platform: a desktop of windows, a clipboard, a keyboard and a waiter that record
+// every call, in order, into one log on a virtual clock. Waits advance the clock instead of sleeping.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/clipboard.h"
+#include "platform/desktop.h"
+#include "platform/keyboard.h"
+#include "platform/wait.h"
+
+namespace jihe::testing {
+
+using platform::Rect;
+using platform::WindowId;
+
+class EventLog {
+ public:
+  void Add(std::string event);
+  std::vector<std::string> events() const;
+  void Clear();
+  std::int64_t now() const { return now_.load(); }
+  void Advance(std::int64_t ms) { now_ += ms; }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> events_;
+  std::atomic<std::int64_t> now_{0};
+};
+
+struct FakeWindow {
+  std::string text;
+  std::string className;
+  Rect rect;
+  bool visible = true;
+  bool topmost = false;
+  bool minimized = false;
+};
+
+class FakeDesktop : public platform::Desktop {
+ public:
+  explicit FakeDesktop(EventLog& log) : log_(log) {}
+
+  // Adds a window below all others (the Z-order is the order of adding) and returns its id.
+  WindowId Add(FakeWindow window);
+  // Puts a window on top of the Z-order.
+  void Raise(WindowId id);
+  void Destroy(WindowId id);
+  FakeWindow Get(WindowId id) const;
+  void Set(WindowId id, const FakeWindow& window);
+
+  platform::Size display{1280, 1024};
+  // How often each was read; a pass must not read classes of windows that are no candidates.
+  int classReads() const { return classReads_; }
+
+  std::vector<WindowId> VisibleTopLevelWindows() override;
+  std::string WindowText(WindowId window) override;
+  std::string ClassName(WindowId window) override;
+  Rect WindowRect(WindowId window) override;
+  bool IsVisible(WindowId window) override;
+  bool Exists(WindowId window) override;
+  platform::Size PrimaryDisplaySize() override { return display; }
+  void MoveWindowTo(WindowId window, int left, int top) override;
+  void ShowWindow(WindowId window) override;
+  void HideWindow(WindowId window) override;
+  void SetTopmost(WindowId window) override;
+  void Restore(WindowId window) override;
+  void ApplyChangesAskedByOtherThreads() override {}
+  void BringToForeground(WindowId window) override;
+  void PostLeftClick(WindowId window, int x, int y) override;
+
+ private:
+  struct Entry {
+    WindowId id;
+    FakeWindow window;
+    bool alive = true;
+  };
+  Entry* Find(WindowId id);
+  EventLog& log_;
+  mutable std::recursive_mutex mutex_;
+  std::vector<Entry> windows_;  // top of the Z-order first
+  WindowId nextId_ = 0x100;
+  int classReads_ = 0;
+};
+
+class FakeClipboard : public platform::Clipboard {
+ public:
+  explicit FakeClipboard(EventLog& log) : log_(log) {}
+  bool PutText(std::string_view text) override;
+  bool PutFileList(std::string_view paths) override;
+  bool PutPicture(std::string_view fileBytes) override;
+  bool PutRichContent(std::string_view htmlFragment) override;
+
+ private:
+  EventLog& log_;
+};
+
+class FakeKeyboard : public platform::Keyboard {
+ public:
+  explicit FakeKeyboard(EventLog& log) : log_(log) {}
+  void PressKeyCombination(platform::Key key, platform::Key modifier1, platform::Key modifier2,
+                           platform::Key modifier3) override;
+  void PressKey(platform::Key key) override;
+
+ private:
+  EventLog& log_;
+};
+
+class FakeWaiter : public platform::Waiter {
+ public:
+  explicit FakeWaiter(EventLog& log, bool logPumps = true) : log_(log), logPumps_(logPumps) {}
+  bool WaitPumping(std::int64_t amount, platform::WaitUnit unit, const platform::StopSignal* stop) override;
+  void ProcessPendingMessages() override;
+  std::unique_ptr<platform::StopSignal> CreateStopSignal() override;
+
+ private:
+  EventLog& log_;
+  bool logPumps_;
+};
+
+// Names for the log: "#1" for the first window added, and so on.
+std::string NameOf(WindowId id);
+
+}  // namespace jihe::testing
