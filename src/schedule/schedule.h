@@ -1,6 +1,7 @@
 #pragma once
 // The daily schedule: its rows and its switch.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace jihe::schedule {
@@ -20,5 +21,12 @@ struct Schedule {
   std::vector<TimedItem> items;
   bool on = false;
 };
+
+// "HH:mm": hour and minute with two digits each, "09:05", "00:00".
+std::string MinuteStamp(int hour, int minute);
+
+// The result column of a row that ran: day of the month without a leading zero, "日", the
+// minute stamp, "已执行" — "8日09:05已执行".
+std::string ResultStamp(int dayOfMonth, std::string_view minuteStamp);
 
 }  // namespace jihe::schedule

@@ -1,0 +1,15 @@
+#include "schedule/schedule.h"
+
+namespace jihe::schedule {
+
+namespace {
+std::string TwoDigits(int n) { return n < 10 ? "0" + std::to_string(n) : std::to_string(n); }
+}  // namespace
+
+std::string MinuteStamp(int hour, int minute) { return TwoDigits(hour) + ":" + TwoDigits(minute); }
+
+std::string ResultStamp(int dayOfMonth, std::string_view minuteStamp) {
+  return std::to_string(dayOfMonth) + "日" + std::string(minuteStamp) + "已执行";
+}
+
+}  // namespace jihe::schedule
