@@ -1,5 +1,6 @@
 #include "platform/window_win32.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include "platform/utf16.h"
@@ -138,6 +139,30 @@ HWND CreateControl(HWND parent, const wchar_t* className, std::string_view text,
                               GetModuleHandleW(nullptr), nullptr);
   if (hwnd && font) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return hwnd;
+}
+
+}  // namespace jihe::platform
+
+namespace jihe::platform {
+
+COLORREF TabBodyColour(HWND tabControl) {
+  RECT rc{};
+  GetClientRect(tabControl, &rc);
+  if (rc.right <= 4 || rc.bottom <= 4) return GetSysColor(COLOR_BTNFACE);
+  HDC screen = GetDC(tabControl);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+  SendMessageW(tabControl, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+  RECT page = rc;
+  SendMessageW(tabControl, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+  COLORREF colour = GetPixel(dc, (page.left + page.right) / 2, (page.top + page.bottom) / 2);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(tabControl, screen);
+  return colour == CLR_INVALID ? GetSysColor(COLOR_BTNFACE) : colour;
 }
 
 }  // namespace jihe::platform

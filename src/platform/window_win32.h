@@ -116,3 +116,9 @@ HWND CreateControl(HWND parent, const wchar_t* className, std::string_view text,
                    DWORD exStyle, int id, HFONT font);
 
 }  // namespace jihe::platform
+
+namespace jihe::platform {
+// The colour of a tab control's page area as the current theme paints it, so that labels and
+// boxes placed on a page can share its background.
+COLORREF TabBodyColour(HWND tabControl);
+}  // namespace jihe::platform

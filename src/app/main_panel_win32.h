@@ -1,0 +1,111 @@
+#pragma once
+// The Main panel: the program's one main window, its tabs, group lists, menus and tray icon.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/commands.h"
+#include "app/panel_layout.h"
+#include "chat/follow_loop.h"
+#include "platform/tray_icon_win32.h"
+#include "platform/window_win32.h"
+#include "settings/settings_window_win32.h"
+#include "storage/store.h"
+#include "storage/workspace.h"
+
+namespace jihe::app {
+
+class MainPanel : public platform::Window {
+ public:
+  MainPanel(storage::Store& store, storage::Workspace& workspace, StartOptions start);
+  ~MainPanel() override;
+
+  // Creates the panel and everything it owns, loads the library and shows it.
+  bool Create();
+  // True when the key was Esc for one of the panel's windows and the panel hid itself.
+  bool PreTranslate(const MSG& msg);
+
+  void ShowBalloon(std::string_view title, std::string_view text, DWORD iconKind, UINT durationMs);
+  void HideToTray(UINT durationMs);
+  enum class ShowVariant { Tray, Menu };
+  void ShowPanel(ShowVariant variant);
+  void BringPanelForward();
+  bool paused() const;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept override;
+
+ private:
+  struct KindView {
+    library::GroupKind kind;
+    HWND strip = nullptr;        // 高级选择夹2 / 高级选择夹3
+    HWND list = nullptr;         // 超级列表框A1 / 超级列表框B1
+    HWND pictureButton = nullptr;  // 图形按钮1 / 图形按钮2
+    HWND dragButton = nullptr;   // 拖放模式 / 拖放模式1
+    std::vector<size_t> tabSlots;  // group index of each visible tab
+  };
+
+  void OnCommand(Command command);
+  void CreateMenus();
+  void CreateControls();
+  void CreateSchedulePage();
+  HWND AddControl(int page, const wchar_t* cls, std::string_view text, DWORD style, DWORD exStyle, int id);
+  void ApplyFonts();
+  void PanelLayout();
+  void PlaceDesign(HWND hwnd, int left, int top, int width, int height);
+  void ApplyTypeLayout();
+  void ShowPage(int page);
+  void FillStrip(KindView& view);
+  void ShowSelectedGroup(KindView& view);
+  const library::Group* SelectedGroup(const KindView& view) const;
+  void OnGetDispInfo(NMLVDISPINFOW& info);
+  void RestoreGeometry();
+  void CaptureGeometry();
+  void CenterOnScreen();
+  void SaveAll();
+  void ExitProgram();
+  void PauseOrResume();
+  void PopUpMenu(HMENU menu);
+  Size FrameSize() const;
+  void OnTrayNotify(UINT mouseMessage);
+  void ApplyShotPage();
+
+  storage::Store& store_;
+  storage::Workspace& ws_;
+  StartOptions start_;
+  chat::FollowLoop followLoop_;
+  settings::SettingsWindow settings_;
+  platform::TrayIcon tray_;
+  platform::UniqueIcon bigIcon_;
+  platform::UniqueIcon smallIcon_;
+  platform::UniqueMenu trayMenu_;
+  platform::UniqueMenu groupMenu_;
+  HMENU settingsMenu_ = nullptr;  // belongs to the menu bar
+  platform::UniqueFont font_;
+  platform::UniqueBrush pageBrush_;
+  HWND hiddenOwner_ = nullptr;
+  UINT dpi_ = 96;
+  UINT taskbarCreatedMessage_ = 0;
+  UINT showRunningPanelMessage_ = 0;
+  Size screenLimit_{};  // frame size of the whole screen, measured at creation
+  std::atomic<bool> userShownFlag_{false};
+  bool saved_ = false;
+
+  HWND 高级选择夹1 = nullptr;
+  HWND 高级选择夹4 = nullptr;
+  std::array<KindView, 2> kinds_{};
+  // schedule page
+  HWND 分组框1 = nullptr, 选择框2 = nullptr, 日期框1 = nullptr, 组合框1 = nullptr, 按钮5 = nullptr,
+       编辑框1 = nullptr, 编辑框2 = nullptr, 标签设置提示音 = nullptr, 标签2 = nullptr,
+       选择框1 = nullptr, 定时计划列表 = nullptr, 临时内容 = nullptr;
+  std::array<std::vector<HWND>, 3> pages_;
+  std::wstring dispText_;
+  int page_ = 0;
+};
+
+}  // namespace jihe::app

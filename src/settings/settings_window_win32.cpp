@@ -1,0 +1,330 @@
+#include "settings/settings_window_win32.h"
+
+#include <commctrl.h>
+
+#include <optional>
+
+#include "app/commands.h"
+#include "platform/utf16.h"
+#include "settings/autostart.h"
+#include "settings/autostart_win32.h"
+#include "settings/option_rules.h"
+#include "storage/store.h"
+#include "webchat/web_chat_window_win32.h"
+
+namespace jihe::settings {
+
+using platform::Scale;
+
+namespace {
+constexpr wchar_t kClassName[] = L"霁禾客服助手.软件设置";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_TOPMOST;
+// The client area holds the tab control at (0, 2), 440 × 385.
+constexpr int kClientWidth = 440;
+constexpr int kClientHeight = 387;
+constexpr int kTabsLeft = 0, kTabsTop = 2, kTabsWidth = 440, kTabsHeight = 385;
+
+constexpr int kTabsId = 2100;
+constexpr int kLabel1Id = 2001;
+constexpr int kLabel2Id = 2002;
+constexpr int kLabel3Id = 2003;
+constexpr int kLabel4Id = 2004;
+constexpr int kLabel5Id = 2005;
+constexpr int kIntervalId = 2010;
+constexpr int kFrame1Id = 2011, kFrame2Id = 2012, kLine1Id = 2013, kLine2Id = 2014;
+constexpr int OptionId(Option o) { return 1000 + static_cast<int>(o); }
+
+constexpr COLORREF kDarkBlue = RGB(0, 0, 128);
+constexpr COLORREF kHelpPurple = RGB(144, 0, 255);
+}  // namespace
+
+enum class Kind { Frame, Radio, Check, Line, Label, Link, Edit };
+
+struct SettingsWindow::Control {
+  int page;
+  int frame;  // 0: on the page; 1: inside 分组框1; 2: inside 分组框2
+  Kind kind;
+  int id;
+  int left, top, width, height;
+  std::string_view caption;
+  std::optional<Option> option;
+  COLORREF colour = CLR_INVALID;
+};
+
+namespace {
+// Frame origins on the first page.
+constexpr POINT kFrameOrigin[] = {{0, 0}, {4, 35}, {4, 219}};
+}  // namespace
+
+static const SettingsWindow::Control kControls[] = {
+    // Page "基础设置"
+    {0, 0, Kind::Frame, kFrame1Id, 4, 35, 432, 171, "窗口跟随设置[所有聊天窗口不能最大化]", {}},
+    {0, 1, Kind::Radio, OptionId(Option::跟随到左边), 44, 15, 129, 24, "跟随到聊天窗口左边", Option::跟随到左边},
+    {0, 1, Kind::Radio, OptionId(Option::跟随到右边), 251, 15, 142, 24, "跟随到聊天窗口右边", Option::跟随到右边},
+    {0, 1, Kind::Line, kLine1Id, 0, 41, 431, 1, "", {}},
+    // 跟随QQ is drawn narrower than its designed 392 pixels so it does not lie over 跟随微信.
+    {0, 1, Kind::Check, OptionId(Option::跟随QQ), 7, 46, 210, 24, "自动跟随到电脑QQ的聊天窗口", Option::跟随QQ},
+    {0, 1, Kind::Check, OptionId(Option::跟随微信), 224, 46, 189, 24, "自动跟随到电脑版微信聊天窗口", Option::跟随微信},
+    {0, 1, Kind::Check, OptionId(Option::跟随旺旺), 7, 77, 189, 24, "自动跟随旺旺或千牛聊天窗口", Option::跟随旺旺},
+    {0, 1, Kind::Check, OptionId(Option::跟随京东), 224, 77, 197, 24, "自动跟随到京东卖家版聊天窗口", Option::跟随京东},
+    {0, 1, Kind::Check, OptionId(Option::跟随陌陌), 7, 107, 181, 24, "自动跟随电脑版陌陌聊天窗口", Option::跟随陌陌},
+    {0, 1, Kind::Check, OptionId(Option::跟随58), 224, 107, 117, 24, "跟随到58聊天窗口", Option::跟随58},
+    {0, 1, Kind::Check, OptionId(Option::跟随拼多多), 7, 139, 189, 24, "自动跟随到拼多多客服浏览器版", Option::跟随拼多多},
+    {0, 1, Kind::Label, kLabel1Id, 204, 143, 216, 16, "拼多多仅支持360安全浏览器,可点此下载", {}, kDarkBlue},
+    {0, 0, Kind::Link, kLabel2Id, 344, 145, 76, 16, "需点此登录58", {}, kDarkBlue},
+    {0, 0, Kind::Frame, kFrame2Id, 4, 219, 432, 155, "快捷短语发送设置", {}},
+    {0, 2, Kind::Radio, OptionId(Option::单击发送), 44, 17, 144, 24, "单击列表进行发送", Option::单击发送},
+    {0, 2, Kind::Radio, OptionId(Option::双击发送), 232, 17, 144, 24, "双击列表进行发送", Option::双击发送},
+    {0, 2, Kind::Line, kLine2Id, 0, 41, 431, 1, "", {}},
+    {0, 2, Kind::Check, OptionId(Option::自动点发送), 7, 46, 376, 24,
+     "自动点击[发送]按钮,将消息发出（聊天工具需设置ENTER键发送)", Option::自动点发送},
+    {0, 2, Kind::Check, OptionId(Option::显示预览), 7, 70, 245, 24, "当鼠标单击快捷短语项目时显示内容预览", Option::显示预览},
+    {0, 2, Kind::Check, OptionId(Option::鼠标停留), 7, 98, 244, 20, "消息发送完毕后鼠标停留在聊天窗口上面", Option::鼠标停留},
+    {0, 2, Kind::Label, kLabel3Id, 8, 125, 186, 16, "微信图片和文字之间的发送间隔：", {}},
+    {0, 2, Kind::Edit, kIntervalId, 187, 125, 41, 18, "", {}},
+    {0, 2, Kind::Label, kLabel4Id, 233, 125, 27, 16, "毫秒", {}},
+    {0, 2, Kind::Link, kLabel5Id, 262, 125, 14, 16, "？", {}, kHelpPurple},
+    // Page "其他设置"
+    {1, 0, Kind::Check, OptionId(Option::开机自启), 15, 34, 160, 24, "开机自动启动本软件", Option::开机自启},
+    {1, 0, Kind::Check, OptionId(Option::智能隐藏), 15, 86, 264, 24, "当打开非跟随的窗口时,隐藏本软件", Option::智能隐藏},
+};
+
+SettingsWindow::SettingsWindow(Options& options, const storage::Store& store,
+                               std::function<void()> applyFollowSwitches)
+    : options_(options), store_(store), applyFollowSwitches_(std::move(applyFollowSwitches)) {}
+
+bool SettingsWindow::Create(HWND owner) {
+  owner_ = owner;
+  RegisterWindowClass(kClassName,
+                      static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                    0, 0, LR_DEFAULTSIZE)),
+                      GetSysColorBrush(COLOR_BTNFACE));
+  store_.LoadSettings(options_);
+  options_.SetInterval(kDefaultInterval);  // the interval is never stored
+  dpi_ = platform::DpiOf(owner);
+  SIZE outer = platform::OuterSizeForClient(Scale(kClientWidth, dpi_), Scale(kClientHeight, dpi_),
+                                            kStyle, kExStyle, false, dpi_);
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2;
+  if (!CreateWindowOf(kExStyle, kClassName, app::kSettingsTitle, kStyle, x, y, outer.cx, outer.cy,
+                      owner, nullptr))
+    return false;
+  // The window may sit on a monitor of another DPI than the owner's.
+  if (platform::DpiOf(hwnd()) != dpi_) {
+    dpi_ = platform::DpiOf(hwnd());
+    outer = platform::OuterSizeForClient(Scale(kClientWidth, dpi_), Scale(kClientHeight, dpi_),
+                                         kStyle, kExStyle, false, dpi_);
+    SetWindowPos(hwnd(), nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  CreateControls();
+  ApplyFonts();
+  Layout();
+  Render();
+  return true;
+}
+
+void SettingsWindow::CreateControls() {
+  HWND self = hwnd();
+  高级选择夹1_ = platform::CreateControl(self, WC_TABCONTROLW, "", WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP,
+                                         0, kTabsId, nullptr);
+  for (const char* caption : {"基础设置", "其他设置"}) {
+    std::wstring text = platform::Widen(caption);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text.data();
+    TabCtrl_InsertItem(高级选择夹1_, TabCtrl_GetItemCount(高级选择夹1_), &item);
+  }
+  for (const Control& c : kControls) {
+    const wchar_t* cls = WC_BUTTONW;
+    DWORD style = WS_CLIPSIBLINGS;
+    DWORD exStyle = 0;
+    switch (c.kind) {
+      case Kind::Frame:
+        // Transparent, so the tab page below it is painted through the frame's inside.
+        style |= BS_GROUPBOX;
+        exStyle = WS_EX_TRANSPARENT;
+        break;
+      case Kind::Radio: style |= BS_RADIOBUTTON | WS_TABSTOP; break;
+      case Kind::Check: style |= BS_CHECKBOX | WS_TABSTOP; break;
+      case Kind::Line: cls = WC_STATICW; style |= SS_ETCHEDHORZ; break;
+      case Kind::Label: cls = WC_STATICW; style |= SS_LEFT | SS_NOTIFY; break;
+      case Kind::Link: cls = WC_STATICW; style |= SS_LEFT | SS_NOTIFY; break;
+      case Kind::Edit:
+        cls = WC_EDITW;
+        style |= ES_NUMBER | ES_CENTER | ES_AUTOHSCROLL | WS_TABSTOP;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    }
+    HWND h = platform::CreateControl(self, cls, c.caption, style, exStyle, c.id, nullptr);
+    controls_.emplace_back(&c, h);
+  }
+  SetWindowTextW(ControlById(kIntervalId), platform::Widen(options_.Interval()).c_str());
+  // Bottom to top: the tab control, the frames, then every other control above them.
+  for (auto& [c, h] : controls_)
+    if (c->kind == Kind::Frame) SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(高级选择夹1_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SelectPage(0);
+}
+
+void SettingsWindow::ApplyFonts() {
+  font_ = platform::CreateUiFont(dpi_);
+  linkFont_ = platform::CreateUiFont(dpi_, true);
+  SendMessageW(高级选择夹1_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+  for (auto& [c, h] : controls_) {
+    HFONT f = (c->kind == Kind::Link || c->id == kLabel1Id) ? linkFont_.get() : font_.get();
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(f), TRUE);
+  }
+}
+
+void SettingsWindow::Layout() {
+  SetWindowPos(高级选择夹1_, nullptr, Scale(kTabsLeft, dpi_), Scale(kTabsTop, dpi_), Scale(kTabsWidth, dpi_),
+               Scale(kTabsHeight, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
+  for (auto& [c, h] : controls_) {
+    // Positions on a page are relative to the tab control, inside a frame to the frame.
+    const int x = kTabsLeft + kFrameOrigin[c->frame].x + c->left;
+    const int y = kTabsTop + kFrameOrigin[c->frame].y + c->top;
+    SetWindowPos(h, nullptr, Scale(x, dpi_), Scale(y, dpi_), Scale(c->width, dpi_),
+                 std::max(1, Scale(c->height, dpi_)), SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  pageBrush_.reset(CreateSolidBrush(platform::TabBodyColour(高级选择夹1_)));
+}
+
+void SettingsWindow::SelectPage(int page) {
+  page_ = page;
+  TabCtrl_SetCurSel(高级选择夹1_, page);
+  for (auto& [c, h] : controls_) ShowWindow(h, c->page == page ? SW_SHOWNA : SW_HIDE);
+}
+
+HWND SettingsWindow::ControlById(int id) const {
+  for (auto& [c, h] : controls_)
+    if (c->id == id) return h;
+  return nullptr;
+}
+
+void SettingsWindow::Render() {
+  for (auto& [c, h] : controls_)
+    if (c->option) {
+      const WPARAM state = options_.Get(*c->option) ? BST_CHECKED : BST_UNCHECKED;
+      if (SendMessageW(h, BM_GETCHECK, 0, 0) != static_cast<LRESULT>(state)) SendMessageW(h, BM_SETCHECK, state, 0);
+    }
+}
+
+void SettingsWindow::ShowSettings() {
+  if (!hwnd() && !Create(owner_)) return;
+  if (IsWindowVisible(hwnd())) return;
+  SelectPage(0);
+  ShowWindow(hwnd(), SW_SHOW);
+  SetForegroundWindow(hwnd());
+}
+
+void SettingsWindow::CloseSettings() {
+  if (applyFollowSwitches_) applyFollowSwitches_();
+  store_.SaveSettings(options_);
+  ShowWindow(hwnd(), SW_HIDE);
+}
+
+void SettingsWindow::OnOptionClicked(Option option) {
+  const OptionInfo& info = InfoOf(option);
+  if (info.section == std::string_view(kRadioSection))
+    options_.Set(option, true);
+  else
+    options_.Set(option, !options_.Get(option));
+  Render();
+  std::optional<std::string_view> message;
+  if (option == Option::显示预览 && options_.Get(option)) message = AfterPreviewClicked(options_);
+  if (option == Option::单击发送) message = AfterSingleClickChosen(options_);
+  if (message) platform::ShowInfoMessage(hwnd(), *message);
+  Render();
+  if (option == Option::开机自启) OnAutostartClicked();
+}
+
+void SettingsWindow::OnAutostartClicked() {
+  if (options_.Get(Option::开机自启)) {
+    switch (EnableAutostart()) {
+      case AutostartResult::Done: platform::ShowInfoMessage(hwnd(), kAutostartOnMessage); return;
+      case AutostartResult::NoExecutable: platform::ShowInfoMessage(hwnd(), kAutostartNoExeMessage); break;
+      case AutostartResult::RegistryFailed: platform::ShowInfoMessage(hwnd(), kAutostartOnFailedMessage); break;
+    }
+    // The entry was not made: the box must not claim it was.
+    options_.Set(Option::开机自启, false);
+  } else {
+    if (DisableAutostart() == AutostartResult::Done) {
+      platform::ShowInfoMessage(hwnd(), kAutostartOffMessage);
+      return;
+    }
+    platform::ShowInfoMessage(hwnd(), kAutostartOffFailedMessage);
+    options_.Set(Option::开机自启, true);
+  }
+  Render();
+}
+
+void SettingsWindow::OnClicked(int id) {
+  for (auto& [c, h] : controls_)
+    if (c->id == id && c->option) {
+      OnOptionClicked(*c->option);
+      return;
+    }
+  if (id == kLabel5Id) platform::ShowInfoMessage(hwnd(), kIntervalHelpMessage);
+  if (id == kLabel2Id) webchat::OpenWebChatWindow();
+}
+
+LRESULT SettingsWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
+  switch (msg) {
+    case WM_CLOSE:
+      CloseSettings();
+      return 0;  // the window lives on, hidden
+    case WM_COMMAND: {
+      const int id = LOWORD(wp);
+      const int code = HIWORD(wp);
+      if (code == BN_CLICKED || code == STN_CLICKED) OnClicked(id);
+      if (id == kIntervalId && code == EN_CHANGE) {
+        const std::string typed = platform::WindowTextUtf8(reinterpret_cast<HWND>(lp));
+        const std::string digits = DigitsOnly(typed);
+        if (digits != typed) platform::SetWindowTextUtf8(reinterpret_cast<HWND>(lp), digits);
+        options_.SetInterval(digits);
+      }
+      return 0;
+    }
+    case WM_NOTIFY: {
+      auto* hdr = reinterpret_cast<NMHDR*>(lp);
+      if (hdr->hwndFrom == 高级选择夹1_ && hdr->code == TCN_SELCHANGE) SelectPage(TabCtrl_GetCurSel(高级选择夹1_));
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      auto dc = reinterpret_cast<HDC>(wp);
+      auto ctl = reinterpret_cast<HWND>(lp);
+      for (auto& [c, h] : controls_)
+        if (h == ctl && c->colour != CLR_INVALID) SetTextColor(dc, c->colour);
+      SetBkMode(dc, TRANSPARENT);
+      return reinterpret_cast<LRESULT>(pageBrush_ ? pageBrush_.get() : GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_SETCURSOR: {
+      const int id = GetDlgCtrlID(reinterpret_cast<HWND>(wp));
+      if (id == kLabel2Id || id == kLabel5Id || id == kLabel1Id) {
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      break;
+    }
+    case WM_DPICHANGED: {
+      dpi_ = HIWORD(wp);
+      auto* suggested = reinterpret_cast<RECT*>(lp);
+      SIZE outer = platform::OuterSizeForClient(Scale(kClientWidth, dpi_), Scale(kClientHeight, dpi_),
+                                                kStyle, kExStyle, false, dpi_);
+      SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top, outer.cx, outer.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      ApplyFonts();
+      Layout();
+      return 0;
+    }
+    case WM_THEMECHANGED:
+    case WM_SYSCOLORCHANGE:
+      pageBrush_.reset(CreateSolidBrush(platform::TabBodyColour(高级选择夹1_)));
+      break;
+  }
+  return Default(msg, wp, lp);
+}
+
+}  // namespace jihe::settings

@@ -1,0 +1,54 @@
+#pragma once
+// The Settings window: a view over settings::Options. It exists, hidden when not in use, from the
+// panel's creation to the end; closing it applies the follow switches, saves and hides it.
+#include <functional>
+#include <vector>
+
+#include "platform/window_win32.h"
+#include "settings/options.h"
+
+namespace jihe::storage {
+class Store;
+}
+
+namespace jihe::settings {
+
+class SettingsWindow : public platform::Window {
+ public:
+  SettingsWindow(Options& options, const storage::Store& store, std::function<void()> applyFollowSwitches);
+
+  // Creates the window hidden, owned by `owner`, and loads the stored options.
+  bool Create(HWND owner);
+  void ShowSettings();
+  void CloseSettings();
+  void SelectPage(int page);
+
+ struct Control;  // one row of the window's control table
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept override;
+
+ private:
+  void CreateControls();
+  void Layout();
+  void ApplyFonts();
+  void Render();
+  void OnClicked(int id);
+  void OnOptionClicked(Option option);
+  void OnAutostartClicked();
+  HWND ControlById(int id) const;
+
+  Options& options_;
+  const storage::Store& store_;
+  std::function<void()> applyFollowSwitches_;
+  HWND owner_ = nullptr;
+  UINT dpi_ = 96;
+  platform::UniqueFont font_;
+  platform::UniqueFont linkFont_;
+  platform::UniqueBrush pageBrush_;
+  HWND 高级选择夹1_ = nullptr;
+  std::vector<std::pair<const Control*, HWND>> controls_;
+  int page_ = 0;
+};
+
+}  // namespace jihe::settings
