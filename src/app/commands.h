@@ -21,6 +21,22 @@ enum class Command : std::uint16_t {
   AddGroup = 301,     // 添加分组
   DeleteGroup = 302,  // 删除分组
   RenameGroup = 303,  // 修改名称
+  // 短语右键
+  AddPhrase = 401,           // 添加短语
+  EditPhrase = 402,          // 编辑短语
+  DeletePhrase = 403,        // 删除短语
+  ClearPhraseGroup = 404,    // 清空本组短语
+  PhraseDragSort = 405,      // 短语拖放排序
+  SendThisPhrase = 406,      // 发送此条短语
+  SendWithoutEnter = 407,    // 发送但不发出
+  // 快捷右键
+  AddCommand = 501,          // 添加快捷命令
+  EditCommand = 502,         // 编辑快捷命令
+  DeleteCommand = 503,       // 删除快捷命令
+  ClearCommandGroup = 504,   // 清空本组快捷
+  CommandDragSort = 505,     // 快捷命令拖放排序
+  // Separator rows of the menu tables.
+  Separator = 0,
 };
 
 struct MenuRow {
@@ -45,6 +61,26 @@ inline constexpr MenuRow kGroupMenu[] = {
     {"修改名称", Command::RenameGroup},
 };
 
+inline constexpr MenuRow kPhraseListMenu[] = {  // 短语右键
+    {"添加短语", Command::AddPhrase},
+    {"编辑短语", Command::EditPhrase},
+    {"删除短语", Command::DeletePhrase},
+    {"清空本组短语", Command::ClearPhraseGroup},
+    {"", Command::Separator},
+    {"短语拖放排序", Command::PhraseDragSort},
+    {"", Command::Separator},
+    {"发送此条短语", Command::SendThisPhrase},
+    {"发送但不发出", Command::SendWithoutEnter},
+};
+inline constexpr MenuRow kCommandListMenu[] = {  // 快捷右键
+    {"添加快捷命令", Command::AddCommand},
+    {"编辑快捷命令", Command::EditCommand},
+    {"删除快捷命令", Command::DeleteCommand},
+    {"清空本组快捷", Command::ClearCommandGroup},
+    {"", Command::Separator},
+    {"快捷命令拖放排序", Command::CommandDragSort},
+};
+
 inline constexpr std::string_view kPauseCaption = "暂停工作";
 inline constexpr std::string_view kResumeCaption = "恢复工作";
 
@@ -58,6 +94,10 @@ inline constexpr std::string_view kShowRunningPanelMessage = "霁禾客服助手
 // The tray icon's notifications reach the panel as this message (WM_APP + 1), with the mouse
 // message as the second parameter.
 inline constexpr unsigned kTrayNotifyMessage = 0x8000 + 1;
+// The schedule's worker asks the panel by posting: close the program (a timed shutdown), or redraw
+// a row whose result it has just written (WPARAM: the row).
+inline constexpr unsigned kScheduleCloseMessage = 0x8000 + 2;
+inline constexpr unsigned kScheduleRowRanMessage = 0x8000 + 3;
 inline constexpr unsigned kTrayIconId = 1;
 inline constexpr unsigned kBalloonTimerId = 741852;
 

@@ -15,6 +15,7 @@
 #include "storage/data_folder.h"
 #include "storage/store.h"
 #include "storage/workspace.h"
+#include "webchat/web_chat_window_win32.h"
 
 namespace {
 
@@ -81,6 +82,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  // An open web page is released while OLE still runs.
+  jihe::webchat::CloseWebChatWindow();
   OleUninitialize();
   return static_cast<int>(msg.wParam);
 }

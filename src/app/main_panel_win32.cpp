@@ -5,7 +5,12 @@
 
 #include <algorithm>
 
+#include "platform/clipboard_win32.h"
+#include "platform/keyboard_win32.h"
+#include "platform/sound_win32.h"
 #include "platform/utf16.h"
+#include "platform/wait_win32.h"
+#include "schedule/sound_controls_win32.h"
 
 namespace jihe::app {
 
@@ -31,7 +36,7 @@ constexpr int kScheduleFrameId = 151, kScheduleSwitchId = 152, kTimePickerId = 1
 
 // The schedule page: positions inside 高级选择夹4, and inside its frame 分组框1 at (4, 32).
 constexpr int kFrameLeft = 4, kFrameTop = 32;
-constexpr std::string_view kReminderPlaceholder = "请输入定时提醒内容";
+using schedule::kReminderPlaceholder;
 
 HMENU BuildMenu(const MenuRow* rows, size_t count, bool popup) {
   HMENU menu = popup ? CreatePopupMenu() : CreateMenu();
@@ -91,6 +96,7 @@ bool MainPanel::Create() {
   store_.folder().EnsureFolders();
   CreateControls();
   settings_.Create(hwnd());
+  followLoop_.Attach(desktop_, ws_.options, platform::IdOf(hwnd()), [] { return platform::CreateThreadWaiter(); });
   chat::ApplyFollowSwitches(followLoop_, ws_.options);
   tray_.Add(hwnd(), kTrayIconId, kTrayNotifyMessage, smallIcon_.get(), kPanelTitle, kBalloonTimerId);
   store_.LoadAll(ws_);
@@ -98,8 +104,7 @@ bool MainPanel::Create() {
   Button_SetCheck(选择框1, ws_.shake ? BST_CHECKED : BST_UNCHECKED);
   Button_SetCheck(选择框2, ws_.schedule.on ? BST_CHECKED : BST_UNCHECKED);
   platform::SetWindowTextUtf8(编辑框2, ws_.music);
-  ListView_SetItemCountEx(定时计划列表, ws_.schedule.items.size(), 0);
-  // The schedule's own worker starts with the schedule code.
+  StartSchedule();
 
   const HMONITOR monitor = MonitorFromWindow(hwnd(), MONITOR_DEFAULTTOPRIMARY);
   MONITORINFO mi{};
@@ -112,7 +117,7 @@ bool MainPanel::Create() {
   ShowPage(0);
   ShowWindow(hwnd(), SW_SHOW);
   UpdateWindow(hwnd());
-  userShownFlag_ = true;
+  followLoop_.state().userShownFlag = true;
   if (start_.shotPage) ApplyShotPage();
   return true;
 }
@@ -275,13 +280,12 @@ void MainPanel::ApplyTypeLayout() {
   const Rect strip = LayoutPanel(FrameSize()).strip;
   const int fx = kTopTabsDesign.left + strip.left + kFrameLeft;
   const int fy = kTopTabsDesign.top + strip.top + kFrameTop;
-  const bool shutdown = SendMessageW(组合框1, CB_GETCURSEL, 0, 0) == 1;
-  if (shutdown) {
-    PlaceDesign(定时计划列表, fx + 4, fy + 48, 246, 262);
-  } else {
-    PlaceDesign(定时计划列表, fx + 4, fy + 139, 246, 171);
-    if (GetWindowTextLengthW(编辑框1) == 0) platform::SetWindowTextUtf8(编辑框1, kReminderPlaceholder);
-  }
+  std::string content = platform::WindowTextUtf8(编辑框1);
+  const std::string before = content;
+  const schedule::ListPlace place =
+      schedule::ApplyTypeLayout(static_cast<int>(SendMessageW(组合框1, CB_GETCURSEL, 0, 0)), content);
+  PlaceDesign(定时计划列表, fx + 4, fy + place.top, 246, place.height);
+  if (content != before) platform::SetWindowTextUtf8(编辑框1, content);
 }
 
 void MainPanel::ShowPage(int page) {
@@ -329,7 +333,9 @@ void MainPanel::OnGetDispInfo(NMLVDISPINFOW& info) {
   if (info.hdr.hwndFrom == 定时计划列表) {
     if (row < ws_.schedule.items.size()) {
       const schedule::TimedItem& item = ws_.schedule.items[row];
-      const std::string* columns[] = {&item.time, &item.type, &item.result, &item.content};
+      // The worker writes the result column; it is read under the schedule's lock.
+      if (info.item.iSubItem == 2 && schedulePage_) cell = schedulePage_->rows().ResultOf(row);
+      const std::string* columns[] = {&item.time, &item.type, &cell, &item.content};
       if (info.item.iSubItem >= 0 && info.item.iSubItem < 4) text = columns[info.item.iSubItem];
     }
   } else {
@@ -418,7 +424,7 @@ void MainPanel::ShowPanel(ShowVariant variant) {
     CenterOnScreen();
   }
   BringPanelForward();
-  if (variant == ShowVariant::Tray) userShownFlag_ = true;
+  if (variant == ShowVariant::Tray) followLoop_.state().userShownFlag = true;
 }
 
 bool MainPanel::paused() const {
@@ -510,6 +516,13 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
     return 0;
   }
   switch (msg) {
+    case kScheduleCloseMessage:
+      // A timed shutdown: the program ends the way "退出软件" ends it, with its save.
+      ExitProgram();
+      return 0;
+    case kScheduleRowRanMessage:
+      ListView_RedrawItems(定时计划列表, static_cast<int>(wp), static_cast<int>(wp));
+      return 0;
     case WM_CLOSE:
       HideToTray(kHideOnCloseMs);
       return 0;
@@ -558,15 +571,8 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       }
       if ((id == kPictureButtonId[0] || id == kPictureButtonId[1]) && code == BN_CLICKED) {
         PopUpMenu(groupMenu_.get());
-      } else if (id == kTypeBoxId && code == CBN_SELCHANGE) {
-        ApplyTypeLayout();
-      } else if (id == kContentBoxId && code == EN_SETFOCUS) {
-        if (platform::WindowTextUtf8(编辑框1) == kReminderPlaceholder) SetWindowTextW(编辑框1, L"");
-      } else if (id == kContentBoxId && code == EN_KILLFOCUS) {
-        if (IsWindowEnabled(编辑框1) && GetWindowTextLengthW(编辑框1) == 0)
-          platform::SetWindowTextUtf8(编辑框1, kReminderPlaceholder);
-      } else if (id == kShakeBoxId && code == BN_CLICKED) {
-        ws_.shake = Button_GetCheck(选择框1) == BST_CHECKED;
+      } else if (id >= kScheduleFrameId && id <= kHandOverId) {
+        OnScheduleCommand(id, code);
       }
       return 0;
     }
@@ -627,6 +633,10 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
         SaveAll();
         saved_ = true;
       }
+      // Then the workers end: the schedule's closes its Reminder popup, and no pass of the follow
+      // loop moves a panel that is going away.
+      if (schedulePage_) schedulePage_->StopLoop();
+      followLoop_.StopFollowLoop();
       tray_.Remove();
       if (settings_.hwnd()) DestroyWindow(settings_.hwnd());
       PostQuitMessage(0);

@@ -12,6 +12,10 @@
 #include "app/commands.h"
 #include "app/panel_layout.h"
 #include "chat/follow_loop.h"
+#include "chat/send_engine.h"
+#include "platform/desktop_win32.h"
+#include "platform/sound.h"
+#include "schedule/schedule_win32.h"
 #include "platform/tray_icon_win32.h"
 #include "platform/window_win32.h"
 #include "settings/settings_window_win32.h"
@@ -20,7 +24,7 @@
 
 namespace jihe::app {
 
-class MainPanel : public platform::Window {
+class MainPanel : public platform::Window, private chat::SendHost {
  public:
   MainPanel(storage::Store& store, storage::Workspace& workspace, StartOptions start);
   ~MainPanel() override;
@@ -37,8 +41,23 @@ class MainPanel : public platform::Window {
   void BringPanelForward();
   bool paused() const;
 
+  // Sends the selected phrase into the current chat window: mode "" for a list click, "右键" and
+  // "右键不发" for the list menu's two send items.
+  void SendPhrase(std::string_view mode);
+
  protected:
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept override;
+
+ private:
+  // What the send engine asks of the panel.
+  bool Paused() const override { return paused(); }
+  std::optional<std::string> SelectedRowText(chat::PhraseListSource source) const override;
+  platform::WindowId CurrentChatWindow() const override { return followLoop_.CurrentChatWindow(); }
+  void ShowNotice(std::string_view message) override;
+
+  // The schedule page's controls, forwarded to its presenter.
+  void StartSchedule();
+  void OnScheduleCommand(int id, int code);
 
  private:
   struct KindView {
@@ -78,7 +97,11 @@ class MainPanel : public platform::Window {
   storage::Store& store_;
   storage::Workspace& ws_;
   StartOptions start_;
+  platform::Win32Desktop desktop_;  // outlives the follow loop that walks it
   chat::FollowLoop followLoop_;
+  std::unique_ptr<schedule::PostingScheduleHost> scheduleHost_;
+  std::unique_ptr<schedule::SchedulePage> schedulePage_;  // after its host: it ends first
+  std::unique_ptr<platform::SoundPlayer> auditionPlayer_;
   settings::SettingsWindow settings_;
   platform::TrayIcon tray_;
   platform::UniqueIcon bigIcon_;
@@ -93,7 +116,6 @@ class MainPanel : public platform::Window {
   UINT taskbarCreatedMessage_ = 0;
   UINT showRunningPanelMessage_ = 0;
   Size screenLimit_{};  // frame size of the whole screen, measured at creation
-  std::atomic<bool> userShownFlag_{false};
   bool saved_ = false;
 
   HWND 高级选择夹1 = nullptr;

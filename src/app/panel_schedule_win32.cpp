@@ -1,0 +1,96 @@
+// The schedule page of the Main panel: its controls forwarded to the schedule's presenter.
+
+#include "app/main_panel_win32.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "platform/sound_win32.h"
+#include "schedule/sound_controls_win32.h"
+
+namespace jihe::app {
+
+namespace {
+// The control ids of the schedule page, in the order the panel gives them.
+constexpr int kScheduleSwitchId = 152, kTimePickerId = 153, kTypeBoxId = 154, kAddButtonId = 155,
+              kContentBoxId = 156, kSoundBoxId = 157, kSetSoundLinkId = 158, kListenLinkId = 159,
+              kShakeBoxId = 160;
+}  // namespace
+
+void MainPanel::StartSchedule() {
+  scheduleHost_ = std::make_unique<schedule::PostingScheduleHost>(hwnd(), kScheduleCloseMessage,
+                                                                  kScheduleRowRanMessage);
+  schedulePage_ = schedule::NewSchedulePage(ws_.schedule, *scheduleHost_);
+  auditionPlayer_ = platform::NewSoundPlayer();
+  schedulePage_->SetReminderOptions(ws_.music, ws_.shake);
+  ListView_SetItemCountEx(定时计划列表, schedulePage_->rows().RowCount(), 0);
+  schedulePage_->StartAtLaunch();
+}
+
+void MainPanel::OnScheduleCommand(int id, int code) {
+  if (!schedulePage_) return;
+  auto reminderOptionsChanged = [this] {
+    ws_.music = platform::WindowTextUtf8(编辑框2);
+    ws_.shake = Button_GetCheck(选择框1) == BST_CHECKED;
+    schedulePage_->SetReminderOptions(ws_.music, ws_.shake);
+  };
+  switch (id) {
+    case kTypeBoxId:
+      if (code == CBN_SELCHANGE) ApplyTypeLayout();
+      break;
+    case kContentBoxId:
+      if (code == EN_SETFOCUS) {
+        const std::string text = platform::WindowTextUtf8(编辑框1);
+        const std::string shown = schedule::ContentGotFocus(text);
+        if (shown != text) platform::SetWindowTextUtf8(编辑框1, shown);
+      } else if (code == EN_KILLFOCUS) {
+        const std::string text = platform::WindowTextUtf8(编辑框1);
+        const std::string shown = schedule::ContentLostFocus(text, IsWindowEnabled(编辑框1) != FALSE);
+        if (shown != text) platform::SetWindowTextUtf8(编辑框1, shown);
+      }
+      break;
+    case kAddButtonId:
+      if (code == BN_CLICKED) {
+        SYSTEMTIME time{};
+        SendMessageW(日期框1, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time));
+        const int entry = static_cast<int>(SendMessageW(组合框1, CB_GETCURSEL, 0, 0));
+        const char* type = entry == schedule::kTypeEntryShutdown ? schedule::kTypeShutdown : schedule::kTypeReminder;
+        if (auto refusal = schedulePage_->AddTimedItem(type, platform::WindowTextUtf8(编辑框1), time.wHour,
+                                                       time.wMinute)) {
+          platform::ShowInfoMessage(hwnd(), *refusal);
+        } else {
+          ListView_SetItemCountEx(定时计划列表, schedulePage_->rows().RowCount(), LVSICF_NOSCROLL);
+        }
+      }
+      break;
+    case kScheduleSwitchId:
+      if (code == BN_CLICKED) {
+        bool ticked = Button_GetCheck(选择框2) == BST_CHECKED;
+        if (auto refusal = schedulePage_->SetScheduleSwitch(ticked)) {
+          Button_SetCheck(选择框2, BST_UNCHECKED);
+          platform::ShowInfoMessage(hwnd(), *refusal);
+        }
+      }
+      break;
+    case kSoundBoxId:
+      if (code == EN_CHANGE) reminderOptionsChanged();
+      break;
+    case kShakeBoxId:
+      if (code == BN_CLICKED) reminderOptionsChanged();
+      break;
+    case kSetSoundLinkId:
+      if (code == STN_CLICKED) {
+        if (auto sound = schedule::ChooseSoundWithDialog(hwnd(), store_.folder().root()))
+          platform::SetWindowTextUtf8(编辑框2, *sound);
+      }
+      break;
+    case kListenLinkId:
+      if (code == STN_CLICKED && auditionPlayer_) {
+        if (auto sound = schedule::AuditionWithQuestion(hwnd(), platform::WindowTextUtf8(编辑框2), *auditionPlayer_))
+          platform::SetWindowTextUtf8(编辑框2, *sound);
+      }
+      break;
+  }
+}
+
+}  // namespace jihe::app

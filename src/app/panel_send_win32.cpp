@@ -1,0 +1,37 @@
+// The Main panel's side of a send: what the send engine asks of it, and the send itself.
+
+#include "app/main_panel_win32.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "platform/clipboard_win32.h"
+#include "platform/keyboard_win32.h"
+#include "platform/wait_win32.h"
+
+namespace jihe::app {
+
+std::optional<std::string> MainPanel::SelectedRowText(chat::PhraseListSource source) const {
+  // The phrase page shows one list, the selected group's; a right click never changes the group,
+  // so the list last right-clicked and the list clicked are the same one.
+  (void)source;
+  const KindView& view = kinds_[0];
+  const int row = ListView_GetNextItem(view.list, -1, LVNI_SELECTED);
+  const library::Group* group = SelectedGroup(view);
+  if (row < 0 || !group || static_cast<size_t>(row) >= group->rows().size()) return std::nullopt;
+  return group->rows()[static_cast<size_t>(row)];
+}
+
+void MainPanel::ShowNotice(std::string_view message) { platform::ShowInfoMessage(hwnd(), message); }
+
+void MainPanel::SendPhrase(std::string_view mode) {
+  platform::Win32Clipboard clipboard;
+  platform::Win32Keyboard keyboard;
+  const auto waiter = platform::CreateThreadWaiter();
+  std::string img = store_.folder().ImgFolder();
+  if (!img.empty() && (img.back() == '\\' || img.back() == '/')) img.pop_back();
+  chat::SendContext ctx{desktop_, clipboard, keyboard, *waiter, ws_.options, *this, std::move(img)};
+  chat::SendPhrase(ctx, mode);
+}
+
+}  // namespace jihe::app
