@@ -15,13 +15,19 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         return parsed;
       }
       parsed.options.dataDir = args[++i];
+    } else if (arg == "--record-commands") {
+      if (!hasValue || args[i + 1].empty()) {
+        parsed.error = "--record-commands needs a file";
+        return parsed;
+      }
+      parsed.options.recordCommands = args[++i];
     } else if (arg == "--shot-page") {
       int page = -1;
       const std::string& value = hasValue ? args[i + 1] : arg;
       auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), page);
       if (!hasValue || ec != std::errc() || end != value.data() + value.size() || page < 0 ||
-          page > 4) {
-        parsed.error = "--shot-page needs a number from 0 to 4";
+          page > 10) {
+        parsed.error = "--shot-page needs a number from 0 to 10";
         return parsed;
       }
       parsed.options.shotPage = page;

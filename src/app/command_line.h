@@ -9,8 +9,12 @@ namespace jihe::app {
 struct StartOptions {
   std::optional<std::string> dataDir;  // --data-dir DIR: use DIR instead of the usual Data folder
   // --shot-page N (for screenshots): 0-2 show that page of the panel, 3-4 the Settings window's
-  // first or second page.
+  // first or second page, 5-10 the group menu, the phrase and command list menus, the phrase
+  // editor adding and editing, and the command editor.
   std::optional<int> shotPage;
+  // --record-commands FILE (for end-to-end tests): the command lines the program would start (a
+  // timed shutdown's) are appended to FILE, one per line, instead of being run.
+  std::optional<std::string> recordCommands;
 };
 
 struct ParsedCommandLine {

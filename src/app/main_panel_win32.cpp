@@ -95,6 +95,7 @@ bool MainPanel::Create() {
   // options), the follow switches, the tray icon, then the library and the geometry.
   store_.folder().EnsureFolders();
   CreateControls();
+  CreateLibraryParts();
   settings_.Create(hwnd());
   followLoop_.Attach(desktop_, ws_.options, platform::IdOf(hwnd()), [] { return platform::CreateThreadWaiter(); });
   chat::ApplyFollowSwitches(followLoop_, ws_.options);
@@ -126,9 +127,6 @@ void MainPanel::CreateMenus() {
   settingsMenu_ = BuildMenu(kSettingsMenu, std::size(kSettingsMenu), true);
   trayMenu_.reset(BuildMenu(kTrayMenu, std::size(kTrayMenu), true));
   groupMenu_.reset(BuildMenu(kGroupMenu, std::size(kGroupMenu), true));
-  // The group operations arrive with the group editing code; until then they are offered greyed.
-  for (const MenuRow& row : kGroupMenu)
-    EnableMenuItem(groupMenu_.get(), static_cast<UINT>(row.command), MF_BYCOMMAND | MF_GRAYED);
 }
 
 HWND MainPanel::AddControl(int page, const wchar_t* cls, std::string_view text, DWORD style, DWORD exStyle,
@@ -472,9 +470,7 @@ void MainPanel::OnCommand(Command command) {
     case Command::Homepage: platform::OpenAddress(kHomepageAddress); break;
     case Command::ShowSoftware: ShowPanel(ShowVariant::Menu); break;
     case Command::ExitSoftware: ExitProgram(); break;
-    case Command::AddGroup:
-    case Command::DeleteGroup:
-    case Command::RenameGroup: break;  // greyed until the group editing code arrives
+    default: OnLibraryCommand(command); break;  // groups and the list menus
   }
 }
 
@@ -496,6 +492,8 @@ void MainPanel::ApplyShotPage() {
   const int page = *start_.shotPage;
   if (page <= 2) {
     ShowPage(page);
+  } else if (page >= 5) {
+    ApplyLibraryShot(page);
   } else {
     settings_.ShowSettings();
     settings_.SelectPage(page - 3);
@@ -569,7 +567,8 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
         OnCommand(static_cast<Command>(id));
         return 0;
       }
-      if ((id == kPictureButtonId[0] || id == kPictureButtonId[1]) && code == BN_CLICKED) {
+      if (OnLibraryButton(id, code)) {
+      } else if ((id == kPictureButtonId[0] || id == kPictureButtonId[1]) && code == BN_CLICKED) {
         PopUpMenu(groupMenu_.get());
       } else if (id >= kScheduleFrameId && id <= kHandOverId) {
         OnScheduleCommand(id, code);
@@ -578,6 +577,7 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
     }
     case WM_NOTIFY: {
       auto* hdr = reinterpret_cast<NMHDR*>(lp);
+      if (LRESULT result = 0; OnLibraryNotify(*hdr, result)) return result;
       if (hdr->code == LVN_GETDISPINFOW) {
         OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(lp));
         return 0;

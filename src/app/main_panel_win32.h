@@ -128,6 +128,50 @@ class MainPanel : public platform::Window, private chat::SendHost {
   std::array<std::vector<HWND>, 3> pages_;
   std::wstring dispText_;
   int page_ = 0;
+
+  // ---- The library at work: groups, lists, menus, drag-sort, the preview balloon and the
+  // editors (panel_library_win32.cpp) ----------------------------------------------------------
+  void CreateLibraryParts();  // after CreateControls: list menus, balloon, drag label, hooks
+  void OnLibraryCommand(Command command);
+  // WM_NOTIFY of the strips and lists; true (with `result`) when handled here.
+  bool OnLibraryNotify(NMHDR& hdr, LRESULT& result);
+  // WM_COMMAND of the drag-sort buttons; true when handled here.
+  bool OnLibraryButton(int id, int code);
+  KindView& ShownKind() { return kinds_[page_ == 0 ? 0 : 1]; }
+  std::optional<size_t> ShownGroupIndex(const KindView& view) const;
+  int SelectedRow(const KindView& view) const;
+  void RebuildStrip(KindView& view, size_t selectGroup);
+  void SelectGroup(KindView& view);
+  void RefreshList(KindView& view);
+  void AddGroupFromMenu();
+  void DeleteGroupFromMenu();
+  void RenameGroupFromMenu();
+  void ClearShownGroup(KindView& view);
+  void OpenEntryEditor(KindView& view, bool edit);
+  void DeleteSelectedEntry(KindView& view);
+  void LaunchSelectedCommand(const KindView& view);
+  void OnListClick(KindView& view);
+  void OnListRightClick(KindView& view);
+  void ShowPreviewBalloon(const KindView& view);
+  void HidePreviewBalloon();
+  void EnterDragSort(KindView& view);
+  void LeaveDragSort(KindView& view);
+  void ResetDrag();
+  void DragMove(KindView& view, POINT inList);
+  void Drop(KindView& view, POINT inList, bool armed);
+  bool QuestionYesNo(std::string_view text, std::string_view title);
+  void ApplyLibraryShot(int shot);
+  static LRESULT CALLBACK LibraryHook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+
+  platform::UniqueMenu phraseListMenu_;   // 短语右键
+  platform::UniqueMenu commandListMenu_;  // 快捷右键
+  HWND 气球提示框1 = nullptr;
+  HWND 画板1 = nullptr;
+  std::array<bool, 2> dragSortMode_{};
+  bool dragArmed_ = false;
+  std::string dragLabelText_;
+  std::vector<int> rememberedRows_[2];  // the selected row of each group while another is shown
+  // ---- end of the library block ----------------------------------------------------------------
 };
 
 }  // namespace jihe::app

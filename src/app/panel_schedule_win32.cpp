@@ -5,6 +5,10 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <mutex>
+
+#include "platform/file_system.h"
+#include "platform/shell_win32.h"
 #include "platform/sound_win32.h"
 #include "schedule/sound_controls_win32.h"
 
@@ -15,12 +19,37 @@ namespace {
 constexpr int kScheduleSwitchId = 152, kTimePickerId = 153, kTypeBoxId = 154, kAddButtonId = 155,
               kContentBoxId = 156, kSoundBoxId = 157, kSetSoundLinkId = 158, kListenLinkId = 159,
               kShakeBoxId = 160;
+
+// The shell of a program started with --record-commands FILE: a command line is appended to FILE
+// (one per line) instead of being started, so a timed shutdown can be tried without shutting down.
+class CommandRecordingShell final : public platform::Shell {
+ public:
+  explicit CommandRecordingShell(std::string file) : file_(std::move(file)) {}
+  bool OpenWithShell(std::string_view target) override { return platform::SystemShell().OpenWithShell(target); }
+  bool StartCommandLine(std::string_view commandLine) override {
+    std::lock_guard lock(mutex_);
+    std::string lines = platform::ReadWholeFile(file_).value_or("");
+    lines.append(commandLine).append("\r\n");
+    return platform::WriteFileAtomically(file_, lines);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::string file_;
+};
+
+// The shell that starts the schedule's command lines; it lives as long as the process.
+platform::Shell& ScheduleShell(const StartOptions& start) {
+  if (!start.recordCommands) return platform::SystemShell();
+  static CommandRecordingShell recorder(*start.recordCommands);
+  return recorder;
+}
 }  // namespace
 
 void MainPanel::StartSchedule() {
   scheduleHost_ = std::make_unique<schedule::PostingScheduleHost>(hwnd(), kScheduleCloseMessage,
                                                                   kScheduleRowRanMessage);
-  schedulePage_ = schedule::NewSchedulePage(ws_.schedule, *scheduleHost_);
+  schedulePage_ = schedule::NewSchedulePage(ws_.schedule, *scheduleHost_, ScheduleShell(start_));
   auditionPlayer_ = platform::NewSoundPlayer();
   schedulePage_->SetReminderOptions(ws_.music, ws_.shake);
   ListView_SetItemCountEx(定时计划列表, schedulePage_->rows().RowCount(), 0);

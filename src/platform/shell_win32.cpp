@@ -37,6 +37,12 @@ class Win32Shell final : public Shell {
 
 }  // namespace
 
+bool OpenMaximised(std::string_view target) {
+  const std::wstring wide = Widen(target);
+  const HINSTANCE r = ShellExecuteW(nullptr, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
+  return reinterpret_cast<INT_PTR>(r) > 32;
+}
+
 Shell& SystemShell() {
   static Win32Shell shell;
   return shell;

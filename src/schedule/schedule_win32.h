@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "platform/shell.h"
 #include "schedule/schedule_page.h"
 
 namespace jihe::schedule {
@@ -25,7 +26,7 @@ class PostingScheduleHost final : public ScheduleHost {
   UINT rowRanMessage_;
 };
 
-// `host` must outlive the page.
-std::unique_ptr<SchedulePage> NewSchedulePage(Schedule& schedule, ScheduleHost& host);
+// `host` and `shell` (which starts the shutdown command) must outlive the page.
+std::unique_ptr<SchedulePage> NewSchedulePage(Schedule& schedule, ScheduleHost& host, platform::Shell& shell);
 
 }  // namespace jihe::schedule

@@ -6,15 +6,18 @@ namespace jihe::app {
 namespace {
 
 TEST(CommandLineTest, ReadsTheDataFolderAndTheShotPage) {
-  auto parsed = ParseCommandLine({"--data-dir", "Z:\\tmp\\霁禾 数据", "--shot-page", "4"});
+  auto parsed = ParseCommandLine({"--data-dir", "Z:\\tmp\\霁禾 数据", "--shot-page", "4", "--record-commands",
+                                  "C:\\命令.txt"});
   ASSERT_EQ(parsed.error, "");
   EXPECT_EQ(parsed.options.dataDir, "Z:\\tmp\\霁禾 数据");
   EXPECT_EQ(parsed.options.shotPage, 4);
+  EXPECT_EQ(parsed.options.recordCommands, "C:\\命令.txt");
 
   parsed = ParseCommandLine({});
   EXPECT_EQ(parsed.error, "");
   EXPECT_FALSE(parsed.options.dataDir);
   EXPECT_FALSE(parsed.options.shotPage);
+  EXPECT_FALSE(parsed.options.recordCommands);
 }
 
 TEST(CommandLineTest, RefusesWhatItCannotUse) {
@@ -22,7 +25,9 @@ TEST(CommandLineTest, RefusesWhatItCannotUse) {
            {"--data-dir"},
            {"--data-dir", ""},
            {"--shot-page"},
-           {"--shot-page", "5"},
+           {"--record-commands"},
+           {"--record-commands", ""},
+           {"--shot-page", "11"},
            {"--shot-page", "-1"},
            {"--shot-page", "2x"},
            {"--unknown"},

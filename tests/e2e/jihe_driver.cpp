@@ -1,9 +1,15 @@
 #include "e2e/jihe_driver.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <filesystem>
 
 #include "app/commands.h"
+#include "platform/file_system.h"
 #include "platform/utf16.h"
+#include "settings/options.h"
+#include "storage/ini_file.h"
 
 namespace jihe::e2e {
 
@@ -164,6 +170,101 @@ void Jihe::PostCommand(UINT id) const { PostMessageW(Panel(), WM_COMMAND, MAKEWP
 
 void Jihe::ClickMenu(const std::string& caption) const { PostCommand(MenuCommand(caption)); }
 
+namespace {
+struct TitleArgs {
+  DWORD pid;
+  std::wstring title;
+  HWND found = nullptr;
+};
+BOOL CALLBACK FindTitled(HWND hwnd, LPARAM lp) {
+  auto* args = reinterpret_cast<TitleArgs*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != args->pid || !IsWindowVisible(hwnd)) return TRUE;
+  wchar_t title[256] = {};
+  GetWindowTextW(hwnd, title, 256);
+  if (args->title != title) return TRUE;
+  args->found = hwnd;
+  return FALSE;
+}
+
+// A piece of memory inside another process, for messages that carry a pointer.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(DWORD pid, size_t size) : size_(size) {
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process_) at_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+  ~RemoteBuffer() {
+    if (at_) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  bool ok() const { return at_ != nullptr; }
+  char* at() const { return static_cast<char*>(at_); }
+  bool Write(size_t offset, const void* data, size_t n) const {
+    return WriteProcessMemory(process_, at() + offset, data, n, nullptr);
+  }
+  bool Read(size_t offset, void* data, size_t n) const {
+    return ReadProcessMemory(process_, at() + offset, data, n, nullptr);
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  void* at_ = nullptr;
+  size_t size_;
+};
+}  // namespace
+
+HWND Jihe::WindowTitled(const std::string& title) const {
+  TitleArgs args{pid(), Widen(title)};
+  EnumWindows(FindTitled, reinterpret_cast<LPARAM>(&args));
+  return args.found;
+}
+
+HWND Jihe::WaitForWindowTitled(const std::string& title, int timeoutMs) const {
+  HWND found = nullptr;
+  WaitFor([&] { return (found = WindowTitled(title)) != nullptr; }, timeoutMs);
+  return found;
+}
+
+std::optional<RECT> Jihe::ListItemRect(HWND list, int item) const {
+  RemoteBuffer buffer(pid(), sizeof(RECT));
+  RECT rc{LVIR_BOUNDS, 0, 0, 0};
+  if (!buffer.ok() || !buffer.Write(0, &rc, sizeof rc)) return std::nullopt;
+  if (!SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(buffer.at())))
+    return std::nullopt;
+  if (!buffer.Read(0, &rc, sizeof rc)) return std::nullopt;
+  return rc;
+}
+
+std::string Jihe::TabCaption(HWND strip, int tab) const {
+  constexpr size_t kChars = 256;
+  RemoteBuffer buffer(pid(), sizeof(TCITEMW) + kChars * sizeof(wchar_t));
+  if (!buffer.ok()) return {};
+  TCITEMW item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = reinterpret_cast<wchar_t*>(buffer.at() + sizeof(TCITEMW));
+  item.cchTextMax = kChars;
+  buffer.Write(0, &item, sizeof item);
+  if (!SendMessageW(strip, TCM_GETITEMW, static_cast<WPARAM>(tab), reinterpret_cast<LPARAM>(buffer.at()))) return {};
+  wchar_t text[kChars] = {};
+  buffer.Read(sizeof(TCITEMW), text, sizeof text);
+  text[kChars - 1] = L'\0';
+  return Narrow(text);
+}
+
+void PostClick(HWND hwnd, POINT pt, bool doubleClick) {
+  const LPARAM at = MAKELPARAM(pt.x, pt.y);
+  PostMessageW(hwnd, WM_MOUSEMOVE, 0, at);
+  PostMessageW(hwnd, doubleClick ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(hwnd, WM_LBUTTONUP, 0, at);
+}
+
+void PostKey(HWND hwnd, UINT virtualKey) {
+  PostMessageW(hwnd, WM_KEYDOWN, virtualKey, 1);
+  PostMessageW(hwnd, WM_KEYUP, virtualKey, 1 | (1u << 30) | (1u << 31));
+}
+
 std::vector<HWND> Children(HWND parent) {
   std::vector<HWND> all;
   for (HWND h = GetWindow(parent, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) all.push_back(h);
@@ -195,6 +296,235 @@ std::wstring ClassOf(HWND hwnd) {
   wchar_t name[128] = {};
   GetClassNameW(hwnd, name, 128);
   return name;
+}
+
+// ---- chat windows, the schedule page and list rows ------------------------------------------
+
+bool HoldsFor(const std::function<bool()>& condition, int ms) {
+  return !WaitFor([&] { return !condition(); }, ms);
+}
+
+HWND TopLevelOf(const Jihe& jihe, const std::wstring& className, const std::wstring& title) {
+  return FindTopLevelOf(jihe.pid(), className, title);
+}
+
+HWND OpenSettings(const Jihe& jihe) {
+  jihe.ClickMenu("更改设置");
+  HWND settings = nullptr;
+  WaitFor([&] { return (settings = jihe.Settings()) != nullptr && IsWindowVisible(settings); });
+  return settings && IsWindowVisible(settings) ? settings : nullptr;
+}
+
+bool CloseSettings(const Jihe& jihe) {
+  HWND settings = jihe.Settings();
+  if (!settings) return false;
+  PostMessageW(settings, WM_SYSCOMMAND, SC_CLOSE, 0);
+  return WaitFor([&] { return !IsWindowVisible(settings); });
+}
+
+RECT RectOf(HWND hwnd) {
+  RECT rc{};
+  GetWindowRect(hwnd, &rc);
+  return rc;
+}
+
+bool IsTopmostWindow(HWND hwnd) { return (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+bool WriteOptions(const TempFolder& data, const std::vector<std::pair<std::string, bool>>& options) {
+  if (!platform::CreateDirectories(data.Utf8())) return false;
+  const std::string path = data.Utf8(L"config.ini");
+  storage::IniFile config = storage::IniFile::Load(path);
+  for (const auto& [key, on] : options) {
+    const auto option = settings::OptionByKey(key);
+    if (!option) return false;
+    config.SetBool(settings::InfoOf(*option).section, key, on);
+  }
+  return config.Save(path);
+}
+
+void PostControlCommand(HWND control, UINT code) {
+  PostMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code),
+               reinterpret_cast<LPARAM>(control));
+}
+
+RemoteMemory::RemoteMemory(HANDLE process, size_t size)
+    : process_(process),
+      address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
+
+RemoteMemory::~RemoteMemory() {
+  if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+}
+
+bool RemoteMemory::Write(const void* data, size_t size, size_t offset) {
+  SIZE_T done = 0;
+  return address_ && WriteProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, &done) &&
+         done == size;
+}
+
+bool RemoteMemory::Read(void* data, size_t size, size_t offset) const {
+  SIZE_T done = 0;
+  return address_ && ReadProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, &done) &&
+         done == size;
+}
+
+namespace {
+LRESULT SendWaiting(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(hwnd, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &result);
+  return static_cast<LRESULT>(result);
+}
+}  // namespace
+
+bool SetPickerTime(HANDLE process, HWND picker, int hour, int minute) {
+  SYSTEMTIME time{};
+  GetLocalTime(&time);
+  time.wHour = static_cast<WORD>(hour);
+  time.wMinute = static_cast<WORD>(minute);
+  time.wSecond = 0;
+  time.wMilliseconds = 0;
+  RemoteMemory remote(process, sizeof time);
+  if (!remote.Write(&time, sizeof time)) return false;
+  if (!SendWaiting(picker, DTM_SETSYSTEMTIME, GDT_VALID, remote.lparam())) return false;
+  SYSTEMTIME back{};
+  SendWaiting(picker, DTM_GETSYSTEMTIME, 0, remote.lparam());
+  return remote.Read(&back, sizeof back) && back.wHour == hour && back.wMinute == minute;
+}
+
+std::string ListCellText(HANDLE process, HWND list, int row, int column) {
+  constexpr int kChars = 512;
+  RemoteMemory remote(process, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.cchTextMax = kChars;
+  item.pszText = reinterpret_cast<LPWSTR>(remote.lparam(sizeof item));
+  if (!remote.Write(&item, sizeof item)) return {};
+  const auto n = SendWaiting(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), remote.lparam());
+  std::wstring text(static_cast<size_t>(std::clamp<LRESULT>(n, 0, kChars - 1)), L'\0');
+  if (!text.empty() && !remote.Read(text.data(), text.size() * sizeof(wchar_t), sizeof item)) return {};
+  return Narrow(text);
+}
+
+bool SelectListRow(HANDLE process, HWND list, int row) {
+  RemoteMemory remote(process, sizeof(LVITEMW));
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  if (!remote.Write(&item, sizeof item)) return false;
+  SendWaiting(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), remote.lparam());
+  return SendWaiting(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == row;
+}
+
+bool ClickTab(HANDLE process, HWND tabs, int index) {
+  RECT rc{};
+  RemoteMemory remote(process, sizeof rc);
+  if (!SendWaiting(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), remote.lparam()) || !remote.Read(&rc, sizeof rc))
+    return false;
+  PostClick(tabs, {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
+  return WaitFor([&] { return SendWaiting(tabs, TCM_GETCURSEL, 0, 0) == index; });
+}
+
+namespace {
+
+std::wstring FakeChatExe() {
+  std::wstring path = Widen(FAKE_CHAT_EXE);
+  if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  return path;
+}
+
+std::string Unescape(std::string_view s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\\' && i + 1 < s.size()) {
+      const char c = s[++i];
+      out.push_back(c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c);
+    } else {
+      out.push_back(s[i]);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string FakeChat::Event::Field(const std::string& name) const {
+  auto it = fields.find(name);
+  return it == fields.end() ? std::string() : it->second;
+}
+
+FakeChat::FakeChat(const TempFolder& folder, const std::string& className, const std::string& title, Place place) {
+  static int counter = 0;
+  platform::CreateDirectories(folder.Utf8());
+  const std::wstring log = folder.path() + L"\\chat-" + std::to_wstring(++counter) + L".log";
+  log_ = Narrow(log);
+  const std::wstring exe = FakeChatExe();
+  std::wstring commandLine = L"\"" + exe + L"\" --class \"" + Widen(className) + L"\" --title \"" + Widen(title) +
+                             L"\" --size " + std::to_wstring(place.width) + L"x" + std::to_wstring(place.height) +
+                             L" --pos " + std::to_wstring(place.x) + L"," + std::to_wstring(place.y) + L" --log \"" +
+                             log + L"\"" + (place.maximized ? L" --maximized" : L"");
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_)) {
+    process_ = {};
+    return;
+  }
+  FindArgs args{process_.dwProcessId, Widen(className), Widen(title)};
+  WaitFor([&] {
+    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&args));
+    return args.found != nullptr && platform::ReadWholeFile(log_).value_or("").find("ready") != std::string::npos;
+  });
+  hwnd_ = args.found;
+}
+
+FakeChat::~FakeChat() {
+  if (!process_.hProcess) return;
+  if (hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) {
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 5000);
+  }
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+void FakeChat::Raise() const {
+  SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetForegroundWindow(hwnd_);
+}
+
+void FakeChat::MoveTo(int x, int y) const {
+  SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::vector<FakeChat::Event> FakeChat::Events() const {
+  std::vector<Event> events;
+  const std::string text = platform::ReadWholeFile(log_).value_or("");
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string line = text.substr(start, end - start);
+    Event event;
+    size_t at = 0;
+    for (size_t tab = 0; at <= line.size(); at = tab + 1) {
+      tab = line.find('\t', at);
+      if (tab == std::string::npos) tab = line.size();
+      const std::string field = line.substr(at, tab - at);
+      const size_t eq = field.find('=');
+      if (at == 0) event.kind = field;
+      else if (eq == std::string::npos) event.value = field;
+      else event.fields[field.substr(0, eq)] = Unescape(field.substr(eq + 1));
+    }
+    if (event.kind != "ready") events.push_back(std::move(event));
+  }
+  return events;
+}
+
+std::vector<FakeChat::Event> FakeChat::WaitForEvents(size_t count, int timeoutMs) const {
+  WaitFor([&] { return Events().size() >= count; }, timeoutMs);
+  // The longest quiet gap inside a send is its picture interval (400 ms at first start): a
+  // stray event would arrive within it.
+  WaitFor([&] { return Events().size() > count; }, 600);
+  return Events();
 }
 
 }  // namespace jihe::e2e

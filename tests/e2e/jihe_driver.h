@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,6 +56,14 @@ class Jihe {
   void PostCommand(UINT id) const;
   void ClickMenu(const std::string& caption) const;
 
+  // A visible top-level window of this process with this title (any class), or nullptr.
+  HWND WindowTitled(const std::string& title) const;
+  HWND WaitForWindowTitled(const std::string& title, int timeoutMs = 10000) const;
+
+  // Messages whose parameter points to memory go through a buffer made inside the program.
+  std::optional<RECT> ListItemRect(HWND list, int item) const;
+  std::string TabCaption(HWND strip, int tab) const;
+
  private:
   PROCESS_INFORMATION process_{};
 };
@@ -65,5 +74,92 @@ HWND ChildByCaption(HWND parent, const std::string& caption);
 HWND ChildByClass(HWND parent, const wchar_t* className, bool visibleOnly);
 std::string Text(HWND hwnd);
 std::wstring ClassOf(HWND hwnd);
+
+// ---- chat windows, the schedule page and list rows ------------------------------------------
+
+// True when `condition` held at every look for `ms` milliseconds: how a test sees that something
+// does not happen (the follow loop looks five times in 1.5 s).
+bool HoldsFor(const std::function<bool()>& condition, int ms);
+
+// A top-level window of the program by class (and title, when given); nullptr when none.
+HWND TopLevelOf(const Jihe& jihe, const std::wstring& className, const std::wstring& title = L"");
+// Opens the Settings window from the menu and waits for it; nullptr when it did not show.
+HWND OpenSettings(const Jihe& jihe);
+// Closes the Settings window with its close box and waits until it is hidden.
+bool CloseSettings(const Jihe& jihe);
+
+RECT RectOf(HWND hwnd);
+bool IsTopmostWindow(HWND hwnd);
+// Writes config.ini in `data` with these Settings options (check boxes and radio buttons by their
+// key, e.g. "跟随QQ"); options not named keep their first-start values.
+bool WriteOptions(const TempFolder& data, const std::vector<std::pair<std::string, bool>>& options);
+// A click as the control's parent sees it: WM_COMMAND with the control's id and `code`.
+void PostControlCommand(HWND control, UINT code);
+
+// Memory inside another process, for the control messages that carry a pointer: the system copies
+// the parameter across processes only for the classic window messages, not for list views, tab
+// controls or date-time pickers.
+class RemoteMemory {
+ public:
+  RemoteMemory(HANDLE process, size_t size);
+  ~RemoteMemory();
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+  bool ok() const { return address_ != nullptr; }
+  LPARAM lparam(size_t offset = 0) const { return reinterpret_cast<LPARAM>(static_cast<char*>(address_) + offset); }
+  bool Write(const void* data, size_t size, size_t offset = 0);
+  bool Read(void* data, size_t size, size_t offset = 0) const;
+
+ private:
+  HANDLE process_;
+  void* address_ = nullptr;
+};
+
+// The controls of `process` that the tests drive through pointers.
+bool SetPickerTime(HANDLE process, HWND picker, int hour, int minute);
+std::string ListCellText(HANDLE process, HWND list, int row, int column);
+bool SelectListRow(HANDLE process, HWND list, int row);
+// Clicks tab `index` of a tab control as the mouse would, so its parent hears of the change.
+bool ClickTab(HANDLE process, HWND tabs, int index);
+
+// One fake chat program (tools/chat_window), started for a test and closed at its end. Its log
+// holds one event per line: "ready", "paste", "enter", "click".
+class FakeChat {
+ public:
+  struct Event {
+    std::string kind;
+    std::string value;  // "click": "x,y"
+    std::map<std::string, std::string> fields;
+    std::string Field(const std::string& name) const;
+  };
+  struct Place {
+    int x = 100, y = 80, width = 600, height = 700;
+    bool maximized = false;
+  };
+  FakeChat(const TempFolder& folder, const std::string& className, const std::string& title, Place place);
+  ~FakeChat();
+  FakeChat(const FakeChat&) = delete;
+  FakeChat& operator=(const FakeChat&) = delete;
+
+  HWND hwnd() const { return hwnd_; }
+  RECT rect() const { return RectOf(hwnd_); }
+  // Puts it above every other window that is not always on top.
+  void Raise() const;
+  void MoveTo(int x, int y) const;
+
+  // Every event after "ready".
+  std::vector<Event> Events() const;
+  // Waits until `count` events have arrived, then a little longer to see that no more follow.
+  std::vector<Event> WaitForEvents(size_t count, int timeoutMs = 10000) const;
+
+ private:
+  std::string log_;
+  PROCESS_INFORMATION process_{};
+  HWND hwnd_ = nullptr;
+};
+
+// Mouse input as the window itself would receive it, at a point of its client area.
+void PostClick(HWND hwnd, POINT pt, bool doubleClick = false);
+void PostKey(HWND hwnd, UINT virtualKey);
 
 }  // namespace jihe::e2e

@@ -1,0 +1,178 @@
+// Phrases sent from jihe.exe into chat windows of other programs (fake_chat, which logs every paste
+// and Enter): a row selected in the phrase list and sent by the list menu's two send items or by a
+// double click, into a QQ, a WeChat and an Aliwangwang window, and the refusal while paused.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include "app/commands.h"
+#include "chat/send_engine.h"
+#include "e2e/jihe_driver.h"
+#include "platform/file_system.h"
+#include "platform/picture_win32.h"
+#include "platform/utf16.h"
+#include "storage/gb18030.h"
+#include "storage/ini_file.h"
+
+namespace jihe::e2e {
+namespace {
+
+using Event = FakeChat::Event;
+
+constexpr int kPhraseListId = 120;
+
+bool HasFormat(const Event& paste, const std::string& format) {
+  return ("|" + paste.Field("formats") + "|").find("|" + format + "|") != std::string::npos;
+}
+
+std::string Kinds(const std::vector<Event>& events) {
+  std::string kinds;
+  for (const Event& e : events) kinds += (kinds.empty() ? "" : " ") + e.kind;
+  return kinds;
+}
+
+bool DockedBeside(HWND panel, const FakeChat& chat) {
+  const RECT p = RectOf(panel), c = chat.rect();
+  return IsWindowVisible(panel) && p.left == c.right - 5 && p.top == c.top + 8;
+}
+
+class PhraseSendE2e : public ::testing::Test {
+ protected:
+  // One phrase group "常用" with these rows (line breaks as CR LF), a 3 × 2 picture img\a.png and
+  // a file to attach; auto-send on and the three chat programs followed.
+  void SetUp() override {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(platform::CreateDirectories(data_.Utf8(L"数据\\短语")));
+    ASSERT_TRUE(platform::CreateDirectories(data_.Utf8(L"数据\\快捷")));
+    ASSERT_TRUE(platform::CreateDirectories(data_.Utf8(L"img")));
+    const platform::DecodedPicture picture{3, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF0000FF, 0xFF000000, 0xFFFFFFFF}};
+    const auto png = platform::EncodePng(picture);
+    ASSERT_TRUE(png);
+    ASSERT_TRUE(platform::WriteFileAtomically(data_.Utf8(L"img\\a.png"), *png));
+    ASSERT_TRUE(platform::WriteFileAtomically(attachment_, "报价"));
+
+    storage::IniFile conf;
+    conf.Set("主面板", "短语子夹数", "1");
+    conf.Set("短语子夹名", "0", "常用");
+    conf.Set("主面板", "快捷子夹数", "1");
+    conf.Set("快捷子夹名", "0", "默认");
+    ASSERT_TRUE(conf.Save(data_.Utf8(L"数据\\conf.ini")));
+    std::string file;
+    for (const std::string& row : kRows()) {
+      std::string stored = row;
+      for (size_t at; (at = stored.find("\r\n")) != std::string::npos;) stored.replace(at, 2, "[换行]");
+      file += stored + "\r\n";
+    }
+    ASSERT_TRUE(platform::WriteFileAtomically(data_.Utf8(L"数据\\短语\\常用.txt"), storage::EncodeGb18030(file)));
+    ASSERT_TRUE(WriteOptions(data_, {{"跟随QQ", true}, {"跟随微信", true}, {"跟随旺旺", true}, {"自动点发送", true},
+                                     {"双击发送", true}}));
+  }
+  void TearDown() override { CoUninitialize(); }
+
+  std::vector<std::string> kRows() const {
+    return {
+        "问候┃您好\r\n请稍等",                      // 0: plain text, a remark before "┃"
+        "文字A\r\n[img=a.pngimg]\r\n文字B",         // 1: text, picture, text
+        "请查收《" + attachment_ + "》",            // 2: a file token
+        "文字A[img=a.pngimg]",                      // 3: text and picture
+    };
+  }
+
+  // Selects `row` of the phrase list and sends it as `how` does: a command of the list menu, or a
+  // double click on the row.
+  void Send(Jihe& jihe, int row, std::optional<app::Command> command) {
+    HWND list = GetDlgItem(jihe.Panel(), kPhraseListId);
+    ASSERT_TRUE(SelectListRow(jihe.process(), list, row));
+    if (command) {
+      jihe.PostCommand(static_cast<UINT>(*command));
+    } else {
+      const auto rc = jihe.ListItemRect(list, row);
+      ASSERT_TRUE(rc);
+      PostClick(list, {(rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2}, true);
+    }
+  }
+
+  TempFolder data_;
+  std::string attachment_ = data_.Utf8(L"报价 单.txt");
+};
+
+TEST_F(PhraseSendE2e, SendsTheSelectedRowIntoEachKindOfChatWindow) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  HWND list = GetDlgItem(panel, kPhraseListId);
+  ASSERT_EQ(ListView_GetItemCount(list), 4);
+  const std::string picture = data_.Utf8(L"img\\a.png");
+
+  {
+    FakeChat qq(data_, "TXGuiFoundation", "客户甲", {300, 40, 560, 600});
+    ASSERT_TRUE(WaitFor([&] { return DockedBeside(panel, qq); }));
+
+    // Plain text keeps its line breaks; what precedes "┃" is not sent.
+    Send(jihe, 0, app::Command::SendThisPhrase);
+    auto events = qq.WaitForEvents(2);
+    ASSERT_EQ(Kinds(events), "paste enter");
+    EXPECT_EQ(events[0].Field("text"), "您好\r\n请稍等");
+    EXPECT_EQ(events[1].Field("text"), "您好\r\n请稍等");
+
+    // Text, picture, text: one rich paste, then one Enter.
+    Send(jihe, 1, std::nullopt);
+    events = qq.WaitForEvents(4);
+    ASSERT_EQ(Kinds(events), "paste enter paste enter") << "double click";
+    EXPECT_TRUE(HasFormat(events[2], "HTML Format"));
+    EXPECT_TRUE(HasFormat(events[2], "QQ_Unicode_RichEdit_Format"));
+    EXPECT_EQ(events[2].Field("text"), "文字A\r\n\r\n文字B");
+    EXPECT_NE(events[2].Field("html").find("文字A<BR><IMG src=\"file:///"), std::string::npos) << events[2].Field("html");
+    EXPECT_NE(events[2].Field("html").find("a.png\"><BR>文字B"), std::string::npos) << events[2].Field("html");
+
+    // The file goes first and is sent; "发送但不发出" leaves the text in the input box.
+    Send(jihe, 2, app::Command::SendWithoutEnter);
+    events = qq.WaitForEvents(7);
+    ASSERT_EQ(Kinds(events), "paste enter paste enter paste enter paste");
+    EXPECT_EQ(events[4].Field("files"), attachment_);
+    EXPECT_TRUE(HasFormat(events[4], "CF_HDROP"));
+    EXPECT_EQ(events[6].Field("text"), "请查收");
+  }
+  {
+    // WeChat: a click into its input area, the picture on its own, then the text joined.
+    FakeChat wechat(data_, "ChatWnd", "客户乙", {320, 50, 560, 600});
+    ASSERT_TRUE(WaitFor([&] { return DockedBeside(panel, wechat); }));
+    Send(jihe, 1, app::Command::SendThisPhrase);
+    const auto events = wechat.WaitForEvents(5);
+    ASSERT_EQ(Kinds(events), "click paste enter paste enter");
+    EXPECT_EQ(events[0].value, "350," + std::to_string(600 - 50));
+    EXPECT_EQ(events[1].Field("picture"), "3x2");
+    EXPECT_EQ(events[1].Field("files"), picture);
+    EXPECT_TRUE(HasFormat(events[1], "PNG"));
+    EXPECT_TRUE(HasFormat(events[1], "CF_DIB"));
+    EXPECT_EQ(events[3].Field("text"), "文字A文字B");
+  }
+  {
+    // Aliwangwang: the picture as a bitmap, then the text.
+    FakeChat wangwang(data_, "StandardFrame", "阿里旺旺 - 客户丙", {340, 60, 560, 600});
+    ASSERT_TRUE(WaitFor([&] { return DockedBeside(panel, wangwang); }));
+    Send(jihe, 3, app::Command::SendThisPhrase);
+    auto events = wangwang.WaitForEvents(4);
+    ASSERT_EQ(Kinds(events), "paste enter paste enter");
+    EXPECT_EQ(events[0].Field("picture"), "3x2");
+    EXPECT_TRUE(HasFormat(events[0], "CF_DIB"));
+    EXPECT_FALSE(HasFormat(events[0], "HTML Format"));
+    EXPECT_EQ(events[2].Field("text"), "文字A");
+
+    // Paused: the refusal, and nothing is typed.
+    jihe.ClickMenu("暂停工作");
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(panel); }));
+    Send(jihe, 0, app::Command::SendThisPhrase);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = jihe.MessageBoxWindow()) != nullptr; })) << "no refusal";
+    EXPECT_EQ(jihe.MessageBoxText(box), chat::kPausedMessage);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return jihe.MessageBoxWindow() == nullptr; }));
+    EXPECT_EQ(wangwang.WaitForEvents(4).size(), 4u) << "typed while paused";
+  }
+}
+
+}  // namespace
+}  // namespace jihe::e2e
