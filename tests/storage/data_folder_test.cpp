@@ -80,7 +80,9 @@ TEST(GroupFileTest, ParsesLinesAndMarkers) {
     const ParsedGroupFile parsed = ParseGroupFile(bytes);
     EXPECT_EQ(parsed.rows, c.rows);
     EXPECT_EQ(parsed.canonical, c.canonical);
-    if (c.canonical) EXPECT_EQ(SerializeGroupFile(parsed.rows), bytes);
+    if (c.canonical) {
+      EXPECT_EQ(SerializeGroupFile(parsed.rows), bytes);
+    }
   }
 }
 
