@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/utf16.h"
+
 namespace jihe::chat {
 namespace {
 
@@ -17,23 +19,10 @@ bool StartsWithIgnoringCase(std::string_view s, std::string_view prefix) {
   return true;
 }
 
+// A character reference's code point; one that names no character becomes U+FFFD.
 void AppendUtf8(std::string& out, unsigned long cp) {
   if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
+  platform::AppendUtf8(out, static_cast<char32_t>(cp));
 }
 
 // Decodes the entity at s[0] == '&' into out; returns how many characters it took (0: none).
