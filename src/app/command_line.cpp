@@ -26,8 +26,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       const std::string& value = hasValue ? args[i + 1] : arg;
       auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), page);
       if (!hasValue || ec != std::errc() || end != value.data() + value.size() || page < 0 ||
-          page > 10) {
-        parsed.error = "--shot-page needs a number from 0 to 10";
+          page > kLastShotPage) {
+        parsed.error = "--shot-page needs a number from 0 to " + std::to_string(kLastShotPage);
         return parsed;
       }
       parsed.options.shotPage = page;

@@ -10,6 +10,7 @@
 #include "platform/sound_win32.h"
 #include "platform/utf16.h"
 #include "platform/wait_win32.h"
+#include "schedule/reminder_popup_win32.h"
 #include "schedule/sound_controls_win32.h"
 
 namespace jihe::app {
@@ -492,6 +493,14 @@ void MainPanel::ApplyShotPage() {
   const int page = *start_.shotPage;
   if (page <= 2) {
     ShowPage(page);
+  } else if (page == 11) {
+    ShowPage(2);
+    SendMessageW(组合框1, CB_SETCURSEL, schedule::kTypeEntryShutdown, 0);
+    ApplyTypeLayout();
+  } else if (page == 12) {
+    // The popup as a reminder opens it, shaking and ringing; here on the panel's own thread.
+    shotReminder_ = schedule::NewReminderPopupDisplay();
+    shotReminder_->OpenReminder("该给客户回电话了\r\n14:30 前确认订单", {ws_.music, ws_.shake});
   } else if (page >= 5) {
     ApplyLibraryShot(page);
   } else {

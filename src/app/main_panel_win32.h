@@ -102,6 +102,7 @@ class MainPanel : public platform::Window, private chat::SendHost {
   std::unique_ptr<schedule::PostingScheduleHost> scheduleHost_;
   std::unique_ptr<schedule::SchedulePage> schedulePage_;  // after its host: it ends first
   std::unique_ptr<platform::SoundPlayer> auditionPlayer_;
+  std::unique_ptr<schedule::ReminderDisplay> shotReminder_;  // --shot-page 12 only
   settings::SettingsWindow settings_;
   platform::TrayIcon tray_;
   platform::UniqueIcon bigIcon_;
