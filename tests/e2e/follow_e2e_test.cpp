@@ -143,10 +143,16 @@ TEST_F(FollowE2e, SmartHideOffScreenWindowsAndPause) {
     ASSERT_NE(maximized.hwnd(), nullptr);
     const RECT before = maximized.rect();
     maximized.Raise();
+    // A maximised window's corner lies just off the screen where its frame overhangs it; some Wine
+    // set-ups place it on the screen instead, or leave it at its normal size. Only a corner off the
+    // screen makes the program move the window; otherwise it docks beside it where it is.
+    const bool cornerOffScreen = before.left < 0 || before.top < 0;
     EXPECT_TRUE(WaitFor([&] {
       const RECT chat = maximized.rect();
-      return chat.left == 50 && chat.top == 50 && DockedRight(panel, chat);
-    })) << Describe(panel, maximized.rect());
+      const bool placed = cornerOffScreen ? chat.left == 50 && chat.top == 50
+                                          : chat.left == before.left && chat.top == before.top;
+      return placed && DockedRight(panel, chat);
+    })) << Describe(panel, maximized.rect()) << (cornerOffScreen ? " (corner off screen)" : " (corner on screen)");
     const RECT after = maximized.rect();
     EXPECT_EQ(after.right - after.left, before.right - before.left) << "moved at its size";
     EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
