@@ -462,7 +462,7 @@ FakeChat::FakeChat(const TempFolder& folder, const std::string& className, const
   std::wstring commandLine = L"\"" + exe + L"\" --class \"" + Widen(className) + L"\" --title \"" + Widen(title) +
                              L"\" --size " + std::to_wstring(place.width) + L"x" + std::to_wstring(place.height) +
                              L" --pos " + std::to_wstring(place.x) + L"," + std::to_wstring(place.y) + L" --log \"" +
-                             log + L"\"" + (place.maximized ? L" --maximized" : L"");
+                             log + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_)) {
@@ -488,9 +488,23 @@ FakeChat::~FakeChat() {
   CloseHandle(process_.hProcess);
 }
 
-void FakeChat::Raise() const {
-  SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  SetForegroundWindow(hwnd_);
+bool FakeChat::IsFrontmost() const {
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(w) || (GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST)) continue;
+    const RECT r = RectOf(w);
+    if (r.right - r.left <= 400 || r.bottom - r.top <= 500) continue;
+    return w == hwnd_;
+  }
+  return false;
+}
+
+bool FakeChat::Raise() const {
+  return WaitFor([&] {
+    if (IsFrontmost()) return true;
+    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(hwnd_);
+    return false;
+  });
 }
 
 void FakeChat::MoveTo(int x, int y) const {

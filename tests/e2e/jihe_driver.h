@@ -134,7 +134,6 @@ class FakeChat {
   };
   struct Place {
     int x = 100, y = 80, width = 600, height = 700;
-    bool maximized = false;
   };
   FakeChat(const TempFolder& folder, const std::string& className, const std::string& title, Place place);
   ~FakeChat();
@@ -143,8 +142,13 @@ class FakeChat {
 
   HWND hwnd() const { return hwnd_; }
   RECT rect() const { return RectOf(hwnd_); }
-  // Puts it above every other window that is not always on top.
-  void Raise() const;
+  // Whether it is the first large window below those that are always on top: the one a follow
+  // pass looks at first.
+  bool IsFrontmost() const;
+  // Puts it above every other window that is not always on top, and waits until the Z-order shows
+  // it there (the activation of a window started a moment ago can still push it back); false when
+  // it never got there.
+  bool Raise() const;
   void MoveTo(int x, int y) const;
 
   // Every event after "ready".
