@@ -16,9 +16,12 @@
 #include "e2e/jihe_driver.h"
 #include "library/entry_editor_win32.h"
 #include "library/input_box_win32.h"
+#include "library/preview_capture_win32.h"
+#include "library/preview_window_win32.h"
 #include "library/row_rules.h"
 #include "platform/file_system.h"
 #include "platform/utf16.h"
+#include "platform/window_win32.h"
 #include "storage/ini_file.h"
 #include "storage/store.h"
 
@@ -337,6 +340,58 @@ TEST_F(LibraryE2e, PhraseEditorAddsEditsMovesAndDeletes) {
   PostMessageW(fileDialog, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(fileDialog); }));
   EXPECT_EQ(Text(GetDlgItem(editor, library::kEditorContentId)), "看附件");
+  PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(editor); }));
+}
+
+// "效果预览" in the editor shows what the content will look like: the text, the picture from the img folder
+// (read back from the screen by its colour) at its own size below the text, and Esc closes it.
+TEST_F(LibraryE2e, ThePreviewFromTheEditorShowsTextAndPictureAndEscCloses) {
+  StoreLibrary({library::Group("甲", {})}, {library::DesignCommandGroup()});
+  {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    constexpr COLORREF kRed = RGB(255, 0, 0);
+    ASSERT_TRUE(jihe::testing::WriteSolidPng(
+        platform::Widen(storage::DataFolder(data_.Utf8()).ImgFolder()) + L"红色.png", 40, 30, kRed));
+    if (SUCCEEDED(com)) CoUninitialize();
+  }
+  Start();
+  HWND editor = OpenEditor(Command::AddPhrase, "添加短语");
+  ASSERT_NE(editor, nullptr);
+  SetField(editor, library::kEditorContentId, "预览文字\r\n[IMG=红色.pngIMG]\r\n末行");
+  PostMessageW(editor, WM_COMMAND, MAKEWPARAM(library::kEditorPreviewId, STN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(editor, library::kEditorPreviewId)));
+  HWND preview = jihe_->WaitForWindowTitled(library::kPreviewTitle);
+  ASSERT_NE(preview, nullptr) << "no preview";
+  EXPECT_EQ(ClassOf(preview), library::kPreviewWindowClass);
+  EXPECT_TRUE(IsTopmostWindow(preview));
+  EXPECT_EQ(GetWindow(preview, GW_OWNER), nullptr);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindowEnabled(editor); })) << "the editor waits while the preview is open";
+  HWND view = FindWindowExW(preview, nullptr, library::kPreviewViewClass, nullptr);
+  ASSERT_NE(view, nullptr);
+
+  const UINT dpi = platform::DpiOf(preview);
+  jihe::testing::Pixels pixels;
+  jihe::testing::Bounds red;
+  ASSERT_TRUE(WaitFor([&] {
+    RECT rc{};
+    GetClientRect(view, &rc);
+    MapWindowPoints(view, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    pixels = jihe::testing::CaptureScreen(rc);
+    red = jihe::testing::FindColour(pixels, RGB(255, 0, 0));
+    return red.count > 0;
+  })) << "the picture's colour is nowhere in the view";
+  EXPECT_EQ(red.width(), platform::Scale(40, dpi));
+  EXPECT_EQ(red.height(), platform::Scale(30, dpi));
+  EXPECT_EQ(red.count, red.width() * red.height()) << "one solid box";
+  EXPECT_GT(jihe::testing::DarkPixels(pixels, 0, red.top), 0) << "no text above the picture";
+  EXPECT_GT(jihe::testing::DarkPixels(pixels, red.bottom, pixels.height), 0) << "no text below the picture";
+
+  PostKey(view, VK_ESCAPE);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(preview) || !IsWindowVisible(preview); })) << "Esc left it open";
+  ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(editor) != FALSE; }));
+  EXPECT_EQ(Text(GetDlgItem(editor, library::kEditorContentId)), "预览文字\r\n[IMG=红色.pngIMG]\r\n末行")
+      << "the preview changed the content";
   PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(editor); }));
 }
