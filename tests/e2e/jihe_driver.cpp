@@ -188,31 +188,6 @@ BOOL CALLBACK FindTitled(HWND hwnd, LPARAM lp) {
   return FALSE;
 }
 
-// A piece of memory inside another process, for messages that carry a pointer.
-class RemoteBuffer {
- public:
-  RemoteBuffer(DWORD pid, size_t size) : size_(size) {
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (process_) at_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  }
-  ~RemoteBuffer() {
-    if (at_) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
-    if (process_) CloseHandle(process_);
-  }
-  bool ok() const { return at_ != nullptr; }
-  char* at() const { return static_cast<char*>(at_); }
-  bool Write(size_t offset, const void* data, size_t n) const {
-    return WriteProcessMemory(process_, at() + offset, data, n, nullptr);
-  }
-  bool Read(size_t offset, void* data, size_t n) const {
-    return ReadProcessMemory(process_, at() + offset, data, n, nullptr);
-  }
-
- private:
-  HANDLE process_ = nullptr;
-  void* at_ = nullptr;
-  size_t size_;
-};
 }  // namespace
 
 HWND Jihe::WindowTitled(const std::string& title) const {
@@ -228,27 +203,25 @@ HWND Jihe::WaitForWindowTitled(const std::string& title, int timeoutMs) const {
 }
 
 std::optional<RECT> Jihe::ListItemRect(HWND list, int item) const {
-  RemoteBuffer buffer(pid(), sizeof(RECT));
+  RemoteMemory remote(process(), sizeof(RECT));
   RECT rc{LVIR_BOUNDS, 0, 0, 0};
-  if (!buffer.ok() || !buffer.Write(0, &rc, sizeof rc)) return std::nullopt;
-  if (!SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(buffer.at())))
-    return std::nullopt;
-  if (!buffer.Read(0, &rc, sizeof rc)) return std::nullopt;
+  if (!remote.Write(&rc, sizeof rc)) return std::nullopt;
+  if (!SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), remote.lparam())) return std::nullopt;
+  if (!remote.Read(&rc, sizeof rc)) return std::nullopt;
   return rc;
 }
 
 std::string Jihe::TabCaption(HWND strip, int tab) const {
   constexpr size_t kChars = 256;
-  RemoteBuffer buffer(pid(), sizeof(TCITEMW) + kChars * sizeof(wchar_t));
-  if (!buffer.ok()) return {};
+  RemoteMemory remote(process(), sizeof(TCITEMW) + kChars * sizeof(wchar_t));
   TCITEMW item{};
   item.mask = TCIF_TEXT;
-  item.pszText = reinterpret_cast<wchar_t*>(buffer.at() + sizeof(TCITEMW));
+  item.pszText = reinterpret_cast<wchar_t*>(remote.lparam(sizeof(TCITEMW)));
   item.cchTextMax = kChars;
-  buffer.Write(0, &item, sizeof item);
-  if (!SendMessageW(strip, TCM_GETITEMW, static_cast<WPARAM>(tab), reinterpret_cast<LPARAM>(buffer.at()))) return {};
+  if (!remote.Write(&item, sizeof item)) return {};
+  if (!SendMessageW(strip, TCM_GETITEMW, static_cast<WPARAM>(tab), remote.lparam())) return {};
   wchar_t text[kChars] = {};
-  buffer.Read(sizeof(TCITEMW), text, sizeof text);
+  if (!remote.Read(text, sizeof text, sizeof(TCITEMW))) return {};
   text[kChars - 1] = L'\0';
   return Narrow(text);
 }
