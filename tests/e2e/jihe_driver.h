@@ -43,7 +43,7 @@ class Jihe {
 
   // The Main panel (visible or not); nullptr until it exists.
   HWND Panel() const;
-  HWND WaitForPanel(int timeoutMs = 20000);
+  HWND WaitForPanel(int timeoutMs = 60000);  // the first start in a new Wine prefix is slow
   HWND Settings() const;
   // The message box titled "友情提醒" of this process, if one is open.
   HWND MessageBoxWindow() const;
@@ -134,6 +134,7 @@ class FakeChat {
   };
   struct Place {
     int x = 100, y = 80, width = 600, height = 700;
+    bool maximized = false;
   };
   FakeChat(const TempFolder& folder, const std::string& className, const std::string& title, Place place);
   ~FakeChat();

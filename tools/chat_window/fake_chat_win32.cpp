@@ -168,6 +168,7 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   std::wstring className = L"FakeChat", title = L"客户";
   int width = 600, height = 700, x = 100, y = 80;
+  bool maximized = false;
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   for (int i = 1; i < argc; ++i) {
@@ -178,6 +179,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     else if (arg == L"--size") swscanf(value, L"%dx%d", &width, &height), ++i;
     else if (arg == L"--pos") swscanf(value, L"%d,%d", &x, &y), ++i;
     else if (arg == L"--log") gLog = _wfopen(value, L"ab"), ++i;
+    else if (arg == L"--maximized") maximized = true;
   }
   LocalFree(argv);
 
@@ -191,7 +193,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   HWND hwnd = CreateWindowExW(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, x, y, width, height, nullptr,
                               nullptr, instance, nullptr);
   if (!hwnd) return 1;
-  ShowWindow(hwnd, SW_SHOW);
+  ShowWindow(hwnd, maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
   SetForegroundWindow(hwnd);
   Log("ready");
 
