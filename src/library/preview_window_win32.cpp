@@ -1,7 +1,5 @@
 #include "library/preview_window_win32.h"
 
-#include <objbase.h>
-
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -10,6 +8,7 @@
 #include "library/preview.h"
 #include "library/preview_layout.h"
 #include "library/preview_pictures_win32.h"
+#include "platform/com_scope_win32.h"
 #include "platform/utf16.h"
 #include "platform/window_win32.h"
 
@@ -463,23 +462,11 @@ class PreviewWindow : public platform::Window {
   UINT dpi_ = 96;
 };
 
-// COM for this thread while the preview is open, when the thread has not set it up already.
-class ComScope {
- public:
-  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-
- private:
-  HRESULT hr_;
-};
-
 }  // namespace
 
 void ShowPreview(HWND waitingWindow, const std::string& editorContent,
                  const storage::DataFolder& dataFolder) {
-  ComScope com;
+  platform::ComScope com;  // for WIC while the preview is open
   PreviewWindow window(PreviewRuns(editorContent, dataFolder.ImgFolder()));
   if (!window.Create(waitingWindow)) return;
   const bool disable = waitingWindow && IsWindowEnabled(waitingWindow);

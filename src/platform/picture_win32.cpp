@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "platform/com_scope_win32.h"
+
 namespace jihe::platform {
 
 namespace {
@@ -26,18 +28,6 @@ class ComRef {
 
  private:
   T* p_ = nullptr;
-};
-
-// WIC needs COM on the calling thread; a thread that already chose another apartment is fine too.
-class ComScope {
- public:
-  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-
- private:
-  HRESULT hr_;
 };
 
 constexpr std::uint64_t kMaxPixels = 64ull * 1024 * 1024;  // a 8192 x 8192 picture at most

@@ -19,6 +19,7 @@
 #include "library/preview_capture_win32.h"
 #include "library/preview_window_win32.h"
 #include "library/row_rules.h"
+#include "platform/com_scope_win32.h"
 #include "platform/file_system.h"
 #include "platform/utf16.h"
 #include "platform/window_win32.h"
@@ -349,11 +350,9 @@ TEST_F(LibraryE2e, PhraseEditorAddsEditsMovesAndDeletes) {
 TEST_F(LibraryE2e, ThePreviewFromTheEditorShowsTextAndPictureAndEscCloses) {
   StoreLibrary({library::Group("甲", {})}, {library::DesignCommandGroup()});
   {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    constexpr COLORREF kRed = RGB(255, 0, 0);
+    platform::ComScope com;
     ASSERT_TRUE(jihe::testing::WriteSolidPng(
-        platform::Widen(storage::DataFolder(data_.Utf8()).ImgFolder()) + L"红色.png", 40, 30, kRed));
-    if (SUCCEEDED(com)) CoUninitialize();
+        platform::Widen(storage::DataFolder(data_.Utf8()).ImgFolder()) + L"红色.png", 40, 30, RGB(255, 0, 0)));
   }
   Start();
   HWND editor = OpenEditor(Command::AddPhrase, "添加短语");

@@ -8,6 +8,7 @@
 
 #include "fakes/temp_dir.h"
 #include "library/preview_capture_win32.h"
+#include "platform/com_scope_win32.h"
 #include "platform/utf16.h"
 #include "platform/window_win32.h"
 
@@ -21,17 +22,6 @@ using platform::Scale;
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kPlaceholderGrey = RGB(160, 160, 160);
-
-class ComForTest {
- public:
-  ComForTest() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComForTest() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-
- private:
-  HRESULT hr_;
-};
 
 HWND FindPreview() {
   HWND window = FindWindowW(kPreviewWindowClass, platform::Widen(kPreviewTitle).c_str());
@@ -51,7 +41,7 @@ PreviewSession RunPreview(HWND waitingWindow, const std::string& content,
   PreviewSession result;
   std::atomic<bool> returned{false};
   std::thread checker([&] {
-    ComForTest com;
+    platform::ComScope com;
     HWND window = nullptr;
     for (int i = 0; i < 250 && !window && !returned; ++i, Sleep(20)) window = FindPreview();
     if (!window) return;
@@ -81,7 +71,7 @@ Pixels WaitForView(HWND view, const std::function<bool(const Pixels&)>& ready) {
 }
 
 struct Fixture {
-  ComForTest com;
+  platform::ComScope com;
   jihe::testing::TempDir dir;
   storage::DataFolder folder{dir.str()};
   Fixture() {
