@@ -11,6 +11,7 @@
 #include "chat/follow_loop.h"
 #include "chat/rich_content.h"
 #include "chat/send_engine.h"
+#include "fakes/chat_log.h"
 #include "fakes/temp_dir.h"
 #include "platform/clipboard_win32.h"
 #include "platform/desktop_win32.h"
@@ -32,19 +33,6 @@ std::string ExeFolder() {
   const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring p(path, n);
   return Narrow(p.substr(0, p.find_last_of(L"\\/")));
-}
-
-std::string Unescape(std::string_view s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\\' && i + 1 < s.size()) {
-      const char c = s[++i];
-      out.push_back(c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c);
-    } else {
-      out.push_back(s[i]);
-    }
-  }
-  return out;
 }
 
 // One fake chat program, started for a test and closed at its end.
@@ -76,24 +64,15 @@ class FakeChat {
   }
   HWND hwnd() const { return hwnd_; }
 
+  // Each line as its fields, with the event's kind under "event" and a field without a name
+  // under "value".
   std::vector<Fields> Lines() const {
     std::vector<Fields> lines;
-    const std::string text = platform::ReadWholeFile(log_).value_or("");
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-      Fields fields;
-      const std::string line = text.substr(start, end - start);
-      size_t at = 0;
-      for (size_t tab = 0; at <= line.size(); at = tab + 1) {
-        tab = line.find('\t', at);
-        if (tab == std::string::npos) tab = line.size();
-        const std::string field = line.substr(at, tab - at);
-        const size_t eq = field.find('=');
-        if (fields.empty()) fields["event"] = field;
-        else if (eq == std::string::npos) fields["value"] = field;
-        else fields[field.substr(0, eq)] = Unescape(field.substr(eq + 1));
-      }
-      lines.push_back(fields);
+    for (testing::ChatLogEntry& entry : testing::ParseChatLog(platform::ReadWholeFile(log_).value_or(""))) {
+      Fields fields = std::move(entry.fields);
+      fields["event"] = entry.kind;
+      if (!entry.value.empty()) fields["value"] = entry.value;
+      lines.push_back(std::move(fields));
     }
     return lines;
   }

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -189,6 +191,14 @@ BOOL CALLBACK FindTitled(HWND hwnd, LPARAM lp) {
 }
 
 }  // namespace
+
+void ExpectMessage(const Jihe& jihe, const std::string& text) {
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (box = jihe.MessageBoxWindow()) != nullptr; })) << "no message: " << text;
+  EXPECT_EQ(jihe.MessageBoxText(box), text);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return jihe.MessageBoxWindow() == nullptr; }));
+}
 
 HWND Jihe::WindowTitled(const std::string& title) const {
   TitleArgs args{pid(), Widen(title)};
@@ -406,25 +416,7 @@ std::wstring FakeChatExe() {
   return path;
 }
 
-std::string Unescape(std::string_view s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\\' && i + 1 < s.size()) {
-      const char c = s[++i];
-      out.push_back(c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c);
-    } else {
-      out.push_back(s[i]);
-    }
-  }
-  return out;
-}
-
 }  // namespace
-
-std::string FakeChat::Event::Field(const std::string& name) const {
-  auto it = fields.find(name);
-  return it == fields.end() ? std::string() : it->second;
-}
 
 FakeChat::FakeChat(const TempFolder& folder, const std::string& className, const std::string& title, Place place) {
   static int counter = 0;
@@ -485,24 +477,8 @@ void FakeChat::MoveTo(int x, int y) const {
 }
 
 std::vector<FakeChat::Event> FakeChat::Events() const {
-  std::vector<Event> events;
-  const std::string text = platform::ReadWholeFile(log_).value_or("");
-  size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    const std::string line = text.substr(start, end - start);
-    Event event;
-    size_t at = 0;
-    for (size_t tab = 0; at <= line.size(); at = tab + 1) {
-      tab = line.find('\t', at);
-      if (tab == std::string::npos) tab = line.size();
-      const std::string field = line.substr(at, tab - at);
-      const size_t eq = field.find('=');
-      if (at == 0) event.kind = field;
-      else if (eq == std::string::npos) event.value = field;
-      else event.fields[field.substr(0, eq)] = Unescape(field.substr(eq + 1));
-    }
-    if (event.kind != "ready") events.push_back(std::move(event));
-  }
+  std::vector<Event> events = jihe::testing::ParseChatLog(platform::ReadWholeFile(log_).value_or(""));
+  std::erase_if(events, [](const Event& e) { return e.kind == "ready"; });
   return events;
 }
 

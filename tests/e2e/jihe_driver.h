@@ -5,10 +5,11 @@
 
 #include <chrono>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "fakes/chat_log.h"
 
 namespace jihe::e2e {
 
@@ -68,6 +69,9 @@ class Jihe {
   PROCESS_INFORMATION process_{};
 };
 
+// Waits for the program's message box, checks its text and clicks its OK button.
+void ExpectMessage(const Jihe& jihe, const std::string& text);
+
 // Child windows of `parent` in z-order.
 std::vector<HWND> Children(HWND parent);
 HWND ChildByCaption(HWND parent, const std::string& caption);
@@ -126,12 +130,7 @@ bool ClickTab(HANDLE process, HWND tabs, int index);
 // holds one event per line: "ready", "paste", "enter", "click".
 class FakeChat {
  public:
-  struct Event {
-    std::string kind;
-    std::string value;  // "click": "x,y"
-    std::map<std::string, std::string> fields;
-    std::string Field(const std::string& name) const;
-  };
+  using Event = jihe::testing::ChatLogEntry;
   struct Place {
     int x = 100, y = 80, width = 600, height = 700;
     bool maximized = false;

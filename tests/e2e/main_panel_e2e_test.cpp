@@ -48,15 +48,6 @@ int LineCount(const std::string& path) {
 
 class MainPanelE2e : public ::testing::Test {
  protected:
-  // Clicks the OK button of the open message box after checking its text.
-  void ExpectMessage(Jihe& jihe, const std::string& text) {
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (box = jihe.MessageBoxWindow()) != nullptr; })) << "no message: " << text;
-    EXPECT_EQ(jihe.MessageBoxText(box), text);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitFor([&] { return jihe.MessageBoxWindow() == nullptr; }));
-  }
-
   TempFolder data_;
 };
 

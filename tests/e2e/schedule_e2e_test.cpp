@@ -48,14 +48,6 @@ POINT TopLeft(HWND hwnd) {
 
 class ScheduleE2e : public ::testing::Test {
  protected:
-  void ExpectMessage(Jihe& jihe, const std::string& text) {
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (box = jihe.MessageBoxWindow()) != nullptr; })) << "no message: " << text;
-    EXPECT_EQ(jihe.MessageBoxText(box), text);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitFor([&] { return jihe.MessageBoxWindow() == nullptr; }));
-  }
-
   TempFolder data_;
 };
 
