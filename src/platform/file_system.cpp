@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,6 +26,12 @@ namespace {
 std::string TempPathFor(const std::string& path) { return path + ".jihe-tmp"; }
 }  // namespace
 
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  FileRead read = TryReadWholeFile(path);
+  if (read.status != ReadStatus::Read) return std::nullopt;
+  return std::move(read.bytes);
+}
+
 #ifdef _WIN32
 
 namespace {
@@ -36,23 +43,28 @@ struct HandleCloser {
 };
 }  // namespace
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+FileRead TryReadWholeFile(const std::string& path) {
   HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return {missing ? ReadStatus::Missing : ReadStatus::Unreadable, {}};
+  }
   HandleCloser closer{h};
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(h, &size) || size.QuadPart > 0x7FFFFFFF) return std::nullopt;
-  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  if (!GetFileSizeEx(h, &size) || size.QuadPart > 0x7FFFFFFF) return {ReadStatus::Unreadable, {}};
+  FileRead read{ReadStatus::Read, std::string(static_cast<size_t>(size.QuadPart), '\0')};
   size_t done = 0;
-  while (done < bytes.size()) {
+  while (done < read.bytes.size()) {
     DWORD got = 0;
-    if (!ReadFile(h, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr)) return std::nullopt;
+    if (!ReadFile(h, read.bytes.data() + done, static_cast<DWORD>(read.bytes.size() - done), &got, nullptr))
+      return {ReadStatus::Unreadable, {}};
     if (got == 0) break;
     done += got;
   }
-  bytes.resize(done);
-  return bytes;
+  read.bytes.resize(done);
+  return read;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
@@ -136,29 +148,29 @@ std::string HomeDirectory() {
 
 #else
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+FileRead TryReadWholeFile(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) return {errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::Unreadable, {}};
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
-    return std::nullopt;
+    return {ReadStatus::Unreadable, {}};
   }
-  std::string bytes(static_cast<size_t>(st.st_size), '\0');
+  FileRead read{ReadStatus::Read, std::string(static_cast<size_t>(st.st_size), '\0')};
   size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
+  while (done < read.bytes.size()) {
+    const ssize_t got = ::read(fd, read.bytes.data() + done, read.bytes.size() - done);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       close(fd);
-      return std::nullopt;
+      return {ReadStatus::Unreadable, {}};
     }
     if (got == 0) break;
     done += static_cast<size_t>(got);
   }
   close(fd);
-  bytes.resize(done);
-  return bytes;
+  read.bytes.resize(done);
+  return read;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {

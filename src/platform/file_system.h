@@ -23,6 +23,19 @@ struct FileStamp {
 // The whole content of a file, or nothing when it is missing or cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
+enum class ReadStatus {
+  Read,
+  Missing,     // no file of that name (nor the folder it would be in)
+  Unreadable,  // it is there but could not be read: another program holds it, a read error, a folder
+};
+struct FileRead {
+  ReadStatus status = ReadStatus::Missing;
+  std::string bytes;  // the whole content when read
+};
+// As ReadWholeFile, but tells a missing file from one that is there and could not be read, for
+// callers that rewrite what they read and must not drop what they could not see.
+FileRead TryReadWholeFile(const std::string& path);
+
 // Replaces the file's content atomically: the bytes go to a temporary file beside it, are flushed
 // to the disk, and only then take the target's place. A crash at any moment leaves either the old
 // or the new file, never a torn one. Returns false when the file could not be written.

@@ -1,6 +1,7 @@
 #include "storage/store.h"
 
 #include <algorithm>
+#include <thread>
 #include <unordered_map>
 
 #include "storage/gb18030.h"
@@ -23,6 +24,11 @@ struct KindKeys {
 };
 
 constexpr size_t kMaxGroupsWithoutNames = 10000;
+
+// Another program (a virus scanner, a backup or sync tool, an editor) may hold a file for a
+// moment: a read is tried again this many times, this long apart, before the file is left alone.
+constexpr int kRereadTries = 4;
+constexpr std::chrono::milliseconds kRereadPause{60};
 
 KindKeys KeysOf(GroupKind kind) {
   return kind == GroupKind::Phrase ? KindKeys{"短语子夹数", "短语子夹名"} : KindKeys{"快捷子夹数", "快捷子夹名"};
@@ -62,12 +68,13 @@ void Store::LoadKind(GroupKind kind, const IniFile& conf, library::GroupStrip& s
   const int count = conf.GetInt(kPanelSection, keys.countKey);
   if (count <= 0) return;  // nothing stored: the design-time group stays
 
-  // One pass over the name section; the first of two equal keys wins, as in every INI read.
-  std::unordered_map<std::string, std::string> stored;
+  // One pass over the name section; the first of two equal keys wins, as in every INI read, even
+  // when it has no value.
+  std::unordered_map<std::string, std::optional<std::string>> stored;
   long long highestKey = -1;
   for (auto& [key, value] : conf.Entries(keys.nameSection)) {
     if (stored.count(key)) continue;
-    if (!key.empty() && key.size() < 10 && key.find_first_not_of("0123456789") == std::string::npos)
+    if (value && !key.empty() && key.size() < 10 && key.find_first_not_of("0123456789") == std::string::npos)
       highestKey = std::max(highestKey, std::stoll(key));
     stored.emplace(key, std::move(value));
   }
@@ -80,7 +87,7 @@ void Store::LoadKind(GroupKind kind, const IniFile& conf, library::GroupStrip& s
   names.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     auto it = stored.find(std::to_string(i));
-    names.push_back(it == stored.end() ? std::string() : CutIniValue(it->second));
+    names.push_back(it == stored.end() || !it->second ? std::string() : CutIniValue(*it->second));
   }
   if (names.empty()) return;
   const std::vector<std::string> stems = GroupFileStems(names);
@@ -105,24 +112,46 @@ void Store::LoadKind(GroupKind kind, const IniFile& conf, library::GroupStrip& s
   }
 }
 
+std::optional<IniFile> Store::LoadForRewrite(const std::string& path) const {
+  for (int tries = 0;; ++tries) {
+    platform::FileRead read = platform::TryReadWholeFile(path);
+    if (read.status == platform::ReadStatus::Read) return IniFile::FromBytes(read.bytes);
+    if (read.status == platform::ReadStatus::Missing) return IniFile{};
+    if (tries == kRereadTries) return std::nullopt;
+    // A plain sleep, not a pumping wait: a message handled here could start another save.
+    if (pause_) {
+      pause_(kRereadPause);
+    } else {
+      std::this_thread::sleep_for(kRereadPause);
+    }
+  }
+}
+
 SaveReport Store::SaveAll(const Workspace& ws) {
   SaveReport report;
-  IniFile conf = IniFile::Load(folder_.ConfIni());
-  SaveKind(GroupKind::Phrase, ws.library.phrases, conf, report);
-  SaveKind(GroupKind::Command, ws.library.commands, conf, report);
-  if (!conf.Save(folder_.ConfIni())) ++report.failures;
+  // The group files go out even when conf.ini cannot be read; conf.ini itself is then left as it
+  // is, since rewriting it would drop whatever else it holds.
+  std::optional<IniFile> conf = LoadForRewrite(folder_.ConfIni());
+  IniFile names = conf ? std::move(*conf) : IniFile{};
+  SaveKind(GroupKind::Phrase, ws.library.phrases, names, report);
+  SaveKind(GroupKind::Command, ws.library.commands, names, report);
+  if (!conf || !names.Save(folder_.ConfIni())) ++report.failures;
 
-  IniFile config = IniFile::Load(folder_.ConfigIni());
+  std::optional<IniFile> config = LoadForRewrite(folder_.ConfigIni());
+  if (!config) {
+    report.settingsKept = true;
+    return report;
+  }
   const PanelGeometry g = ws.geometry.value_or(PanelGeometry{});
-  config.SetInt(kSizeSection, "高度", g.height);
-  config.SetInt(kSizeSection, "宽度", g.width);
-  config.SetInt(kSizeSection, "左边", g.left);
-  config.SetInt(kSizeSection, "顶边", g.top);
-  config.Set(kPanelSection, "music", ws.music);
-  config.SetBool(kPanelSection, "抖动", ws.shake);
-  config.SetBool(kPanelSection, "定时开关", ws.schedule.on);
-  config.Set(kPanelSection, "定时项目", BuildScheduleValue(ws.schedule.items));
-  if (!config.Save(folder_.ConfigIni())) ++report.failures;
+  config->SetInt(kSizeSection, "高度", g.height);
+  config->SetInt(kSizeSection, "宽度", g.width);
+  config->SetInt(kSizeSection, "左边", g.left);
+  config->SetInt(kSizeSection, "顶边", g.top);
+  if (!config->Set(kPanelSection, "music", ws.music)) ++report.failures;
+  config->SetBool(kPanelSection, "抖动", ws.shake);
+  config->SetBool(kPanelSection, "定时开关", ws.schedule.on);
+  if (!config->Set(kPanelSection, "定时项目", BuildScheduleValue(ws.schedule.items))) ++report.failures;
+  if (!config->Save(folder_.ConfigIni())) ++report.failures;
   return report;
 }
 
@@ -151,7 +180,7 @@ void Store::SaveKind(GroupKind kind, const library::GroupStrip& strip, IniFile& 
         written_.erase(key);
       }
     }
-    conf.Set(keys.nameSection, std::to_string(k), group.name());
+    if (!conf.Set(keys.nameSection, std::to_string(k), group.name())) ++report.failures;
   }
 }
 
@@ -164,10 +193,11 @@ void Store::LoadSettings(settings::Options& options) const {
 }
 
 bool Store::SaveSettings(const settings::Options& options) const {
-  IniFile config = IniFile::Load(folder_.ConfigIni());
+  std::optional<IniFile> config = LoadForRewrite(folder_.ConfigIni());
+  if (!config) return false;
   for (const settings::OptionInfo& info : settings::AllOptions())
-    config.SetBool(info.section, info.key, options.Get(info.option));
-  return config.Save(folder_.ConfigIni());
+    config->SetBool(info.section, info.key, options.Get(info.option));
+  return config->Save(folder_.ConfigIni());
 }
 
 }  // namespace jihe::storage

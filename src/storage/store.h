@@ -1,6 +1,9 @@
 #pragma once
 // Moves the working copy between memory and the Data folder.
+#include <chrono>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -12,7 +15,10 @@ namespace jihe::storage {
 
 struct SaveReport {
   int filesWritten = 0;  // files whose content was (re)written
-  int failures = 0;      // files that could not be written; the save went on with the rest
+  int failures = 0;      // files or values that could not be written; the save went on with the rest
+  // config.ini was there but could not be read, even after a few tries, so it was left untouched:
+  // the geometry, the sound and shake boxes and the schedule of this save did not reach it.
+  bool settingsKept = false;
 };
 
 class Store {
@@ -34,7 +40,14 @@ class Store {
 
   // The Settings window's options from config.ini; nothing happens when the file does not exist.
   void LoadSettings(settings::Options& options) const;
+  // False when config.ini could not be written, or was there but could not be read (it is then
+  // left untouched rather than rewritten without the keys we could not see).
   bool SaveSettings(const settings::Options& options) const;
+
+  // How a save waits between two tries to read a file that is there but cannot be read at the
+  // moment. Tests make it instant.
+  using Pause = std::function<void(std::chrono::milliseconds)>;
+  void SetRetryPause(Pause pause) { pause_ = std::move(pause); }
 
  private:
   struct Written {
@@ -44,11 +57,15 @@ class Store {
   };
   using SlotKey = std::pair<library::GroupKind, size_t>;
 
+  // A file that a save reads and then rewrites whole: an empty one when it is missing, nothing when
+  // it is there but still cannot be read after a few tries.
+  std::optional<class IniFile> LoadForRewrite(const std::string& path) const;
   void LoadKind(library::GroupKind kind, const class IniFile& conf, library::GroupStrip& strip);
   void SaveKind(library::GroupKind kind, const library::GroupStrip& strip, class IniFile& conf, SaveReport& report);
 
   DataFolder folder_;
   std::map<SlotKey, Written> written_;
+  Pause pause_;
 };
 
 }  // namespace jihe::storage

@@ -53,6 +53,37 @@ TEST(IniFileRead, FollowsPrivateProfileRules) {
   EXPECT_EQ(ini.GetInt("Size", "missing"), 0);
 }
 
+// Hand-edited and damaged files read as the system's private-profile functions read them.
+TEST(IniFileRead, DamagedLinesReadAsTheSystemReadsThem) {
+  const IniFile ini = FromUtf8(
+      "[s]\r"                   // a CR alone ends a line
+      "a=1\r"
+      "[broken\r\n"             // no "]": not a section header, so s goes on
+      "b=2\r\n"
+      "[t]x]junk\r\n"           // the name runs to the last "]"
+      "c=3\r\n"
+      "hidden\r\n"              // the key without "=" hides the later line of that key
+      "hidden=4\r\n"
+      "z=\x1a 5 \x1a\r\n"       // ^Z is a blank
+      "\x1a[u]\x1a\r\n"
+      "d=6\r\n");
+  struct Case {
+    const char* section;
+    const char* key;
+    std::optional<std::string> want;
+  } cases[] = {
+      {"s", "a", "1"},        {"s", "b", "2"},          {"broken", "b", std::nullopt},
+      {"t]x", "c", "3"},      {"t", "c", std::nullopt}, {"t]x", "hidden", std::nullopt},
+      {"t]x", "z", "5"},      {"u", "d", "6"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ini.Get(c.section, c.key), c.want) << c.section << "/" << c.key;
+  // A write replaces the line that hides the key.
+  IniFile written = ini;
+  ASSERT_TRUE(written.Set("t]x", "hidden", "5"));
+  EXPECT_EQ(written.Get("t]x", "hidden"), "5");
+  EXPECT_NE(written.ToBytes().find("hidden=5\r\nhidden=4\r\n"), std::string::npos);
+}
+
 TEST(IniFileRead, BooleansOnlyTrueForZhen) {
   const IniFile ini = FromUtf8("[s]\r\na=真\r\nb=假\r\nc=1\r\nd=true\r\ne= 真 \r\nf=真的\r\n");
   EXPECT_TRUE(ini.GetBool("s", "a"));
@@ -95,6 +126,36 @@ TEST(IniFileWrite, ReplacesInPlaceAndKeepsOtherLines) {
       "; 注释\r\n[大小]\r\nheight=500\r\n高度=463\r\n\r\n[主面板]\nmusic=默认声音\n\n\n[其他]\r\nx=1\r\ny=2\r\n"
       "[新节]\r\nk=v\r\n";
   EXPECT_EQ(ini.ToBytes(), EncodeGb18030(want));
+}
+
+TEST(IniFileWrite, ValuesComeBackExactlyAsWritten) {
+  struct Case {
+    std::string value;
+    const char* line;  // the line written, when it is not simply k=value
+  } cases[] = {
+      {"售后", nullptr},     {"售后 ", "k=\"售后 \""},      {" 售后", "k=\" 售后\""},
+      {"\"VIP\"", "k=\"\"VIP\"\""}, {"'VIP'", "k=\"'VIP'\""},  {"\"", nullptr},
+      {"'", nullptr},        {"\"VIP'", nullptr},           {"\"\"", "k=\"\"\"\""},
+      {"x\x1a", "k=\"x\x1a\""}, {"\t", "k=\"\t\""},          {"", nullptr},
+      {"　全角", "k=\"　全角\""},  {";注释", nullptr},            {"[主面板]", nullptr},
+      {"a=b", nullptr},      {"C:\\铃声 .wav", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    IniFile ini = FromUtf8("[主面板]\r\nk=old\r\n");
+    ASSERT_TRUE(ini.Set("主面板", "k", c.value));
+    EXPECT_EQ(ini.Get("主面板", "k"), c.value);
+    EXPECT_EQ(IniFile::FromBytes(ini.ToBytes()).Get("主面板", "k"), c.value);
+    EXPECT_EQ(DecodeGb18030(ini.ToBytes()), "[主面板]\r\n" + (c.line ? std::string(c.line) : "k=" + c.value) + "\r\n");
+  }
+  // No line can hold a line break: such a write is refused and changes nothing.
+  IniFile ini = FromUtf8("[主面板]\r\nk=old\r\n");
+  const std::string before = ini.ToBytes();
+  for (const char* value : {"a\r\n[主面板]\r\nk=new", "a\rb", "a\nb"}) EXPECT_FALSE(ini.Set("主面板", "k", value));
+  EXPECT_FALSE(ini.Set("主面板", "k\n", "v"));
+  EXPECT_FALSE(ini.Set("主面板", "a=b", "v"));
+  EXPECT_FALSE(ini.Set("主\r面板", "k", "v"));
+  EXPECT_EQ(ini.ToBytes(), before);
 }
 
 TEST(IniFileWrite, SaveIsReadBackAndKeepsUndecodableBytes) {

@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/utf16.h"
+#endif
 
 #include "fakes/temp_dir.h"
 #include "platform/file_system.h"
@@ -250,6 +257,102 @@ TEST_F(StoreTest, SettingsLoadAndSave) {
 namespace jihe::storage {
 namespace {
 
+// Makes a file that is there but cannot be read: on Windows another handle holds it without
+// sharing reads (as an editor or a scanner may); elsewhere the name leads to a folder.
+class UnreadableFile {
+ public:
+  explicit UnreadableFile(std::string path) : path_(std::move(path)) {
+#ifdef _WIN32
+    handle_ = CreateFileW(platform::Widen(path_).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(handle_, INVALID_HANDLE_VALUE);
+#else
+    const auto p = testing::PathOf(path_);
+    saved_ = testing::PathOf(path_ + ".saved");
+    std::filesystem::rename(p, saved_);
+    std::filesystem::create_directory(testing::PathOf(path_ + ".folder"));
+    std::filesystem::create_directory_symlink(testing::PathOf(path_ + ".folder"), p);
+#endif
+  }
+  ~UnreadableFile() { Release(); }
+  void Release() {
+#ifdef _WIN32
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+#else
+    if (saved_.empty()) return;
+    std::filesystem::remove(testing::PathOf(path_));
+    std::filesystem::rename(saved_, testing::PathOf(path_));
+    saved_.clear();
+#endif
+  }
+
+ private:
+  std::string path_;
+#ifdef _WIN32
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+  std::filesystem::path saved_;
+#endif
+};
+
+TEST(StoreSaveTest, LeavesWhatItCannotReadAndReportsWhatItCannotWrite) {
+  struct Case {
+    const char* name;
+    const char* unreadable;  // a file that is there but cannot be read during the save
+    bool heldForAMoment;     // ... only until the save's first pause
+    const char* unwritable;  // a folder where the save puts its temporary file
+    int failures;
+    bool settingsKept;
+    bool settingsSaved;
+  } cases[] = {
+      {"config.ini unreadable", "config.ini", false, nullptr, 0, true, false},
+      {"config.ini held for a moment", "config.ini", true, nullptr, 0, false, true},
+      {"conf.ini unreadable", "数据/conf.ini", false, nullptr, 1, false, true},
+      {"conf.ini cannot be written", nullptr, false, "数据/conf.ini.jihe-tmp", 1, false, true},
+      {"config.ini cannot be written", nullptr, false, "config.ini.jihe-tmp", 1, false, false},
+  };
+  const std::string foreign = EncodeGb18030("[其他]\r\n外来=保留\r\n");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TempDir dir;
+    Store store{DataFolder(dir.str())};
+    ASSERT_TRUE(store.folder().EnsureFolders());
+    for (const char* f : {"config.ini", "数据/conf.ini"}) ASSERT_TRUE(platform::WriteFileAtomically(dir.Sub(f), foreign));
+    Workspace ws;
+    store.LoadAll(ws);
+    ws.music = "铃声";
+
+    std::optional<UnreadableFile> unreadable;
+    if (c.unreadable) unreadable.emplace(dir.Sub(c.unreadable));
+    if (c.unwritable) std::filesystem::create_directory(dir.path() / testing::PathOf(c.unwritable));
+    std::chrono::milliseconds paused{0};
+    store.SetRetryPause([&](std::chrono::milliseconds ms) {
+      if (c.heldForAMoment) unreadable->Release();
+      paused += ms;
+    });
+
+    const SaveReport report = store.SaveAll(ws);
+    EXPECT_EQ(report.failures, c.failures);
+    EXPECT_EQ(report.settingsKept, c.settingsKept);
+    if (c.unreadable && !c.heldForAMoment) {
+      EXPECT_GE(paused.count(), 150);  // tried again for a while, but not for long
+      EXPECT_LE(paused.count(), 350);
+    }
+    EXPECT_EQ(store.SaveSettings(ws.options), c.settingsSaved);
+    EXPECT_TRUE(platform::FileExists(dir.Sub("数据/短语/分组1.txt")));  // the groups are saved whatever happens
+
+    if (unreadable) unreadable->Release();
+    // Nothing that was stored is lost, and what could be written was.
+    for (const char* f : {"config.ini", "数据/conf.ini"})
+      EXPECT_EQ(IniFile::Load(dir.Sub(f)).Get("其他", "外来"), "保留") << f;
+    const IniFile config = IniFile::Load(dir.Sub("config.ini"));
+    const bool configWritten = c.settingsSaved;
+    EXPECT_EQ(config.Get("主面板", "music"), configWritten ? std::optional<std::string>("铃声") : std::nullopt);
+    EXPECT_EQ(config.Get("选择框", "跟随QQ").has_value(), configWritten);
+  }
+}
+
 TEST_F(StoreTest, DamagedGroupCountsDoNotRunAway) {
   struct Case {
     const char* conf;
@@ -261,6 +364,7 @@ TEST_F(StoreTest, DamagedGroupCountsDoNotRunAway) {
       {"[主面板]\r\n短语子夹数=2000000000\r\n", {"分组1"}},
       {"[主面板]\r\n短语子夹数=-4\r\n[短语子夹名]\r\n0=甲\r\n", {"分组1"}},
       {"[主面板]\r\n短语子夹数=1\r\n[短语子夹名]\r\n0=首\r\n0=次\r\n", {"首"}},
+      {"[主面板]\r\n短语子夹数=1\r\n[短语子夹名]\r\n0\r\n0=次\r\n", {""}},  // a key without "=" hides the next
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.conf);
