@@ -101,6 +101,10 @@ int Restore(const Args& args) {
   storage::Store store{folder};
   const storage::SaveReport report = store.SaveAll(ws);
   const bool settingsSaved = store.SaveSettings(ws.options);
+  if (report.settingsKept) {
+    Error(folder.ConfigIni() + " is there but could not be read; it was left as it was, without the settings");
+    return 1;
+  }
   if (report.failures || !settingsSaved) {
     Error("could not write " + std::to_string(report.failures + (settingsSaved ? 0 : 1)) + " file(s) in " +
           folder.root());

@@ -28,6 +28,9 @@ void AppendGroups(std::string& out, const library::GroupStrip& strip) {
   out += ']';
 }
 
+// The INI files keep one value per line; a line break in a stored text cannot be written.
+bool HoldsLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
+
 std::optional<std::string> GroupsFrom(const Json& value, const char* what, library::GroupStrip& strip) {
   const JsonArray* groups = value.AsArray();
   if (!groups) return std::string(what) + " must be an array";
@@ -42,6 +45,7 @@ std::optional<std::string> GroupsFrom(const Json& value, const char* what, libra
       if (!row.AsString()) return std::string("rows of ") + what + " must be texts";
       texts.push_back(*row.AsString());
     }
+    if (HoldsLineBreak(*name->AsString())) return std::string("a group name of ") + what + " holds a line break";
     strip.slots().emplace_back(*name->AsString(), std::move(texts));
   }
   return std::nullopt;
@@ -113,6 +117,8 @@ std::optional<std::string> WorkspaceFromJson(const Json& doc, storage::Workspace
         const Json* type = item.Find("type");
         if (!time || !time->AsString() || !type || !type->AsString())
           return "each schedule entry needs \"time\" and \"type\" texts";
+        if (HoldsLineBreak(*time->AsString()) || HoldsLineBreak(*type->AsString()))
+          return "a schedule entry holds a line break";
         ws.schedule.items.push_back({*time->AsString(), *type->AsString(), {}, {}});
       }
     } else if (key == "schedule_on" || key == "shake") {
@@ -131,6 +137,7 @@ std::optional<std::string> WorkspaceFromJson(const Json& doc, storage::Workspace
       if (*h != 0) ws.geometry = storage::PanelGeometry{*h, *w, *l, *t};
     } else if (key == "music") {
       if (!value.AsString()) return "music must be a text";
+      if (HoldsLineBreak(*value.AsString())) return "music holds a line break";
       ws.music = *value.AsString();
     } else if (key == "options") {
       const JsonObject* opts = value.AsObject();

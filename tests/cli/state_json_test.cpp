@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <variant>
 
 #include "fakes/temp_dir.h"
@@ -97,6 +98,57 @@ TEST(JiheDataToolTest, FailedRestoreChangesNothing) {
 
   // A Data folder that is a file cannot be read.
   EXPECT_EQ(WEXITSTATUS(std::system((tool + " dump --data-dir '" + good + "' 2>/dev/null").c_str())), 1);
+}
+
+// Runs the tool through the shell; its standard output goes to `out`, its error output to `err`.
+int RunTool(const std::string& args, std::string* out = nullptr, std::string* err = nullptr) {
+  testing::TempDir logs("logs");
+  const std::string outPath = logs.Sub("out"), errPath = logs.Sub("err");
+  const int status = std::system((std::string(JIHE_DATA_TOOL) + " " + args + " >'" + outPath + "' 2>'" + errPath + "'").c_str());
+  if (out) *out = platform::ReadWholeFile(outPath).value_or("");
+  if (err) *err = platform::ReadWholeFile(errPath).value_or("");
+  return WEXITSTATUS(status);
+}
+
+TEST(JiheDataToolTest, NamesComeBackExactlyOrAreRefused) {
+  testing::TempDir dir;
+  const std::string data = dir.Sub("数据夹"), doc = dir.Sub("doc.json");
+  const std::string groups =
+      R"([{"name":"售后 ","rows":["一"]},{"name":" 售后","rows":["二"]},{"name":"\"VIP\"","rows":["三"]},)"
+      R"({"name":"'VIP'","rows":["四"]},{"name":";注释","rows":["五"]},{"name":"[主面板]","rows":["六"]}])";
+  ASSERT_TRUE(platform::WriteFileAtomically(doc, R"({"phrase_groups":)" + groups + R"(,"music":" 铃声.wav "})"));
+  ASSERT_EQ(RunTool("restore '" + doc + "' --data-dir '" + data + "'"), 0);
+  std::string json;
+  ASSERT_EQ(RunTool("dump --data-dir '" + data + "'", &json), 0);
+  EXPECT_TRUE(json.starts_with(R"({"phrase_groups":)" + groups + ",")) << json;
+  EXPECT_NE(json.find(R"("music":" 铃声.wav ")"), std::string::npos) << json;
+
+  // A line break cannot be stored in an INI line: refused before anything is written.
+  const std::string fresh = dir.Sub("新夹");
+  for (const char* bad : {R"({"phrase_groups":[{"name":"a\r\n[主面板]","rows":[]}]})", R"({"music":"a\nb"})",
+                          R"({"schedule":[{"time":"09:05\r","type":"定时提醒"}]})"}) {
+    ASSERT_TRUE(platform::WriteFileAtomically(doc, bad));
+    std::string err;
+    EXPECT_EQ(RunTool("restore '" + doc + "' --data-dir '" + fresh + "'", nullptr, &err), 1) << bad;
+    EXPECT_NE(err.find("line break"), std::string::npos) << err;
+    EXPECT_FALSE(platform::DirectoryExists(fresh)) << bad;
+  }
+}
+
+TEST(JiheDataToolTest, RestoreFailsWhenConfigIniCannotBeRead) {
+  testing::TempDir dir;
+  const std::string data = dir.Sub("数据夹"), doc = dir.Sub("doc.json");
+  ASSERT_TRUE(platform::WriteFileAtomically(doc, R"({"music":"铃声"})"));
+  ASSERT_EQ(RunTool("restore '" + doc + "' --data-dir '" + data + "'"), 0);
+  // config.ini is there but cannot be read: the name leads to a folder.
+  const auto config = testing::PathOf(data + "/config.ini");
+  std::filesystem::rename(config, testing::PathOf(data + "/config.saved"));
+  std::filesystem::create_directory(testing::PathOf(data + "/elsewhere"));
+  std::filesystem::create_directory_symlink(testing::PathOf(data + "/elsewhere"), config);
+  std::string err;
+  EXPECT_EQ(RunTool("restore '" + doc + "' --data-dir '" + data + "'", nullptr, &err), 1);
+  EXPECT_NE(err.find("config.ini"), std::string::npos) << err;
+  EXPECT_TRUE(std::filesystem::is_symlink(config));
 }
 #endif
 

@@ -141,8 +141,9 @@ std::string Printable(std::string_view bytes) {
 TEST(RobustnessTest, IniFileKeepsWhatItIsGivenAndWhatItIsTold) {
   const std::vector<std::string> sections = {"主面板", "大小", "s", "S", "新节"};
   const std::vector<std::string> keys = {"高度", "定时项目", "k", "K", "music"};
-  // Values as Get gives them back: no blanks at the ends, not wrapped in quotation marks.
-  const std::vector<std::string> values = {"", "真", "480", "默认声音", "a b", "12:30--定时提醒[br]", "x=y", "😀"};
+  // Values that a read would change unless they are written quoted among them.
+  const std::vector<std::string> values = {"", "真", "480", "默认声音", "a b", "12:30--定时提醒[br]", "x=y", "😀",
+                                           " 售后", "\"VIP\"", "'v'", "\x1a"};
 
   InputMaker maker(1234);
   int found = 0;  // inputs where one of the probed keys already held a value
@@ -162,7 +163,7 @@ TEST(RobustnessTest, IniFileKeepsWhatItIsGivenAndWhatItIsTold) {
     }
     found += anyFound;
 
-    ini.Set(section, key, value);
+    ASSERT_TRUE(ini.Set(section, key, value));
     const IniFile reread = IniFile::FromBytes(ini.ToBytes());
     EXPECT_EQ(reread.ToBytes(), ini.ToBytes());
     for (const auto& [probe, old] : before) {

@@ -220,10 +220,9 @@ TEST_F(StoreTest, SaveWritesOnlyWhatChangedButAlwaysTheFullRewriteBytes) {
 
 TEST_F(StoreTest, SettingsLoadAndSave) {
   settings::Options options;
-  store_.LoadSettings(options);  // no config.ini: design state
-  EXPECT_TRUE(options.Get(settings::Option::跟随QQ));
-  EXPECT_TRUE(options.Get(settings::Option::双击发送));
-  EXPECT_FALSE(options.Get(settings::Option::自动点发送));
+  store_.LoadSettings(options);  // no config.ini: every option keeps its design state
+  for (const auto& info : settings::AllOptions())
+    EXPECT_EQ(options.Get(info.option), settings::Options().Get(info.option)) << info.key;
 
   Write("config.ini", "[选择框]\r\n跟随QQ=1\r\n自动点发送=真\r\n[单选框]\r\n单击发送=真\r\n跟随到左边=假\r\n");
   store_.LoadSettings(options);
