@@ -56,7 +56,9 @@ MainPanel::MainPanel(storage::Store& store, storage::Workspace& workspace, Start
     : store_(store),
       ws_(workspace),
       start_(std::move(start)),
-      settings_(workspace.options, store, [this] { chat::ApplyFollowSwitches(followLoop_, ws_.options); }) {}
+      settings_(
+          workspace.options, store, [this] { chat::ApplyFollowSwitches(followLoop_, ws_.options); },
+          [this](bool saved) { ReportSettingsSave(saved); }) {}
 
 MainPanel::~MainPanel() {
   if (hiddenOwner_) DestroyWindow(hiddenOwner_);
@@ -193,7 +195,7 @@ void MainPanel::CreateSchedulePage() {
   按钮5 = AddControl(2, WC_BUTTONW, "添加", BS_PUSHBUTTON | WS_TABSTOP, 0, kAddButtonId);
   编辑框1 = AddControl(2, WC_EDITW, kReminderPlaceholder, ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
                        WS_EX_CLIENTEDGE, kContentBoxId);
-  编辑框2 = AddControl(2, WC_EDITW, "", ES_AUTOHSCROLL | ES_READONLY, WS_EX_CLIENTEDGE, kSoundBoxId);
+  编辑框2 = AddControl(2, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kSoundBoxId);
   标签设置提示音 = AddControl(2, WC_STATICW, "设置提示音", SS_NOTIFY, 0, kSetSoundLinkId);
   标签2 = AddControl(2, WC_STATICW, "试听", SS_NOTIFY, 0, kListenLinkId);
   选择框1 = AddControl(2, WC_BUTTONW, "窗口抖动", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kShakeBoxId);
@@ -211,8 +213,8 @@ void MainPanel::CreateSchedulePage() {
     ListView_InsertColumn(定时计划列表, i, &column);
   }
   临时内容 = AddControl(-1, WC_EDITW, "", ES_AUTOHSCROLL, 0, kHandOverId);
-  // The frame lies below the controls it frames, just above the tab control.
-  SetWindowPos(分组框1, 高级选择夹4, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // Each control went on top of the ones before it, so the frame lies above the tab control (which
+  // would otherwise clip its border and caption away) and below the controls it frames.
 }
 
 void MainPanel::ApplyFonts() {
@@ -282,7 +284,8 @@ void MainPanel::ApplyTypeLayout() {
   std::string content = platform::WindowTextUtf8(编辑框1);
   const std::string before = content;
   const schedule::ListPlace place =
-      schedule::ApplyTypeLayout(static_cast<int>(SendMessageW(组合框1, CB_GETCURSEL, 0, 0)), content);
+      schedule::ApplyTypeLayout(static_cast<int>(SendMessageW(组合框1, CB_GETCURSEL, 0, 0)), content,
+                                GetFocus() == 编辑框1);
   PlaceDesign(定时计划列表, fx + 4, fy + place.top, 246, place.height);
   if (content != before) platform::SetWindowTextUtf8(编辑框1, content);
 }
@@ -382,14 +385,21 @@ void MainPanel::RestoreGeometry() {
 }
 
 void MainPanel::CaptureGeometry() {
+  // The normal-position rectangle holds the panel's place and size also while it is minimised or
+  // hidden in the tray, when the client area measures nothing. It is in workspace coordinates,
+  // which are off from the screen's by the taskbar when that sits at the top or the left.
   WINDOWPLACEMENT placement{};
   placement.length = sizeof placement;
-  GetWindowPlacement(hwnd(), &placement);
-  RECT rc{};
-  GetWindowRect(hwnd(), &rc);
-  if (IsIconic(hwnd())) rc = placement.rcNormalPosition;
-  const Size frame = FrameSize();
-  ws_.geometry = storage::PanelGeometry{frame.height, frame.width, rc.left, rc.top};
+  if (!GetWindowPlacement(hwnd(), &placement)) return;
+  RECT normal = placement.rcNormalPosition;
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (GetMonitorInfoW(MonitorFromRect(&normal, MONITOR_DEFAULTTONEAREST), &mi))
+    OffsetRect(&normal, mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top);
+  const SIZE chrome = platform::OuterSizeForClient(0, 0, kStyle, kExStyle, true, dpi_);
+  const Size frame = FrameOfClient({Unscale(normal.right - normal.left - chrome.cx, dpi_),
+                                    Unscale(normal.bottom - normal.top - chrome.cy, dpi_)});
+  ws_.geometry = storage::PanelGeometry{frame.height, frame.width, normal.left, normal.top};
 }
 
 void MainPanel::SaveAll() {
@@ -397,7 +407,18 @@ void MainPanel::SaveAll() {
   ws_.music = platform::WindowTextUtf8(编辑框2);
   ws_.shake = Button_GetCheck(选择框1) == BST_CHECKED;
   ws_.schedule.on = Button_GetCheck(选择框2) == BST_CHECKED;
-  store_.SaveAll(ws_);
+  ReportSettingsSave(!store_.SaveAll(ws_).settingsKept);
+}
+
+// config.ini that could not be read or written is left as it was; the agent hears of it once,
+// and again only after a save has gone through in between.
+void MainPanel::ReportSettingsSave(bool saved) {
+  if (saved) {
+    settingsWarned_ = false;
+  } else if (!settingsWarned_) {
+    settingsWarned_ = true;
+    ShowBalloon(kBalloonTitle, kBalloonSettingsNotSavedText, NIIF_WARNING, kSettingsNotSavedBalloonMs);
+  }
 }
 
 void MainPanel::ShowBalloon(std::string_view title, std::string_view text, DWORD iconKind, UINT durationMs) {
@@ -623,7 +644,6 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
     case WM_CTLCOLORBTN: {
       auto dc = reinterpret_cast<HDC>(wp);
       auto ctl = reinterpret_cast<HWND>(lp);
-      if (ctl == 编辑框2) break;  // a read-only edit keeps its own look
       if (ctl == 标签设置提示音 || ctl == 标签2) SetTextColor(dc, RGB(0, 0, 128));
       SetBkMode(dc, TRANSPARENT);
       return reinterpret_cast<LRESULT>(pageBrush_ ? pageBrush_.get() : GetSysColorBrush(COLOR_BTNFACE));

@@ -87,6 +87,7 @@ class MainPanel : public platform::Window, private chat::SendHost {
   void CaptureGeometry();
   void CenterOnScreen();
   void SaveAll();
+  void ReportSettingsSave(bool saved);
   void ExitProgram();
   void PauseOrResume();
   void PopUpMenu(HMENU menu);
@@ -118,6 +119,7 @@ class MainPanel : public platform::Window, private chat::SendHost {
   UINT showRunningPanelMessage_ = 0;
   Size screenLimit_{};  // frame size of the whole screen, measured at creation
   bool saved_ = false;
+  bool settingsWarned_ = false;  // the agent was told that config.ini was not saved
 
   HWND 高级选择夹1 = nullptr;
   HWND 高级选择夹4 = nullptr;
@@ -141,6 +143,7 @@ class MainPanel : public platform::Window, private chat::SendHost {
   KindView& ShownKind() { return kinds_[page_ == 0 ? 0 : 1]; }
   std::optional<size_t> ShownGroupIndex(const KindView& view) const;
   int SelectedRow(const KindView& view) const;
+  void RememberShownRow(const KindView& view);
   void RebuildStrip(KindView& view, size_t selectGroup);
   void SelectGroup(KindView& view);
   void RefreshList(KindView& view);
@@ -160,6 +163,7 @@ class MainPanel : public platform::Window, private chat::SendHost {
   void ResetDrag();
   void DragMove(KindView& view, POINT inList);
   void Drop(KindView& view, POINT inList, bool armed);
+  bool OverList(const KindView& view, POINT inList) const;
   bool QuestionYesNo(std::string_view text, std::string_view title);
   void ApplyLibraryShot(int shot);
   static LRESULT CALLBACK LibraryHook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);

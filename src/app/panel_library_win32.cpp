@@ -122,6 +122,17 @@ void MainPanel::RefreshList(KindView& view) {
   InvalidateRect(view.list, nullptr, TRUE);
 }
 
+// The shown group's selected row, kept for when the group is shown again. Every switch of the
+// shown group passes here first: a tab click, and a strip rebuilt after a group was added,
+// renamed or deleted.
+void MainPanel::RememberShownRow(const KindView& view) {
+  const int k = view.kind == GroupKind::Phrase ? 0 : 1;
+  if (auto index = ShownGroupIndex(view)) {
+    if (rememberedRows_[k].size() <= *index) rememberedRows_[k].resize(*index + 1, -1);
+    rememberedRows_[k][*index] = SelectedRow(view);
+  }
+}
+
 // Select group: the strip's selected tab decides which group the list shows; the list and the
 // drag-sort button come to the front.
 void MainPanel::SelectGroup(KindView& view) {
@@ -141,6 +152,7 @@ void MainPanel::SelectGroup(KindView& view) {
 
 // The strip shows the visible groups; hidden slots keep their index but have no tab.
 void MainPanel::RebuildStrip(KindView& view, size_t selectGroup) {
+  RememberShownRow(view);
   const library::GroupStrip& strip = ws_.library.strip(view.kind);
   TabCtrl_DeleteAllItems(view.strip);
   view.tabSlots = strip.VisibleIndices();
@@ -354,16 +366,16 @@ void MainPanel::ResetDrag() {
 }
 
 void MainPanel::DragMove(KindView& view, POINT inList) {
-  RECT client{};
-  GetClientRect(view.list, &client);
   POINT inPanel = inList;
   MapWindowPoints(view.list, hwnd(), &inPanel, 1);
-  if (!PtInRect(&client, inList)) {
+  if (!OverList(view, inList)) {
     // Over the panel's own surface: nothing can be dropped here.
     SetCursor(LoadCursorW(nullptr, IDC_NO));
     SetWindowPos(画板1, HWND_TOP, inPanel.x + 10, inPanel.y + 10, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     return;
   }
+  // Back over the list: the capture keeps WM_SETCURSOR away, so the pointer is set here.
+  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
   if (dragLabelText_.empty()) {
     const int row = SelectedRow(view);
     const library::Group* g = SelectedGroup(view);
@@ -379,21 +391,29 @@ void MainPanel::DragMove(KindView& view, POINT inList) {
   InvalidateRect(画板1, nullptr, TRUE);
 }
 
+// The list's whole window counts, its scroll bar included: a release there is a drop below the
+// last row, not a release over the panel.
+bool MainPanel::OverList(const KindView& view, POINT inList) const {
+  RECT window{};
+  GetWindowRect(view.list, &window);
+  MapWindowPoints(HWND_DESKTOP, view.list, reinterpret_cast<POINT*>(&window), 2);
+  return PtInRect(&window, inList) != FALSE;
+}
+
 void MainPanel::Drop(KindView& view, POINT inList, bool armed) {
   ResetDrag();
   if (!armed) return;
-  RECT client{};
-  GetClientRect(view.list, &client);
-  if (!PtInRect(&client, inList)) return;  // released over the panel: nothing moves
+  if (!OverList(view, inList)) return;  // released over the panel: nothing moves
   const int from = SelectedRow(view);
+  ListView_SetItemState(view.list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   LVHITTESTINFO hit{};
   hit.pt = inList;
   const int to = ListView_HitTest(view.list, &hit) >= 0 && (hit.flags & LVHT_ONITEM) ? hit.iItem : -1;
   const auto group = ShownGroupIndex(view);
   library::Group* g = group ? ws_.library.strip(view.kind).ListOfGroup(*group) : nullptr;
-  if (!g || from < 0 || g->rows().size() < 2) return;
-  if (from == to) return;  // dropped on itself: it stays, and stays selected
-  ListView_SetItemState(view.list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  // A drop with no row taken, in a list of one row, or onto the dragged row itself moves nothing
+  // and leaves no row selected.
+  if (!g || from < 0 || g->rows().size() < 2 || from == to) return;
   const auto moved = library::MoveRow(g->MutableRows(), from, to);
   if (moved) {
     const int at = static_cast<int>(*moved);
@@ -482,10 +502,7 @@ bool MainPanel::OnLibraryNotify(NMHDR& hdr, LRESULT& result) {
     const int k = v.kind == GroupKind::Phrase ? 0 : 1;
     if (hdr.hwndFrom == v.strip) {
       if (hdr.code == TCN_SELCHANGING) {
-        if (auto index = ShownGroupIndex(v)) {
-          if (rememberedRows_[k].size() <= *index) rememberedRows_[k].resize(*index + 1, -1);
-          rememberedRows_[k][*index] = SelectedRow(v);
-        }
+        RememberShownRow(v);
         HidePreviewBalloon();
         return true;
       }

@@ -16,6 +16,13 @@ struct MinuteKey {
 MinuteKey KeyOf(const platform::LocalTime& t) { return {t.year, t.month, t.day, t.hour, t.minute}; }
 }  // namespace
 
+std::optional<std::string> ShutdownCommandLine(std::string_view systemDirectory) {
+  while (!systemDirectory.empty() && (systemDirectory.back() == '\\' || systemDirectory.back() == '/'))
+    systemDirectory.remove_suffix(1);
+  if (systemDirectory.empty()) return std::nullopt;
+  return "\"" + std::string(systemDirectory) + "\\shutdown.exe\" " + kShutdownArguments;
+}
+
 bool RunScheduleCheck(const ScheduleLoopParts& parts, const platform::LocalTime& now,
                       platform::WorkerSignal& signal, ReminderDisplay& display) {
   const std::string stamp = MinuteStamp(now.hour, now.minute);
@@ -28,7 +35,7 @@ bool RunScheduleCheck(const ScheduleLoopParts& parts, const platform::LocalTime&
     display.OpenReminder(item.content, parts.schedule->reminderOptions());
   } else if (item.type == kTypeShutdown) {
     // Whether the command started is not checked: the program closes either way.
-    parts.shell->StartCommandLine(kShutdownCommand);
+    if (auto commandLine = ShutdownCommandLine(parts.systemDirectory)) parts.shell->StartCommandLine(*commandLine);
     if (!signal.WaitFor(kShutdownGraceMs)) return false;
     parts.host->CloseMainPanel();
   }

@@ -4,7 +4,9 @@
 // system's shutdown command and closes the Main panel.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "platform/clock.h"
@@ -14,7 +16,12 @@
 
 namespace jihe::schedule {
 
-inline constexpr char kShutdownCommand[] = "shutdown -s -f -t 60";
+inline constexpr char kShutdownArguments[] = "-s -f -t 60";
+
+// The command line of a timed shutdown: the system's own shutdown.exe by its full path, so a
+// "shutdown" lying in the program's folder or the current folder is never the one started.
+// Nothing without a system folder.
+std::optional<std::string> ShutdownCommandLine(std::string_view systemDirectory);
 inline constexpr std::uint32_t kShutdownGraceMs = 1000;
 
 // What the worker asks of the rest of the program.
@@ -48,6 +55,7 @@ struct ScheduleLoopParts {
   // worker's own thread (its windows belong to that thread).
   std::function<std::unique_ptr<platform::WorkerSignal>()> newSignal;
   std::function<std::unique_ptr<ReminderDisplay>()> newDisplay;
+  std::string systemDirectory;  // where shutdown.exe lies, e.g. "C:\\Windows\\system32"
 };
 
 // The check of one minute and what it runs. Returns false when a stop was asked while it waited

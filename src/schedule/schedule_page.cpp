@@ -2,9 +2,9 @@
 
 namespace jihe::schedule {
 
-ListPlace ApplyTypeLayout(int typeEntry, std::string& contentBox) {
+ListPlace ApplyTypeLayout(int typeEntry, std::string& contentBox, bool contentFocused) {
   if (typeEntry == kTypeEntryShutdown) return kShutdownListPlace;
-  if (contentBox.empty()) contentBox = kReminderPlaceholder;
+  if (contentBox.empty() && !contentFocused) contentBox = kReminderPlaceholder;
   return kReminderListPlace;
 }
 

@@ -29,8 +29,8 @@ inline constexpr ListPlace kShutdownListPlace{48, 262};   // covers the content,
 inline constexpr ListPlace kReminderListPlace{139, 171};  // its designed place
 
 // ApplyTypeLayout, for the selected entry of the type box. For a reminder an empty content box
-// gets the placeholder.
-ListPlace ApplyTypeLayout(int typeEntry, std::string& contentBox);
+// gets the placeholder, unless the agent is in it: what they type must not follow the placeholder.
+ListPlace ApplyTypeLayout(int typeEntry, std::string& contentBox, bool contentFocused);
 
 // The content box's text after it got or lost the focus.
 std::string ContentGotFocus(std::string text);

@@ -91,8 +91,12 @@ static const SettingsWindow::Control kControls[] = {
 };
 
 SettingsWindow::SettingsWindow(Options& options, const storage::Store& store,
-                               std::function<void()> applyFollowSwitches)
-    : options_(options), store_(store), applyFollowSwitches_(std::move(applyFollowSwitches)) {}
+                               std::function<void()> applyFollowSwitches,
+                               std::function<void(bool)> settingsSaved)
+    : options_(options),
+      store_(store),
+      applyFollowSwitches_(std::move(applyFollowSwitches)),
+      settingsSaved_(std::move(settingsSaved)) {}
 
 bool SettingsWindow::Create(HWND owner) {
   owner_ = owner;
@@ -220,7 +224,8 @@ void SettingsWindow::ShowSettings() {
 
 void SettingsWindow::CloseSettings() {
   if (applyFollowSwitches_) applyFollowSwitches_();
-  store_.SaveSettings(options_);
+  const bool saved = store_.SaveSettings(options_);
+  if (settingsSaved_) settingsSaved_(saved);
   ShowWindow(hwnd(), SW_HIDE);
 }
 

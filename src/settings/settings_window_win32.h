@@ -15,7 +15,9 @@ namespace jihe::settings {
 
 class SettingsWindow : public platform::Window {
  public:
-  SettingsWindow(Options& options, const storage::Store& store, std::function<void()> applyFollowSwitches);
+  // `settingsSaved` hears, after each close, whether config.ini took the options.
+  SettingsWindow(Options& options, const storage::Store& store, std::function<void()> applyFollowSwitches,
+                 std::function<void(bool)> settingsSaved);
 
   // Creates the window hidden, owned by `owner`, and loads the stored options.
   bool Create(HWND owner);
@@ -41,6 +43,7 @@ class SettingsWindow : public platform::Window {
   Options& options_;
   const storage::Store& store_;
   std::function<void()> applyFollowSwitches_;
+  std::function<void(bool)> settingsSaved_;
   HWND owner_ = nullptr;
   UINT dpi_ = 96;
   platform::UniqueFont font_;

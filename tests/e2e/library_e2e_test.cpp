@@ -239,6 +239,40 @@ TEST_F(LibraryE2e, GroupMenuAddsRenamesDeletesAndClears) {
   PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
 }
 
+// Each group keeps its selected row across every switch, also those that adding and renaming a
+// group make; and a name that INI reading would trim comes back exactly, with its phrase.
+TEST_F(LibraryE2e, GroupChangesKeepSelectedRowsAndExactNames) {
+  StoreLibrary({library::Group("甲", {"0", "1", "2", "3", "4"}), library::Group("乙", {"x", "y"})},
+               {library::DesignCommandGroup()});
+  Start();
+  const auto selected = [&] { return ListView_GetNextItem(List(0), -1, LVNI_SELECTED); };
+  SelectRow(0, 3);
+  InputGroupName(Command::AddGroup, "添加分组", "售后 ");
+  ASSERT_TRUE(WaitFor([&] { return TabCtrl_GetCurSel(Strip(0)) == 2; }));
+  ASSERT_TRUE(ClickTab(jihe_->process(), Strip(0), 0));
+  EXPECT_TRUE(WaitFor([&] { return TabCtrl_GetCurSel(Strip(0)) == 0 && selected() == 3; })) << selected();
+
+  SelectRow(0, 1);
+  InputGroupName(Command::RenameGroup, "修改分组名称", "甲乙", "甲");
+  ASSERT_TRUE(WaitFor([&] { return jihe_->TabCaption(Strip(0), 0) == "甲乙"; }));
+  EXPECT_TRUE(HoldsFor([&] { return selected() == 1; }, 300)) << selected();
+
+  ASSERT_TRUE(ClickTab(jihe_->process(), Strip(0), 2));
+  ASSERT_TRUE(WaitFor([&] { return TabCtrl_GetCurSel(Strip(0)) == 2; }));
+  HWND editor = OpenEditor(Command::AddPhrase, "添加短语");
+  ASSERT_NE(editor, nullptr);
+  SetField(editor, library::kEditorContentId, "七天无理由退货");
+  Confirm(editor);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(editor) && Rows(0) == 1; }));
+  Command(Command::ExitSoftware);
+  ASSERT_TRUE(jihe_->WaitForExit(10000));
+
+  Start();
+  ASSERT_EQ(TabCtrl_GetItemCount(Strip(0)), 3);
+  EXPECT_EQ(jihe_->TabCaption(Strip(0), 2), "售后 ");
+  EXPECT_EQ(StoredRows(library::GroupKind::Phrase, 2), std::vector<std::string>{"七天无理由退货"});
+}
+
 TEST_F(LibraryE2e, PhraseEditorAddsEditsMovesAndDeletes) {
   StoreLibrary({library::Group("甲", {"一", "二"}), library::Group("乙", {})}, {library::DesignCommandGroup()});
   Start();
@@ -510,6 +544,32 @@ TEST_F(LibraryE2e, DragSortMovesRowsAndRefusesTheMenu) {
   PostMessageW(button, BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(button); }));
   EXPECT_EQ(ListView_GetTextColor(List(0)), RGB(64, 128, 128));
+}
+
+// The edges of a drop: onto the dragged row itself, and over the list's own scroll bar.
+TEST_F(LibraryE2e, DragSortEdges) {
+  std::vector<std::string> rows;
+  for (int i = 0; i < 60; ++i) rows.push_back("r" + std::to_string(i));
+  StoreLibrary({library::Group("长", rows)}, {library::DesignCommandGroup()});
+  Start();
+  const auto selected = [&] { return ListView_GetNextItem(List(0), -1, LVNI_SELECTED); };
+  Command(Command::PhraseDragSort);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(GetDlgItem(panel_, kDragButtonId[0])) != FALSE; }));
+
+  Drag(0, RowCentre(0, 2), RowCentre(0, 2));
+  EXPECT_TRUE(WaitFor([&] { return selected() == -1; })) << "a drop onto itself deselects it: " << selected();
+
+  RECT window{};
+  GetWindowRect(List(0), &window);
+  POINT overScrollBar{window.right - GetSystemMetrics(SM_CXVSCROLL) / 2 - 1, (window.top + window.bottom) / 2};
+  ScreenToClient(List(0), &overScrollBar);
+  RECT client{};
+  GetClientRect(List(0), &client);
+  ASSERT_GT(overScrollBar.x, client.right) << "the list shows a scroll bar";
+  Drag(0, RowCentre(0, 0), overScrollBar);
+  ASSERT_TRUE(WaitFor([&] { return selected() == 59; })) << selected();
+  SaveConfig();
+  EXPECT_EQ(StoredRows(library::GroupKind::Phrase, 0).back(), "r0");
 }
 
 TEST_F(LibraryE2e, ASingleClickShowsThePreviewBalloonInLinesOfTwelve) {

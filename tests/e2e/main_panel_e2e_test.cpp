@@ -315,6 +315,9 @@ TEST_F(MainPanelE2e, ExitSavesAndEndsTheProcess) {
   HWND panel = jihe.WaitForPanel();
   ASSERT_NE(panel, nullptr);
   SetWindowPos(panel, nullptr, 33, 44, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Minimised into the tray and ended from there: the place and size are still the panel's own.
+  PostMessageW(panel, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(panel); }));
   jihe.PostCommand(static_cast<UINT>(app::Command::ExitSoftware));
   DWORD code = 1;
   ASSERT_TRUE(jihe.WaitForExit(10000, &code));
@@ -323,6 +326,8 @@ TEST_F(MainPanelE2e, ExitSavesAndEndsTheProcess) {
   IniFile config = IniFile::Load(data_.Utf8(L"config.ini"));
   EXPECT_EQ(config.GetInt("大小", "左边"), 33);
   EXPECT_EQ(config.GetInt("大小", "顶边"), 44);
+  EXPECT_EQ(config.GetInt("大小", "宽度"), 279);
+  EXPECT_EQ(config.GetInt("大小", "高度"), 463);
 }
 
 TEST_F(MainPanelE2e, SecondStartShowsTheRunningPanelAndLeaves) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <set>
@@ -26,7 +27,7 @@ using platform::Widen;
 using SteadyClock = std::chrono::steady_clock;
 
 // The controls of the page "其他工具", by the ids the panel gives them.
-constexpr int kTopTabsId = 100, kScheduleSwitchId = 152, kTimePickerId = 153, kTypeBoxId = 154, kAddButtonId = 155,
+constexpr int kTopTabsId = 100, kToolsTabId = 150, kScheduleFrameId = 151, kSoundBoxId = 157, kScheduleSwitchId = 152, kTimePickerId = 153, kTypeBoxId = 154, kAddButtonId = 155,
               kContentBoxId = 156, kScheduleListId = 161;
 
 std::string MinuteStamp(int hour, int minute) {
@@ -171,11 +172,46 @@ TEST_F(ScheduleE2e, ReminderShakesUntilClickedThenTheShutdownRowEndsTheProgram) 
   const double graceMs = std::chrono::duration<double, std::milli>(SteadyClock::now() - startedAt).count();
   EXPECT_EQ(code, 0u);
   EXPECT_GE(graceMs, 700) << "the program closes about a second after starting the command";
-  EXPECT_EQ(platform::ReadWholeFile(commandsFile).value_or(""), "shutdown -s -f -t 60\r\n");
+  EXPECT_EQ(platform::ReadWholeFile(commandsFile).value_or(""),
+            "\"" + platform::SystemDirectory() + "\\shutdown.exe\" -s -f -t 60\r\n");
   storage::IniFile config = storage::IniFile::Load(data_.Utf8(L"config.ini"));
   EXPECT_EQ(config.GetString("主面板", "定时项目"),
             MinuteStamp(hour, minute) + "--定时提醒[br]" + MinuteStamp(nextHour, nextMinute) + "--定时关机[br]");
   EXPECT_EQ(config.GetString("主面板", "定时开关"), "真");
+}
+
+// The page's frame is drawn over its tab control; the content box keeps what the agent types, also
+// through a resize; the sound box takes typing, so it can be emptied for the built-in sound.
+TEST_F(ScheduleE2e, FrameShowsAndTheBoxesTakeTyping) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  HWND contentBox = GetDlgItem(panel, kContentBoxId), soundBox = GetDlgItem(panel, kSoundBoxId);
+  ASSERT_TRUE(ClickTab(jihe.process(), GetDlgItem(panel, kTopTabsId), 2));
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(contentBox) != FALSE; }));
+
+  const std::vector<HWND> zOrder = Children(panel);
+  const auto place = [&](HWND h) { return std::find(zOrder.begin(), zOrder.end(), h) - zOrder.begin(); };
+  EXPECT_LT(place(GetDlgItem(panel, kScheduleFrameId)), place(GetDlgItem(panel, kToolsTabId)))
+      << "the frame lies above the tab control, which would clip it";
+
+  PostClick(contentBox, {20, 10});
+  ASSERT_TRUE(WaitFor([&] { return Text(contentBox).empty(); })) << "the placeholder leaves with the focus";
+  const RECT rc = RectOf(panel);
+  SetWindowPos(panel, nullptr, 0, 0, rc.right - rc.left + 30, rc.bottom - rc.top + 30,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_TRUE(HoldsFor([&] { return Text(contentBox).empty(); }, 500)) << Text(contentBox);
+  PostMessageW(contentBox, WM_CHAR, L'喝', 0);
+  EXPECT_TRUE(WaitFor([&] { return Text(contentBox) == "喝"; })) << Text(contentBox);
+
+  EXPECT_EQ(Text(soundBox), "默认声音");
+  SendMessageW(soundBox, EM_SETSEL, 0, -1);
+  PostMessageW(soundBox, WM_CHAR, VK_BACK, 0);
+  ASSERT_TRUE(WaitFor([&] { return Text(soundBox).empty(); })) << "the sound box takes typing";
+  jihe.ClickMenu("保存配置");
+  EXPECT_TRUE(WaitFor([&] {
+    return storage::IniFile::Load(data_.Utf8(L"config.ini")).GetString("主面板", "music", "?").empty();
+  })) << "the empty box stands for the built-in sound";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_shell.h"
+#include "platform/file_system.h"
 #include "platform/utf16.h"
 #include "platform/worker_signal_win32.h"
 #include "schedule/alert_sounds.h"
@@ -249,7 +250,8 @@ TEST(ScheduleShutdownWin32Test, StartsTheCommandAndPostsTheCloseASecondLater) {
   testing::FakeClock clock({2024, 5, 8, 9, 5, 0, 0});
   testing::FakeShell shell;
   ScheduleLoopParts parts{&rows, &host, &clock, &shell, [] { return platform::NewPumpingWorkerSignal(); },
-                          [] { return NewReminderPopupDisplay(); }};
+                          [] { return NewReminderPopupDisplay(); },
+                          platform::SystemDirectory()};
   ScheduleLoop loop(parts);
   const auto started = Clock::now();
   loop.Start();
@@ -271,7 +273,7 @@ TEST(ScheduleShutdownWin32Test, StartsTheCommandAndPostsTheCloseASecondLater) {
   DestroyWindow(target);
   EXPECT_TRUE(closed);
   EXPECT_EQ(rowRan, 0u);  // the panel redraws the row's result
-  EXPECT_EQ(shell.started(), std::vector<std::string>{"shutdown -s -f -t 60"});
+  EXPECT_EQ(shell.started(), std::vector<std::string>{"\"" + platform::SystemDirectory() + "\\shutdown.exe\" -s -f -t 60"});
   EXPECT_EQ(rows.ResultOf(0), "8日09:05已执行");
   EXPECT_GE(closedAfter, 950ms);
   EXPECT_LT(closedAfter, 3000ms);

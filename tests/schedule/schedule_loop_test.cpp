@@ -66,6 +66,7 @@ class ScheduleLoopTest : public ::testing::Test {
     parts_.host = &host_;
     parts_.clock = &clock_;
     parts_.shell = &shell_;
+    parts_.systemDirectory = "C:\\Windows\\system32";
   }
 
   void Add(std::string time, std::string type, std::string content = "") {
@@ -164,11 +165,16 @@ TEST_F(ScheduleLoopTest, ReminderOpensItsContentWithTheBoxesOfTheMomentAndReplac
   EXPECT_EQ(display_.lastOptions, (ReminderOptions{"D:\\铃.wav", false}));
 }
 
+TEST(ShutdownCommandLineTest, NamesTheSystemsOwnShutdownByItsFullPath) {
+  EXPECT_EQ(ShutdownCommandLine("D:\\Win\\System32\\"), "\"D:\\Win\\System32\\shutdown.exe\" -s -f -t 60");
+  EXPECT_EQ(ShutdownCommandLine(""), std::nullopt);  // never a bare "shutdown" found by the search path
+}
+
 TEST_F(ScheduleLoopTest, ShutdownStartsTheCommandWaitsASecondAndClosesThePanel) {
   Add("09:05", kTypeShutdown, "请输入定时提醒内容");
   shell_.startSucceeds = false;  // the panel closes whether or not the command started
   RunUntil(At(8, 9, 7));
-  EXPECT_EQ(shell_.started(), std::vector<std::string>{"shutdown -s -f -t 60"});
+  EXPECT_EQ(shell_.started(), std::vector<std::string>{"\"C:\\Windows\\system32\\shutdown.exe\" -s -f -t 60"});
   EXPECT_EQ(Result(0), "8日09:05已执行");
   ASSERT_EQ(host_.closedAt.size(), 1u);
   // The check ran 200 ms into 09:05; the panel closes a second later.
@@ -239,7 +245,8 @@ TEST(ScheduleLoopThreadTest, StopEndsTheWorkerAtOnceAndClosesItsPopup) {
   ScheduleLoopParts parts{&rows, &host, &clock, &shell, [] { return platform::NewWorkerSignal(); },
                           [&]() -> std::unique_ptr<ReminderDisplay> {
                             return std::make_unique<ForwardingDisplay>(recorder, displayThreads);
-                          }};
+                          },
+                          ""};
   ScheduleLoop loop(parts);
   loop.Start();
   loop.Start();  // a second start keeps the one worker

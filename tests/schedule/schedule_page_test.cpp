@@ -11,17 +11,19 @@ namespace {
 TEST(SchedulePageTest, ApplyTypeLayoutMovesTheListAndFillsThePlaceholder) {
   const struct {
     int entry;
+    bool focused;
     std::string content, contentAfter;
     ListPlace place;
   } cases[] = {
-      {kTypeEntryShutdown, "", "", {48, 262}},
-      {kTypeEntryShutdown, "开会", "开会", {48, 262}},
-      {kTypeEntryReminder, "", "请输入定时提醒内容", {139, 171}},
-      {kTypeEntryReminder, "开会", "开会", {139, 171}},
+      {kTypeEntryShutdown, false, "", "", {48, 262}},
+      {kTypeEntryShutdown, false, "开会", "开会", {48, 262}},
+      {kTypeEntryReminder, false, "", "请输入定时提醒内容", {139, 171}},
+      {kTypeEntryReminder, false, "开会", "开会", {139, 171}},
+      {kTypeEntryReminder, true, "", "", {139, 171}},  // the agent is typing there
   };
   for (const auto& c : cases) {
     std::string content = c.content;
-    EXPECT_EQ(ApplyTypeLayout(c.entry, content), c.place) << c.entry << " " << c.content;
+    EXPECT_EQ(ApplyTypeLayout(c.entry, content, c.focused), c.place) << c.entry << " " << c.content;
     EXPECT_EQ(content, c.contentAfter);
   }
 }
