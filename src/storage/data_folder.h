@@ -18,6 +18,10 @@ std::string DataFolderPath(std::string_view systemDirectory);
 // Windows; in the home folder on other systems, where the tools run for development.
 std::string DefaultDataFolder();
 
+// The name as Windows compares file names: every BMP character replaced by its simple upper case,
+// as NTFS's own table does; characters beyond the BMP and bytes that are not UTF-8 stay.
+std::string FileNameCaseFold(std::string_view name);
+
 // True when the group name can be a file name on Windows as it is.
 bool IsSafeFileStem(std::string_view name);
 
@@ -29,8 +33,13 @@ bool IsSafeFileStem(std::string_view name);
 std::vector<std::string> GroupFileStems(const std::vector<std::string>& names);
 
 // The file name that a version without escaping used for this name, when that name can be read as
-// a file inside the group folder at all; a load falls back to it when the escaped file is missing.
+// a file inside the group folder at all.
 std::optional<std::string> LegacyGroupFileStem(std::string_view name);
+
+// Where an earlier version kept the group that now has the file `stem`, for a load to fall back to
+// when that file is missing: a third or later group of one name shared the second one's file, and
+// a name that is now escaped had its plain name (LegacyGroupFileStem). Nothing when that is `stem`.
+std::optional<std::string> EarlierGroupFileStem(std::string_view name, std::string_view stem);
 
 class DataFolder {
  public:
