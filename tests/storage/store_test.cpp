@@ -108,6 +108,23 @@ TEST_F(StoreTest, ScheduleComesBackWithTimesAndTypesOnly) {
   EXPECT_TRUE(back.schedule.on);
 }
 
+TEST_F(StoreTest, KeptByteBeforeAMarkerIsWrittenOnceAndThenStaysPut) {
+  // A lone lead byte at the end of a schedule type and before a line break inside a row.
+  ASSERT_TRUE(platform::WriteFileAtomically(Path("config.ini"), EncodeGb18030("[主面板]\r\n定时项目=09:00--x") + "\x81\r\n"));
+  ASSERT_TRUE(platform::WriteFileAtomically(Path("数据/conf.ini"), EncodeGb18030("[主面板]\r\n短语子夹数=1\r\n[短语子夹名]\r\n0=组\r\n")));
+  ASSERT_TRUE(platform::WriteFileAtomically(Path("数据/短语/组.txt"), "a\xB6\r\nb\r\n"));
+  Workspace ws = Loaded(store_);
+  auto& rows = ws.library.phrases.ListOfGroup(0)->MutableRows();
+  rows = {rows[0] + "\r\n" + rows[1]};
+  store_.SaveAll(ws);
+  for (int save = 0; save < 2; ++save) {
+    Store again{DataFolder(dir_.str())};
+    again.SaveAll(Loaded(again));
+    EXPECT_EQ(Config().GetString("主面板", "定时项目"), "09:00--x[br]");
+    EXPECT_EQ(Read("数据/短语/组.txt"), EncodeGb18030("a[换行]b\r\n"));
+  }
+}
+
 TEST_F(StoreTest, DeletedAndRenamedGroupsLeaveTheirFilesAndStaleKeys) {
   Workspace ws = Loaded(store_);
   auto& strip = ws.library.phrases;
