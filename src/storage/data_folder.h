@@ -25,11 +25,13 @@ std::string FileNameCaseFold(std::string_view name);
 // True when the group name can be a file name on Windows as it is.
 bool IsSafeFileStem(std::string_view name);
 
-// The file name (without ".txt") of every group of one kind, for the names in stored order.
-// Ordinary names are used as they are, so folders written by earlier versions keep loading. A
-// name that Windows cannot hold as a file name, or one that differs only in letter case from an
-// earlier name (Windows would give both the same file), gets an escaped name that begins with
-// ".." — which no ordinary name can, since a name holding ".." is escaped itself.
+// The file name (without ".txt") of every group of one kind, for the names in stored order; no
+// two of them are one file to Windows. Ordinary names are used as they are, so folders written by
+// earlier versions keep loading. A name that Windows cannot hold as a file name, or one that
+// Windows takes for an earlier one (equal, or equal but for letter case), gets an escaped name that
+// begins with ".." — which no ordinary name can, since a name holding ".." is escaped itself. A
+// third group of one name, which would meet the second one's escaped name, gets "%%3" after it
+// (then "%%4" ...).
 std::vector<std::string> GroupFileStems(const std::vector<std::string>& names);
 
 // The file name that a version without escaping used for this name, when that name can be read as
