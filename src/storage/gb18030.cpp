@@ -81,27 +81,27 @@ char32_t FourByteCodePoint(std::uint32_t index) {
   return cp;
 }
 
-// The character whose code starts at `in` (a byte 0x80..0xFF, `left` bytes
-// on), with its length in bytes; 0 and a length of 1 when that byte is no
-// character's start and the decoder keeps it as it is.
-char32_t CodeAt(const unsigned char* in, std::size_t left, std::size_t& length) {
-  length = 1;
+struct Code {
+  char32_t codePoint;  // 0: the byte is no character's start and is kept as it is
+  std::size_t length;  // in bytes; 1 for a kept byte
+};
+
+// The character whose code starts at `in` (a byte 0x80..0xFF, `left` bytes on).
+inline Code CodeAt(const unsigned char* in, std::size_t left) {
   const unsigned char b = in[0];
-  if (b == 0x80) return kEuro;
-  if (b == 0xFF || left < 2) return 0;
+  if (b == 0x80) return {kEuro, 1};
+  if (b == 0xFF || left < 2) return {0, 1};
   const unsigned char second = in[1];
   if (const int trail = TrailIndex(second); trail >= 0) {
     char32_t cp = kTwoByteToUnicode[(b - 0x81) * kTrailsPerLead + std::size_t(trail)];
     if (cp == 0) cp = TwoByteSupplementaryCodePoint(std::uint16_t(b << 8 | second));
-    if (cp != 0) length = 2;
-    return cp;
+    return {cp, cp != 0 ? 2u : 1u};
   }
   if (IsDigit(second) && left >= 4 && IsLead(in[2]) && IsDigit(in[3])) {
     const char32_t cp = FourByteCodePoint(FourByteIndex(in));
-    if (cp != 0) length = 4;
-    return cp;
+    return {cp, cp != 0 ? 4u : 1u};
   }
-  return 0;
+  return {0, 1};
 }
 
 // A kept lead byte (at the positions `keptLeads`, ascending) reads back as
@@ -122,8 +122,7 @@ void LeaveOutJoiningLeads(std::string& bytes, const std::vector<std::size_t>& ke
       }
       window[n++] = static_cast<unsigned char>(bytes[q]);
     }
-    std::size_t length = 1;
-    if (CodeAt(window, n, length) != 0) leftOut.push_back(*p);
+    if (CodeAt(window, n).codePoint != 0) leftOut.push_back(*p);
   }
   if (leftOut.empty()) return;
   std::string kept;
@@ -260,15 +259,11 @@ std::string DecodeGb18030(std::string_view bytes) {
       ++i;
       continue;
     }
-    std::size_t length = 1;
-    char32_t cp = CodeAt(in + i, size - i, length);
-    if (cp == 0) {
-      // Keep just this byte and look at the next one afresh: a damaged byte
-      // should not take a good character after it along.
-      cp = kEscapeBase + b;
-    }
-    used += PutUtf8(chunk + used, cp);
-    i += length;
+    const Code code = CodeAt(in + i, size - i);
+    // A kept byte is just this byte: the next one is looked at afresh, so a
+    // damaged byte does not take a good character after it along.
+    used += PutUtf8(chunk + used, code.codePoint != 0 ? code.codePoint : kEscapeBase + b);
+    i += code.length;
   }
   text.append(chunk, used);
   return text;
