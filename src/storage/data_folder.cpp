@@ -47,8 +47,11 @@ bool IsReservedDeviceName(std::string_view name) {
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   const std::string b = FoldCase(base);
   if (b == "con" || b == "prn" || b == "aux" || b == "nul") return true;
-  if (b.size() == 4 && (b.starts_with("com") || b.starts_with("lpt")) && b[3] >= '1' && b[3] <= '9') return true;
-  return false;
+  if (!b.starts_with("com") && !b.starts_with("lpt")) return false;
+  // COM1..COM9, and the superscript digits one to three, which Windows also takes for ports.
+  const std::string_view number = std::string_view(b).substr(3);
+  return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "¹" || number == "²" ||
+         number == "³";
 }
 
 // A byte kept from an undecodable file (a lone surrogate in UTF-8 form) cannot be a file name.
