@@ -96,6 +96,25 @@ class Parser {
     }
     return true;
   }
+  // One well-formed UTF-8 sequence of two to four bytes, copied to `out`. The text must be UTF-8:
+  // a file in the ANSI code page would otherwise be stored as garbled names.
+  bool Utf8Sequence(std::string& out) {
+    const auto lead = static_cast<unsigned char>(s_[i_]);
+    const size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (length == 0 || i_ + length > s_.size()) return Fail("text is not UTF-8");
+    char32_t cp = lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+      const auto c = static_cast<unsigned char>(s_[i_ + k]);
+      if ((c & 0xC0) != 0x80) return Fail("text is not UTF-8");
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kSmallest[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return Fail("text is not UTF-8");
+    out.append(s_.substr(i_, length));
+    i_ += length;
+    return true;
+  }
   bool String(std::string& out) {
     ++i_;  // opening quote
     while (true) {
@@ -103,6 +122,11 @@ class Parser {
       const char c = s_[i_++];
       if (c == '"') return true;
       if (static_cast<unsigned char>(c) < 0x20) return Fail("control character in string");
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        --i_;
+        if (!Utf8Sequence(out)) return false;
+        continue;
+      }
       if (c != '\\') {
         out.push_back(c);
         continue;
@@ -129,6 +153,10 @@ class Parser {
             if (lo >= 0xDC00 && lo < 0xE000) cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
             else i_ = save;
           }
+          // A lone surrogate is a byte kept from a damaged file, \udc81..\udcff; any other would be
+          // stored as "?" or, for \udc80, read back as "€".
+          if (cp >= 0xD800 && cp <= 0xDFFF && !(cp >= 0xDC81 && cp <= 0xDCFF))
+            return Fail("\\u escape of a lone surrogate that stands for no kept byte");
           platform::AppendUtf8(out, cp);  // a lone surrogate keeps its 3-byte form
           break;
         }

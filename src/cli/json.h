@@ -1,7 +1,9 @@
 #pragma once
 // A small JSON reader and writer for the data tool. Strings are UTF-8; a byte that the program
 // kept from an undecodable file (a lone surrogate inside) is written as a \udcXX escape and read
-// back into the same form, so dump and restore carry such bytes through unchanged.
+// back into the same form, so dump and restore carry such bytes through unchanged. A text that is
+// not UTF-8, or an escaped lone surrogate that stands for no such byte, is malformed: it could not
+// be stored as it reads.
 #include <map>
 #include <memory>
 #include <optional>

@@ -1,5 +1,8 @@
 #include "storage/data_folder.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <unordered_set>
 
 #include "platform/file_system.h"
@@ -18,14 +21,37 @@ std::string FoldCase(std::string_view s) {
   return out;
 }
 
+// `count` characters from `first`, `stride` apart, whose upper case is the character `delta` on.
+struct UpcaseRun {
+  std::uint16_t first;
+  std::uint16_t count;
+  std::int32_t delta;
+  std::uint8_t stride;
+};
+
+#include "storage/upcase_table.inc"
+
+char32_t UpcaseBmp(char32_t cp) {
+  const auto* run = std::upper_bound(std::begin(kUpcaseRuns), std::end(kUpcaseRuns), cp,
+                                     [](char32_t c, const UpcaseRun& r) { return c < r.first; });
+  if (run == std::begin(kUpcaseRuns)) return cp;
+  --run;
+  const char32_t offset = cp - run->first;
+  if (offset % run->stride != 0 || offset / run->stride >= run->count) return cp;
+  return static_cast<char32_t>(static_cast<std::int32_t>(cp) + run->delta);
+}
+
 bool IsReservedDeviceName(std::string_view name) {
   // "CON", "con.txt", "COM1 .log": Windows looks at the part before the first dot, blanks trimmed.
   std::string_view base = name.substr(0, name.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   const std::string b = FoldCase(base);
   if (b == "con" || b == "prn" || b == "aux" || b == "nul") return true;
-  if (b.size() == 4 && (b.starts_with("com") || b.starts_with("lpt")) && b[3] >= '1' && b[3] <= '9') return true;
-  return false;
+  if (!b.starts_with("com") && !b.starts_with("lpt")) return false;
+  // COM1..COM9, and the superscript digits one to three, which Windows also takes for ports.
+  const std::string_view number = std::string_view(b).substr(3);
+  return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "¹" || number == "²" ||
+         number == "³";
 }
 
 // A byte kept from an undecodable file (a lone surrogate in UTF-8 form) cannot be a file name.
@@ -78,6 +104,42 @@ std::string DefaultDataFolder() {
 #endif
 }
 
+std::string FileNameCaseFold(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  for (size_t i = 0; i < name.size();) {
+    const auto lead = static_cast<unsigned char>(name[i]);
+    // Only one- to three-byte forms are BMP characters; anything else is copied byte by byte.
+    const size_t length = lead < 0x80 ? 1 : (lead >= 0xC2 && lead <= 0xDF) ? 2 : (lead >= 0xE0 && lead <= 0xEF) ? 3 : 0;
+    bool whole = length > 0 && i + length <= name.size();
+    char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; whole && k < length; ++k) {
+      const auto c = static_cast<unsigned char>(name[i + k]);
+      whole = (c & 0xC0) == 0x80;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    if (!whole || (length == 3 && cp < 0x800)) {
+      out.push_back(name[i++]);
+      continue;
+    }
+    const char32_t upper = UpcaseBmp(cp);
+    if (upper == cp) {
+      out.append(name.substr(i, length));
+    } else if (upper < 0x80) {
+      out.push_back(static_cast<char>(upper));
+    } else if (upper < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (upper >> 6)));
+      out.push_back(static_cast<char>(0x80 | (upper & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | (upper >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((upper >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (upper & 0x3F)));
+    }
+    i += length;
+  }
+  return out;
+}
+
 bool IsSafeFileStem(std::string_view name) {
   if (name.find("..") != std::string_view::npos) return false;
   if (!name.empty() && (name.back() == '.' || name.back() == ' ')) return false;
@@ -101,15 +163,33 @@ std::optional<std::string> LegacyGroupFileStem(std::string_view name) {
   return std::string(name);
 }
 
+std::optional<std::string> EarlierGroupFileStem(std::string_view name, std::string_view stem) {
+  if (stem.starts_with("..")) {
+    if (const size_t number = stem.find("%%"); number != std::string_view::npos) return std::string(stem.substr(0, number));
+  }
+  auto legacy = LegacyGroupFileStem(name);
+  if (legacy && *legacy == stem) return std::nullopt;
+  return legacy;
+}
+
 std::vector<std::string> GroupFileStems(const std::vector<std::string>& names) {
   std::vector<std::string> stems;
   stems.reserve(names.size());
-  std::unordered_set<std::string> taken;  // case-folded file names already given out
+  std::unordered_set<std::string> taken;  // file names already given out, as Windows compares them
   for (const std::string& name : names) {
     std::string stem = IsSafeFileStem(name) ? name : EscapedFileStem(name);
-    if (!taken.insert(FoldCase(stem)).second) {
+    if (!taken.insert(FileNameCaseFold(stem)).second) {
+      // The second group of a name, or one equal to an earlier name but for case.
       stem = EscapedFileStem(name);
-      taken.insert(FoldCase(stem));
+      if (!taken.insert(FileNameCaseFold(stem)).second) {
+        // The third and later: "%%" appears in no escaped name (each "%" there starts a code) and
+        // no ordinary name begins with "..", so the number is the only thing left to try.
+        const std::string escaped = std::move(stem);
+        for (int n = 3;; ++n) {
+          stem = escaped + "%%" + std::to_string(n);
+          if (taken.insert(FileNameCaseFold(stem)).second) break;
+        }
+      }
     }
     stems.push_back(std::move(stem));
   }

@@ -18,19 +18,30 @@ std::string DataFolderPath(std::string_view systemDirectory);
 // Windows; in the home folder on other systems, where the tools run for development.
 std::string DefaultDataFolder();
 
+// The name as Windows compares file names: every BMP character replaced by its simple upper case,
+// as NTFS's own table does; characters beyond the BMP and bytes that are not UTF-8 stay.
+std::string FileNameCaseFold(std::string_view name);
+
 // True when the group name can be a file name on Windows as it is.
 bool IsSafeFileStem(std::string_view name);
 
-// The file name (without ".txt") of every group of one kind, for the names in stored order.
-// Ordinary names are used as they are, so folders written by earlier versions keep loading. A
-// name that Windows cannot hold as a file name, or one that differs only in letter case from an
-// earlier name (Windows would give both the same file), gets an escaped name that begins with
-// ".." — which no ordinary name can, since a name holding ".." is escaped itself.
+// The file name (without ".txt") of every group of one kind, for the names in stored order; no
+// two of them are one file to Windows. Ordinary names are used as they are, so folders written by
+// earlier versions keep loading. A name that Windows cannot hold as a file name, or one that
+// Windows takes for an earlier one (equal, or equal but for letter case), gets an escaped name that
+// begins with ".." — which no ordinary name can, since a name holding ".." is escaped itself. A
+// third group of one name, which would meet the second one's escaped name, gets "%%3" after it
+// (then "%%4" ...).
 std::vector<std::string> GroupFileStems(const std::vector<std::string>& names);
 
 // The file name that a version without escaping used for this name, when that name can be read as
-// a file inside the group folder at all; a load falls back to it when the escaped file is missing.
+// a file inside the group folder at all.
 std::optional<std::string> LegacyGroupFileStem(std::string_view name);
+
+// Where an earlier version kept the group that now has the file `stem`, for a load to fall back to
+// when that file is missing: a third or later group of one name shared the second one's file, and
+// a name that is now escaped had its plain name (LegacyGroupFileStem). Nothing when that is `stem`.
+std::optional<std::string> EarlierGroupFileStem(std::string_view name, std::string_view stem);
 
 class DataFolder {
  public:

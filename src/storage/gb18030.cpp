@@ -81,6 +81,61 @@ char32_t FourByteCodePoint(std::uint32_t index) {
   return cp;
 }
 
+struct Code {
+  char32_t codePoint;  // 0: the byte is no character's start and is kept as it is
+  std::size_t length;  // in bytes; 1 for a kept byte
+};
+
+// The character whose code starts at `in` (a byte 0x80..0xFF, `left` bytes on).
+inline Code CodeAt(const unsigned char* in, std::size_t left) {
+  const unsigned char b = in[0];
+  if (b == 0x80) return {kEuro, 1};
+  if (b == 0xFF || left < 2) return {0, 1};
+  const unsigned char second = in[1];
+  if (const int trail = TrailIndex(second); trail >= 0) {
+    char32_t cp = kTwoByteToUnicode[(b - 0x81) * kTrailsPerLead + std::size_t(trail)];
+    if (cp == 0) cp = TwoByteSupplementaryCodePoint(std::uint16_t(b << 8 | second));
+    return {cp, cp != 0 ? 2u : 1u};
+  }
+  if (IsDigit(second) && left >= 4 && IsLead(in[2]) && IsDigit(in[3])) {
+    const char32_t cp = FourByteCodePoint(FourByteIndex(in));
+    return {cp, cp != 0 ? 4u : 1u};
+  }
+  return {0, 1};
+}
+
+// A kept lead byte (at the positions `keptLeads`, ascending) reads back as
+// itself only where the bytes written after it do not complete a code with it:
+// before "[" of "[br]" it would turn into "乕". No byte form says "this lead
+// byte alone" there, so such a byte is left out. Each is judged by the bytes
+// that finally follow it, so the walk goes from the end.
+void LeaveOutJoiningLeads(std::string& bytes, const std::vector<std::size_t>& keptLeads) {
+  std::vector<std::size_t> leftOut;  // descending
+  for (auto p = keptLeads.rbegin(); p != keptLeads.rend(); ++p) {
+    unsigned char window[4] = {static_cast<unsigned char>(bytes[*p])};
+    std::size_t n = 1;
+    auto skip = leftOut.rbegin();  // ascending, all past *p
+    for (std::size_t q = *p + 1; q < bytes.size() && n < 4; ++q) {
+      if (skip != leftOut.rend() && *skip == q) {
+        ++skip;
+        continue;
+      }
+      window[n++] = static_cast<unsigned char>(bytes[q]);
+    }
+    if (CodeAt(window, n).codePoint != 0) leftOut.push_back(*p);
+  }
+  if (leftOut.empty()) return;
+  std::string kept;
+  kept.reserve(bytes.size() - leftOut.size());
+  std::size_t from = 0;
+  for (auto p = leftOut.rbegin(); p != leftOut.rend(); ++p) {
+    kept.append(bytes, from, *p - from);
+    from = *p + 1;
+  }
+  kept.append(bytes, from, std::string::npos);
+  bytes = std::move(kept);
+}
+
 // Writes cp as UTF-8 (surrogates included, for escaped bytes); returns the length.
 std::size_t PutUtf8(char* out, char32_t cp) {
   if (cp < 0x80) {
@@ -204,29 +259,11 @@ std::string DecodeGb18030(std::string_view bytes) {
       ++i;
       continue;
     }
-    char32_t cp = 0;
-    std::size_t length = 1;
-    if (b == 0x80) {
-      cp = kEuro;
-    } else if (b != 0xFF && i + 1 < size) {
-      const unsigned char second = in[i + 1];
-      if (const int trail = TrailIndex(second); trail >= 0) {
-        cp = kTwoByteToUnicode[(b - 0x81) * kTrailsPerLead + std::size_t(trail)];
-        if (cp == 0) cp = TwoByteSupplementaryCodePoint(std::uint16_t(b << 8 | second));
-        length = 2;
-      } else if (IsDigit(second) && i + 3 < size && IsLead(in[i + 2]) && IsDigit(in[i + 3])) {
-        cp = FourByteCodePoint(FourByteIndex(in + i));
-        length = 4;
-      }
-    }
-    if (cp == 0) {
-      // Keep just this byte and look at the next one afresh: a damaged byte
-      // should not take a good character after it along.
-      cp = kEscapeBase + b;
-      length = 1;
-    }
-    used += PutUtf8(chunk + used, cp);
-    i += length;
+    const Code code = CodeAt(in + i, size - i);
+    // A kept byte is just this byte: the next one is looked at afresh, so a
+    // damaged byte does not take a good character after it along.
+    used += PutUtf8(chunk + used, code.codePoint != 0 ? code.codePoint : kEscapeBase + b);
+    i += code.length;
   }
   text.append(chunk, used);
   return text;
@@ -238,6 +275,7 @@ std::string EncodeGb18030(std::string_view utf8) {
   const std::size_t size = utf8.size();
   std::string bytes;
   bytes.reserve(size);
+  std::vector<std::size_t> keptLeads;
   std::size_t i = 0;
   while (i < size) {
     if (in[i] < 0x80) {
@@ -254,9 +292,11 @@ std::string EncodeGb18030(std::string_view utf8) {
       ++i;
       continue;
     }
+    if (cp >= kEscapeBase + 0x81 && cp <= kEscapeBase + 0xFE) keptLeads.push_back(bytes.size());
     AppendCodePoint(bytes, cp, table);
     i += length;
   }
+  if (!keptLeads.empty()) LeaveOutJoiningLeads(bytes, keptLeads);
   return bytes;
 }
 

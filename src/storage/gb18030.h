@@ -14,7 +14,9 @@ namespace jihe::storage {
 std::string DecodeGb18030(std::string_view bytes);
 
 // Characters outside GBK get their four-byte codes. Input that is not UTF-8,
-// and surrogates other than the escaped bytes, come out as '?'.
+// and surrogates other than the escaped bytes, come out as '?'. A kept lead
+// byte that the text places before bytes it would pair with (a damaged end of
+// a line written before "[br]") is left out, since no bytes read back as it.
 std::string EncodeGb18030(std::string_view utf8);
 
 }  // namespace jihe::storage

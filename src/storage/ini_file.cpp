@@ -63,8 +63,8 @@ bool HoldsLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std:
 }  // namespace
 
 std::string CutIniValue(std::string value) {
-  // Cheap test first: a value can only pass the limit in bytes if it does in UTF-8 bytes.
-  if (value.size() <= kIniValueLimit) return value;
+  // Cheap test first: no character takes more than twice its UTF-8 bytes in GB18030 ("À": 2 and 4).
+  if (value.size() <= kIniValueLimit / 2) return value;
   std::string bytes = EncodeGb18030(value);
   if (bytes.size() <= kIniValueLimit) return value;
   bytes.resize(kIniValueLimit);

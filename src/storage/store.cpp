@@ -98,9 +98,8 @@ void Store::LoadKind(GroupKind kind, const IniFile& conf, library::GroupStrip& s
     std::optional<std::string> bytes = platform::ReadWholeFile(path);
     bool fromOwnFile = bytes.has_value();
     if (!bytes) {
-      // Folders written before names were escaped keep such a group under its plain name.
-      if (auto legacy = LegacyGroupFileStem(names[i]); legacy && *legacy != stems[i])
-        bytes = platform::ReadWholeFile(folder_.GroupFile(kind, *legacy));
+      if (auto earlier = EarlierGroupFileStem(names[i], stems[i]))
+        bytes = platform::ReadWholeFile(folder_.GroupFile(kind, *earlier));
     }
     ParsedGroupFile parsed = ParseGroupFile(bytes ? *bytes : std::string());
     const size_t index = strip.CreateSlot(names[i]);

@@ -63,13 +63,30 @@ TEST(StateJsonTest, RejectsMalformedOrMisshapenDocuments) {
       "", "{", "[]", "{\"phrase_groups\":[{\"name\":1,\"rows\":[]}]}", "{\"phrase_groups\":{}}",
       "{\"shake\":\"真\"}", "{\"geometry\":{\"height\":1.5,\"width\":1,\"left\":1,\"top\":1}}",
       "{\"options\":{\"跟随QQ\":1}}", "{\"options\":{\"没有这个\":true}}", "{\"typo\":1}", "{} x",
-      "{\"music\":\"\\uzzzz\"}", "{\"schedule\":[{\"time\":\"09:05\"}]}"};
+      "{\"music\":\"\\uzzzz\"}", "{\"schedule\":[{\"time\":\"09:05\"}]}",
+      // Texts a Data folder cannot hold as they are: GBK bytes, and surrogates that stand for no
+      // byte the folder keeps (0x80 reads back as "€", 0x62 is "b").
+      "{\"music\":\"\xC4\xAC\xC8\xCF\"}", "{\"music\":\"\xED\xB2\x81\"}", "{\"music\":\"\\udc80\"}",
+      "{\"music\":\"\\udc62\"}", "{\"music\":\"\\ud83d\"}"};
   for (const char* text : bad) {
     auto parsed = ParseJson(text);
     storage::Workspace ws;
     const bool rejected = std::holds_alternative<JsonError>(parsed) ||
                           WorkspaceFromJson(std::get<Json>(parsed), ws).has_value();
     EXPECT_TRUE(rejected) << text;
+  }
+}
+
+TEST(StateJsonTest, ReadsEscapesOfEveryForm) {
+  const std::pair<const char*, std::string> cases[] = {
+      {R"("\u00E9\u00e9\/")", "éé/"},
+      {R"("\ud83d\ude00")", "😀"},
+      {R"("\udc81\udcFF")", "\xED\xB2\x81\xED\xB3\xBF"},  // bytes kept from a damaged file
+  };
+  for (const auto& [text, want] : cases) {
+    const Json json = Parse(text);
+    ASSERT_TRUE(json.AsString()) << text;
+    EXPECT_EQ(*json.AsString(), want) << text;
   }
 }
 
@@ -80,13 +97,18 @@ TEST(JiheDataToolTest, FailedRestoreChangesNothing) {
   const std::string tool = JIHE_DATA_TOOL;
   const std::string good = dir.Sub("good.json"), bad = dir.Sub("bad.json"), data = dir.Sub("数据夹");
   ASSERT_TRUE(platform::WriteFileAtomically(good, R"({"phrase_groups":[{"name":"组","rows":["一"]}]})"));
-  ASSERT_TRUE(platform::WriteFileAtomically(bad, R"({"phrase_groups":[{"name":"组","rows":["二"]})"));
   ASSERT_EQ(std::system((tool + " restore '" + good + "' --data-dir '" + data + "'").c_str()), 0);
   const auto before = platform::ReadWholeFile(data + "/数据/短语/组.txt");
+  const auto confBefore = platform::ReadWholeFile(data + "/数据/conf.ini");
   ASSERT_TRUE(before);
-  const int status = std::system((tool + " restore '" + bad + "' --data-dir '" + data + "' 2>/dev/null").c_str());
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  EXPECT_EQ(platform::ReadWholeFile(data + "/数据/短语/组.txt"), before);
+  // Truncated, and written in GBK.
+  for (const char* text : {R"({"phrase_groups":[{"name":"组","rows":["二"]})", "{\"phrase_groups\":[{\"name\":\"\xD7\xE9\",\"rows\":[]}]}"}) {
+    ASSERT_TRUE(platform::WriteFileAtomically(bad, text));
+    const int status = std::system((tool + " restore '" + bad + "' --data-dir '" + data + "' 2>/dev/null").c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1) << text;
+    EXPECT_EQ(platform::ReadWholeFile(data + "/数据/短语/组.txt"), before);
+    EXPECT_EQ(platform::ReadWholeFile(data + "/数据/conf.ini"), confBefore);
+  }
 
   FILE* out = popen((tool + " dump --data-dir '" + data + "'").c_str(), "r");
   ASSERT_NE(out, nullptr);

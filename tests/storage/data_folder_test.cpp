@@ -24,7 +24,7 @@ TEST(GroupFileStemsTest, OrdinaryNamesKeepTheirFileNames) {
 TEST(GroupFileStemsTest, UnsafeNamesAreEscapedIntoTheFolder) {
   const std::vector<std::string> names = {
       "a\\b", "../../evil", "x/y", "c:d", "what?", "*", "\"q\"", "<>", "a|b", "tab\there", "ends.",
-      "ends ", "CON", "con.txt", "Lpt1", "nul .x", "..", "a..b", std::string("bad\xED\xB2\x81")};
+      "ends ", "CON", "con.txt", "Lpt1", "COM9", "lpt9", "COM¹", "lpt³.x", "nul .x", "..", "a..b", std::string("bad\xED\xB2\x81")};
   const auto stems = GroupFileStems(names);
   std::set<std::string> folded;
   for (size_t i = 0; i < names.size(); ++i) {
@@ -40,17 +40,32 @@ TEST(GroupFileStemsTest, UnsafeNamesAreEscapedIntoTheFolder) {
   }
 }
 
-TEST(GroupFileStemsTest, NamesDifferingOnlyInCaseGetDifferentFiles) {
-  // Windows file names ignore case; the group names do not.
-  const auto stems = GroupFileStems({"QQ", "qq", "Qq", "QQ"});
-  EXPECT_EQ(stems[0], "QQ");
-  std::set<std::string> folded;
-  for (std::string s : stems) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    EXPECT_TRUE(folded.insert(s).second) << s;
+TEST(GroupFileStemsTest, EveryGroupGetsAFileOfItsOwnAsWindowsComparesNames) {
+  // Windows file names ignore case across the whole BMP; the group names do not. Names missing
+  // from conf.ini are empty ones.
+  const std::vector<std::vector<std::string>> cases = {
+      {"QQ", "qq", "Qq", "QQ", "qq", "QQ"}, {"ＶＩＰ", "ｖｉｐ", "Ｖｉｐ"}, {"Ä", "ä", "Ä/", "ä/"},
+      {"", "", "", ""},                     {"a/", "a/", "a/"},
+  };
+  for (const auto& names : cases) {
+    const auto stems = GroupFileStems(names);
+    std::set<std::string> folded;
+    for (const std::string& s : stems) EXPECT_TRUE(folded.insert(FileNameCaseFold(s)).second) << s;
+    // Stable: the same names in the same order give the same files at the next load.
+    EXPECT_EQ(GroupFileStems(names), stems);
   }
-  // Stable: the same names in the same order give the same files at the next load.
-  EXPECT_EQ(GroupFileStems({"QQ", "qq", "Qq", "QQ"}), stems);
+  // The first and second group of a name keep the files that folders already use.
+  EXPECT_EQ(GroupFileStems({"QQ", "qq", "QQ", "ä", "Ä"}),
+            (std::vector<std::string>{"QQ", "..qq", "..%51%51", "ä", "..Ä"}));
+}
+
+TEST(GroupFileStemsTest, CaseFoldCoversTheBmpOnly) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"ｖｉｐ分组1", "ＶＩＰ分组1"}, {"äÿ", "ÄŸ"}, {"ſı", "SI"}, {"ǆ", "Ǆ"}, {"ß", "ß"},
+      {"𐐨", "𐐨"},  // beyond the BMP: two UTF-16 units that no table maps
+      {"a\xED\xB2\x81", "A\xED\xB2\x81"},
+  };
+  for (const auto& [name, folded] : cases) EXPECT_EQ(FileNameCaseFold(name), folded) << name;
 }
 
 TEST(GroupFileStemsTest, LegacyStemOnlyForNamesThatStayInTheFolder) {
@@ -86,10 +101,7 @@ TEST(GroupFileTest, ParsesLinesAndMarkers) {
   }
 }
 
-TEST(GroupFileTest, ThreeLinePhraseIsOneStoredLine) {
-  const std::string bytes = SerializeGroupFile({"您好\r\n请稍等\r\n谢谢", "第二条"});
-  EXPECT_EQ(bytes, EncodeGb18030("您好[换行]请稍等[换行]谢谢\r\n第二条\r\n"));
-  // A marker typed by the user comes back as a line break.
+TEST(GroupFileTest, MarkerTypedByTheUserComesBackAsALineBreak) {
   EXPECT_EQ(ParseGroupFile(SerializeGroupFile({"a[换行]b"})).rows, std::vector<std::string>{"a\r\nb"});
 }
 

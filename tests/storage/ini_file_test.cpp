@@ -98,11 +98,15 @@ TEST(IniFileRead, LongValuesAreCutAt10239Bytes) {
   const std::string longAscii(12000, 'x');
   std::string longChinese;
   for (int i = 0; i < 6000; ++i) longChinese += "定";
+  // "À" takes two bytes in UTF-8 and four in GB18030: the limit is in the file's bytes.
+  std::string longLatin;
+  for (int i = 0; i < 5000; ++i) longLatin += "À";
   const IniFile ini = FromUtf8("[s]\r\na=" + longAscii + "\r\nb=" + longChinese + "\r\nc=" +
-                               std::string(kIniValueLimit, 'y') + "\r\n");
+                               std::string(kIniValueLimit, 'y') + "\r\nd=" + longLatin + "\r\n");
   EXPECT_EQ(ini.Get("s", "a")->size(), kIniValueLimit);
   EXPECT_EQ(EncodeGb18030(*ini.Get("s", "b")).size(), kIniValueLimit);
   EXPECT_EQ(ini.Get("s", "c")->size(), kIniValueLimit);
+  EXPECT_EQ(EncodeGb18030(*ini.Get("s", "d")).size(), kIniValueLimit);
 }
 
 TEST(IniFileRead, LeadingNumber) {

@@ -115,6 +115,23 @@ TEST_F(StoreTest, ScheduleComesBackWithTimesAndTypesOnly) {
   EXPECT_TRUE(back.schedule.on);
 }
 
+TEST_F(StoreTest, KeptByteBeforeAMarkerIsWrittenOnceAndThenStaysPut) {
+  // A lone lead byte at the end of a schedule type and before a line break inside a row.
+  ASSERT_TRUE(platform::WriteFileAtomically(Path("config.ini"), EncodeGb18030("[主面板]\r\n定时项目=09:00--x") + "\x81\r\n"));
+  ASSERT_TRUE(platform::WriteFileAtomically(Path("数据/conf.ini"), EncodeGb18030("[主面板]\r\n短语子夹数=1\r\n[短语子夹名]\r\n0=组\r\n")));
+  ASSERT_TRUE(platform::WriteFileAtomically(Path("数据/短语/组.txt"), "a\xB6\r\nb\r\n"));
+  Workspace ws = Loaded(store_);
+  auto& rows = ws.library.phrases.ListOfGroup(0)->MutableRows();
+  rows = {rows[0] + "\r\n" + rows[1]};
+  store_.SaveAll(ws);
+  for (int save = 0; save < 2; ++save) {
+    Store again{DataFolder(dir_.str())};
+    again.SaveAll(Loaded(again));
+    EXPECT_EQ(Config().GetString("主面板", "定时项目"), "09:00--x[br]");
+    EXPECT_EQ(Read("数据/短语/组.txt"), EncodeGb18030("a[换行]b\r\n"));
+  }
+}
+
 TEST_F(StoreTest, DeletedAndRenamedGroupsLeaveTheirFilesAndStaleKeys) {
   Workspace ws = Loaded(store_);
   auto& strip = ws.library.phrases;
@@ -174,6 +191,19 @@ TEST_F(StoreTest, StrangeNamesKeepTheirRowsAndStayInside) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path().parent_path()), {}), 1);
 }
 
+TEST_F(StoreTest, EveryGroupKeepsItsOwnRowsWhateverTheNames) {
+  // Three groups of one name, and a conf.ini that counts more groups than it names.
+  Write("数据/conf.ini", "[主面板]\r\n短语子夹数=6\r\n[短语子夹名]\r\n0=同名\r\n1=同名\r\n2=同名\r\n");
+  Workspace ws = Loaded(store_);
+  ASSERT_EQ(Names(ws.library.phrases), (std::vector<std::string>{"同名", "同名", "同名", "", "", ""}));
+  for (size_t i = 0; i < 6; ++i) ws.library.phrases.ListOfGroup(i)->MutableRows() = {std::to_string(i + 1)};
+  EXPECT_EQ(store_.SaveAll(ws).failures, 0);
+  Store again{DataFolder(dir_.str())};
+  const Workspace back = Loaded(again);
+  for (size_t i = 0; i < 6; ++i)
+    EXPECT_EQ(back.library.phrases.ListOfGroup(i)->rows(), std::vector<std::string>{std::to_string(i + 1)}) << i;
+}
+
 TEST_F(StoreTest, LegacyFileOfAnEscapedNameStillLoads) {
   Write("数据/conf.ini", "[主面板]\r\n短语子夹数=1\r\n[短语子夹名]\r\n0=旧..组\r\n");
   Write("数据/短语/旧..组.txt", "老数据\r\n");
@@ -183,6 +213,14 @@ TEST_F(StoreTest, LegacyFileOfAnEscapedNameStillLoads) {
   Store again{DataFolder(dir_.str())};
   EXPECT_EQ(Loaded(again).library.phrases.ListOfGroup(0)->rows(), std::vector<std::string>{"老数据"});
   EXPECT_EQ(Read("数据/短语/旧..组.txt"), EncodeGb18030("老数据\r\n"));  // left in place
+
+  // Earlier versions gave the third group of a name the second one's file.
+  Write("数据/conf.ini", "[主面板]\r\n短语子夹数=3\r\n[短语子夹名]\r\n0=QQ\r\n1=QQ\r\n2=QQ\r\n");
+  Write("数据/短语/QQ.txt", "一\r\n");
+  Write("数据/短语/..%51%51.txt", "三\r\n");
+  const Workspace three = Loaded(store_);
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(three.library.phrases.ListOfGroup(i)->rows(), std::vector<std::string>{i == 0 ? "一" : "三"}) << i;
 }
 
 TEST_F(StoreTest, SaveWritesOnlyWhatChangedButAlwaysTheFullRewriteBytes) {
