@@ -20,7 +20,8 @@ constexpr int kUnbounded = -1;
 // Simple case folding for the scripts with letter case that a phrase is likely to hold.
 char32_t Lower(char32_t c) {
   if (c >= 'A' && c <= 'Z') return c + 32;
-  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) || (c >= 0x410 && c <= 0x42F))
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) ||
+      (c >= 0x410 && c <= 0x42F))
     return c + 32;
   if (c >= 0x400 && c <= 0x40F) return c + 80;
   if (c >= 0xFF21 && c <= 0xFF3A) return c + 32;  // full-width Latin
@@ -29,7 +30,8 @@ char32_t Lower(char32_t c) {
 
 char32_t Upper(char32_t c) {
   if (c >= 'a' && c <= 'z') return c - 32;
-  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
+      (c >= 0x430 && c <= 0x44F))
     return c - 32;
   if (c >= 0x450 && c <= 0x45F) return c - 80;
   if (c >= 0xFF41 && c <= 0xFF5A) return c - 32;
@@ -38,16 +40,28 @@ char32_t Upper(char32_t c) {
 
 bool IsLineBreak(char32_t c) { return c == '\n' || c == '\r' || c == 0x2028 || c == 0x2029; }
 bool IsDigit(char32_t c) { return c >= '0' && c <= '9'; }
-bool IsWord(char32_t c) { return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool IsWord(char32_t c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
 bool IsSpace(char32_t c) {
-  return (c >= 0x09 && c <= 0x0D) || c == ' ' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
-         c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
+  return (c >= 0x09 && c <= 0x0D) || c == ' ' || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000 || c == 0xFEFF;
 }
 
 // ---- parsing ---------------------------------------------------------------------------------
 
 struct Node {
-  enum class Kind { Char, Any, Class, Assert, Group, Concat, Alternation, Repeat } kind = Kind::Concat;
+  enum class Kind {
+    Char,
+    Any,
+    Class,
+    Assert,
+    Group,
+    Concat,
+    Alternation,
+    Repeat
+  } kind = Kind::Concat;
   char32_t ch = 0;
   int classIndex = 0;
   Op assertion = Op::LineStart;
@@ -66,7 +80,8 @@ NodePtr MakeNode(Node::Kind kind) {
 
 class Parser {
  public:
-  Parser(std::u32string_view pattern, std::vector<CharClass>& classes) : p_(pattern), classes_(classes) {}
+  Parser(std::u32string_view pattern, std::vector<CharClass>& classes)
+      : p_(pattern), classes_(classes) {}
 
   NodePtr ParseAll() {
     NodePtr node = Alternation(0);
@@ -107,13 +122,18 @@ class Parser {
   NodePtr Atom(int depth) {
     const char32_t c = p_[at_++];
     switch (c) {
-      case '.': return MakeNode(Node::Kind::Any);
-      case '^': return Assertion(Op::LineStart);
-      case '$': return Assertion(Op::LineEnd);
-      case '[': return Class();
+      case '.':
+        return MakeNode(Node::Kind::Any);
+      case '^':
+        return Assertion(Op::LineStart);
+      case '$':
+        return Assertion(Op::LineEnd);
+      case '[':
+        return Class();
       case '*':
       case '+':
-      case '?': return Fail();  // nothing to repeat
+      case '?':
+        return Fail();  // nothing to repeat
       case '(': {
         auto group = MakeNode(Node::Kind::Group);
         if (More() && Peek() == '?') {
@@ -127,8 +147,10 @@ class Parser {
         ++at_;
         return group;
       }
-      case '\\': return Escape();
-      default: return Literal(c);
+      case '\\':
+        return Escape();
+      default:
+        return Literal(c);
     }
   }
 
@@ -142,8 +164,7 @@ class Parser {
         min = 1, ++at_;
       } else if (c == '?') {
         max = 1, ++at_;
-      } else if (c == '{' && Bounds(&min, &max)) {
-      } else {
+      } else if (c != '{' || !Bounds(&min, &max)) {
         break;
       }
       if (atom->kind == Node::Kind::Assert || atom->kind == Node::Kind::Repeat) return Fail();
@@ -208,13 +229,26 @@ class Parser {
   // A shorthand class letter (d, D, w, W, s, S) into `cls`; false for any other letter.
   static bool Shorthand(char32_t c, CharClass& cls) {
     switch (c) {
-      case 'd': cls.digit = true; return true;
-      case 'D': cls.notDigit = true; return true;
-      case 'w': cls.word = true; return true;
-      case 'W': cls.notWord = true; return true;
-      case 's': cls.space = true; return true;
-      case 'S': cls.notSpace = true; return true;
-      default: return false;
+      case 'd':
+        cls.digit = true;
+        return true;
+      case 'D':
+        cls.notDigit = true;
+        return true;
+      case 'w':
+        cls.word = true;
+        return true;
+      case 'W':
+        cls.notWord = true;
+        return true;
+      case 's':
+        cls.space = true;
+        return true;
+      case 'S':
+        cls.notSpace = true;
+        return true;
+      default:
+        return false;
     }
   }
 
@@ -225,7 +259,9 @@ class Parser {
       for (int k = 0; k < digits; ++k) {
         if (!More()) return c;
         const char32_t h = Peek();
-        int d = IsDigit(h) ? static_cast<int>(h - '0') : (Lower(h) >= 'a' && Lower(h) <= 'f') ? static_cast<int>(Lower(h) - 'a' + 10) : -1;
+        int d = IsDigit(h)                             ? static_cast<int>(h - '0')
+                : (Lower(h) >= 'a' && Lower(h) <= 'f') ? static_cast<int>(Lower(h) - 'a' + 10)
+                                                       : -1;
         if (d < 0) return c;
         value = value * 16 + static_cast<char32_t>(d);
         ++at_;
@@ -233,15 +269,24 @@ class Parser {
       return value;
     };
     switch (c) {
-      case 'n': return '\n';
-      case 'r': return '\r';
-      case 't': return '\t';
-      case 'f': return '\f';
-      case 'v': return '\v';
-      case '0': return 0;
-      case 'x': return hex(2);
-      case 'u': return hex(4);
-      default: return c;
+      case 'n':
+        return '\n';
+      case 'r':
+        return '\r';
+      case 't':
+        return '\t';
+      case 'f':
+        return '\f';
+      case 'v':
+        return '\v';
+      case '0':
+        return 0;
+      case 'x':
+        return hex(2);
+      case 'u':
+        return hex(4);
+      default:
+        return c;
     }
   }
 
@@ -308,21 +353,29 @@ class Emitter {
   explicit Emitter(std::vector<Instruction>& program) : program_(program) {}
 
   // Recursion follows the pattern's nesting, which the parser has bounded.
-  bool Emit(const Node& node, int depth = 0) {
+  bool Emit(const Node& node) {
     if (program_.size() > kMaxProgram) return false;
     switch (node.kind) {
-      case Node::Kind::Char: Add({Op::Char, node.ch, 0, 0}); return true;
-      case Node::Kind::Any: Add({Op::Any, 0, 0, 0}); return true;
-      case Node::Kind::Class: Add({Op::Class, 0, node.classIndex, 0}); return true;
-      case Node::Kind::Assert: Add({node.assertion, 0, 0, 0}); return true;
+      case Node::Kind::Char:
+        Add({Op::Char, node.ch, 0, 0});
+        return true;
+      case Node::Kind::Any:
+        Add({Op::Any, 0, 0, 0});
+        return true;
+      case Node::Kind::Class:
+        Add({Op::Class, 0, node.classIndex, 0});
+        return true;
+      case Node::Kind::Assert:
+        Add({node.assertion, 0, 0, 0});
+        return true;
       case Node::Kind::Group:
         if (node.group >= 0) Add({Op::Save, 0, 2 * node.group, 0});
-        if (!Emit(*node.children[0], depth + 1)) return false;
+        if (!Emit(*node.children[0])) return false;
         if (node.group >= 0) Add({Op::Save, 0, 2 * node.group + 1, 0});
         return true;
       case Node::Kind::Concat:
         for (const NodePtr& child : node.children) {
-          if (!Emit(*child, depth + 1)) return false;
+          if (!Emit(*child)) return false;
         }
         return true;
       case Node::Kind::Alternation: {
@@ -331,7 +384,7 @@ class Emitter {
           const bool last = k + 1 == node.children.size();
           const size_t split = last ? 0 : Add({Op::Split, 0, 0, 0});
           if (!last) program_[split].x = Here();
-          if (!Emit(*node.children[k], depth + 1)) return false;
+          if (!Emit(*node.children[k])) return false;
           if (!last) {
             jumps.push_back(Add({Op::Jump, 0, 0, 0}));
             program_[split].y = Here();
@@ -340,7 +393,8 @@ class Emitter {
         for (size_t jump : jumps) program_[jump].x = Here();
         return true;
       }
-      case Node::Kind::Repeat: return Repeat(node, depth);
+      case Node::Kind::Repeat:
+        return Repeat(node);
     }
     return false;
   }
@@ -359,14 +413,14 @@ class Emitter {
     program_[split].y = greedy ? out : body;
   }
 
-  bool Repeat(const Node& node, int depth) {
+  bool Repeat(const Node& node) {
     const Node& body = *node.children[0];
     for (int k = 0; k < node.min; ++k) {
-      if (!Emit(body, depth + 1)) return false;
+      if (!Emit(body)) return false;
     }
     if (node.max == kUnbounded) {
       const size_t loop = Choice();
-      if (!Emit(body, depth + 1)) return false;
+      if (!Emit(body)) return false;
       Add({Op::Jump, 0, static_cast<int>(loop), 0});
       SetChoice(loop, static_cast<int>(loop) + 1, Here(), node.greedy);
       return true;
@@ -374,9 +428,10 @@ class Emitter {
     std::vector<size_t> choices;
     for (int k = node.min; k < node.max; ++k) {
       choices.push_back(Choice());
-      if (!Emit(body, depth + 1)) return false;
+      if (!Emit(body)) return false;
     }
-    for (size_t choice : choices) SetChoice(choice, static_cast<int>(choice) + 1, Here(), node.greedy);
+    for (size_t choice : choices)
+      SetChoice(choice, static_cast<int>(choice) + 1, Here(), node.greedy);
     return true;
   }
 
@@ -388,7 +443,8 @@ class Emitter {
 // The threads at one position, in order of preference, each with its capture slots.
 class ThreadList {
  public:
-  ThreadList(size_t programSize, size_t slots) : slots_(slots), mark_(programSize, 0), caps_(programSize * slots) {
+  ThreadList(size_t programSize, size_t slots)
+      : slots_(slots), mark_(programSize, 0), caps_(programSize * slots) {
     pcs_.reserve(programSize);
   }
   void Clear() {
@@ -401,7 +457,8 @@ class ThreadList {
     return true;
   }
   void Add(int pc, const std::vector<size_t>& caps) {
-    std::copy(caps.begin(), caps.end(), caps_.begin() + static_cast<std::ptrdiff_t>(pcs_.size() * slots_));
+    std::copy(caps.begin(), caps.end(),
+              caps_.begin() + static_cast<std::ptrdiff_t>(pcs_.size() * slots_));
     pcs_.push_back(pc);
   }
   size_t size() const { return pcs_.size(); }
@@ -446,10 +503,11 @@ DecodedText DecodeUtf8(std::string_view s) {
 }
 
 bool PatternEngine::CharClass::Contains(char32_t c) const {
-  bool in = (digit && IsDigit(c)) || (notDigit && !IsDigit(c)) || (word && IsWord(c)) || (notWord && !IsWord(c)) ||
-            (space && IsSpace(c)) || (notSpace && !IsSpace(c));
+  bool in = (digit && IsDigit(c)) || (notDigit && !IsDigit(c)) || (word && IsWord(c)) ||
+            (notWord && !IsWord(c)) || (space && IsSpace(c)) || (notSpace && !IsSpace(c));
   for (size_t k = 0; !in && k < ranges.size(); ++k) {
-    for (char32_t v : {c, Lower(c), Upper(c)}) in = in || (v >= ranges[k].first && v <= ranges[k].second);
+    for (char32_t v : {c, Lower(c), Upper(c)})
+      in = in || (v >= ranges[k].first && v <= ranges[k].second);
   }
   return in != negated;
 }
@@ -474,7 +532,8 @@ bool PatternEngine::Compile(std::string_view pattern) {
   return true;
 }
 
-std::optional<std::vector<size_t>> PatternEngine::Search(const std::vector<char32_t>& text, size_t from) const {
+std::optional<std::vector<size_t>> PatternEngine::Search(const std::vector<char32_t>& text,
+                                                         size_t from) const {
   if (program_.empty()) return std::nullopt;
   const size_t slots = 2 * static_cast<size_t>(groups_ + 1);
   ThreadList current(program_.size(), slots), next(program_.size(), slots);
@@ -492,11 +551,16 @@ std::optional<std::vector<size_t>> PatternEngine::Search(const std::vector<char3
     const bool before = at > 0 && IsWord(text[at - 1]);
     const bool after = at < text.size() && IsWord(text[at]);
     switch (op) {
-      case Op::LineStart: return at == 0 || IsLineBreak(text[at - 1]);
-      case Op::LineEnd: return at == text.size() || IsLineBreak(text[at]);
-      case Op::WordEdge: return before != after;
-      case Op::NotWordEdge: return before == after;
-      default: return false;
+      case Op::LineStart:
+        return at == 0 || IsLineBreak(text[at - 1]);
+      case Op::LineEnd:
+        return at == text.size() || IsLineBreak(text[at]);
+      case Op::WordEdge:
+        return before != after;
+      case Op::NotWordEdge:
+        return before == after;
+      default:
+        return false;
     }
   };
   // Follows every jump, split, save and assertion from `start` without reading a character, and
@@ -555,9 +619,12 @@ std::optional<std::vector<size_t>> PatternEngine::Search(const std::vector<char3
       if (at == text.size()) continue;
       const char32_t c = text[at];
       bool step = false;
-      if (in.op == Op::Char) step = Lower(c) == in.ch;
-      else if (in.op == Op::Any) step = !IsLineBreak(c);
-      else if (in.op == Op::Class) step = classes_[static_cast<size_t>(in.x)].Contains(c);
+      if (in.op == Op::Char)
+        step = Lower(c) == in.ch;
+      else if (in.op == Op::Any)
+        step = !IsLineBreak(c);
+      else if (in.op == Op::Class)
+        step = classes_[static_cast<size_t>(in.x)].Contains(c);
       if (step) {
         caps.assign(current.caps(t), current.caps(t) + slots);
         addThread(next, current.pc(t) + 1, at + 1);

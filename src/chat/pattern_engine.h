@@ -34,10 +34,23 @@ class PatternEngine {
   int GroupCount() const { return groups_; }
 
   // The first match at or after `from` (an index into `text`, which holds code points): for the
-  // whole match and then each group, its start and end index, or npos for a group that took no part.
+  // whole match and then each group, its start and end index, or npos for a group that took no
+  // part.
   std::optional<std::vector<size_t>> Search(const std::vector<char32_t>& text, size_t from) const;
 
-  enum class Op { Char, Any, Class, Split, Jump, Save, LineStart, LineEnd, WordEdge, NotWordEdge, Match };
+  enum class Op {
+    Char,
+    Any,
+    Class,
+    Split,
+    Jump,
+    Save,
+    LineStart,
+    LineEnd,
+    WordEdge,
+    NotWordEdge,
+    Match
+  };
   struct Instruction {
     Op op = Op::Match;
     char32_t ch = 0;  // Char: the character, lower case
@@ -47,7 +60,8 @@ class PatternEngine {
   struct CharClass {
     bool negated = false;
     std::vector<std::pair<char32_t, char32_t>> ranges;
-    bool digit = false, notDigit = false, word = false, notWord = false, space = false, notSpace = false;
+    bool digit = false, notDigit = false, word = false, notWord = false, space = false,
+         notSpace = false;
     bool Contains(char32_t c) const;
   };
 

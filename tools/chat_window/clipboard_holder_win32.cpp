@@ -6,8 +6,8 @@
 //   clipboard_holder --text 私人内容 --seconds 30
 //
 // Its hidden window, titled "clipboard_holder", appears once the clipboard is held.
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cstring>
 #include <cwchar>
@@ -36,8 +36,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   for (int i = 1; i + 1 < argc; ++i) {
     const std::wstring arg = argv[i];
-    if (arg == L"--text") text = argv[++i];
-    else if (arg == L"--seconds") seconds = _wtoi(argv[++i]);
+    if (arg == L"--text")
+      text = argv[++i];
+    else if (arg == L"--seconds")
+      seconds = _wtoi(argv[++i]);
   }
   LocalFree(argv);
 
@@ -46,8 +48,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wc.hInstance = instance;
   wc.lpszClassName = L"ClipboardHolder";
   RegisterClassW(&wc);
-  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, instance,
-                              nullptr);
+  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                              nullptr, instance, nullptr);
   if (!hwnd || !OpenClipboard(hwnd)) return 1;
   EmptyClipboard();
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
