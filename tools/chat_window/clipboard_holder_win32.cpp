@@ -6,8 +6,9 @@
 //   clipboard_holder --text 私人内容 --seconds 30
 //
 // Its hidden window, titled "clipboard_holder", appears once the clipboard is held.
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstring>
 #include <cwchar>
