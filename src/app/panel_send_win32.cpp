@@ -3,6 +3,7 @@
 #include "app/main_panel_win32.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include "platform/clipboard_win32.h"
@@ -31,7 +32,11 @@ void MainPanel::SendPhrase(std::string_view mode) {
   std::string img = store_.folder().ImgFolder();
   if (!img.empty() && (img.back() == '\\' || img.back() == '/')) img.pop_back();
   chat::SendContext ctx{desktop_, clipboard, keyboard, *waiter, ws_.options, *this, std::move(img)};
-  chat::SendPhrase(ctx, mode);
+  // The agent must learn that the phrase did not (fully) go out, without a box that takes the focus
+  // from the chat window.
+  if (chat::SendPhrase(ctx, mode) == chat::SendOutcome::ClipboardBusy) {
+    ShowBalloon(kBalloonTitle, chat::kClipboardBusyText, NIIF_WARNING, 5000);
+  }
 }
 
 }  // namespace jihe::app

@@ -196,7 +196,7 @@ std::vector<RichPiece> ParseFragment(std::string_view html) {
 }
 
 std::optional<std::string> LocalPathOfFileUrl(std::string_view url) {
-  if (!StartsWithIgnoringCase(url, "file:///")) return std::nullopt;
+  if (!StartsWithIgnoringCase(url, "file:///") || url.size() == 8) return std::nullopt;
   std::string path;
 #ifndef _WIN32
   path.push_back('/');
@@ -232,7 +232,7 @@ std::string FileUrlOf(std::string_view localPath) {
     const char c = localPath[i];
     if (c == '\\') {
       url.push_back('/');
-    } else if (c == ' ' || c == '%' || c == '#' || c == '"' || c == '<' || c == '>' || c == '?') {
+    } else if (c == ' ' || c == '%' || c == '#' || c == '"' || c == '<' || c == '>' || c == '?' || c == '&') {
       url.push_back('%');
       url.push_back(kHex[(static_cast<unsigned char>(c) >> 4) & 0xF]);
       url.push_back(kHex[c & 0xF]);

@@ -26,8 +26,11 @@ struct RichPiece {
 std::vector<RichPiece> ParseFragment(std::string_view html);
 
 // "file:///C:/a%20b.png" or "file:///C:\a b.png" -> "C:\a b.png" on Windows ("/" kept elsewhere);
-// nothing for any other address.
+// nothing for any other address or for "file:///" alone, which names no file.
 std::optional<std::string> LocalPathOfFileUrl(std::string_view url);
+// The file address of a path, percent-encoding what an address or an HTML attribute would read
+// otherwise (blank, "%", "#", "?", "&", quotes and angle brackets): LocalPathOfFileUrl gives the
+// path back unchanged.
 std::string FileUrlOf(std::string_view localPath);
 
 // The fragment written back as well-formed HTML: text escaped, breaks as <BR>, pictures as

@@ -4,7 +4,9 @@
 
 #include "chat/follow_loop.h"
 #include "chat/pattern_matcher.h"
+#include "chat/rich_content.h"
 #include "library/library.h"
+#include "library/preview.h"
 #include "platform/file_system.h"
 
 namespace jihe::chat {
@@ -16,6 +18,9 @@ namespace {
 constexpr std::string_view kOpenFile = "《";
 constexpr std::string_view kCloseFile = "》";
 constexpr std::string_view kPicturePattern = "<img src=\".*?///(.*?)\">";
+constexpr std::string_view kPictureStart = "[img=";
+constexpr std::string_view kPictureEnd = "img]";
+constexpr std::string_view kNoPicture = "<IMG src=\"file:///\">";
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -29,6 +34,44 @@ std::string RemoveAll(std::string_view text, std::string_view part) {
   }
   out.append(text.substr(at));
   return out;
+}
+
+bool StartsIgnoringAsciiCase(std::string_view text, size_t at, std::string_view part) {
+  if (text.size() - at < part.size()) return false;
+  for (size_t k = 0; k < part.size(); ++k) {
+    if (LowerAscii(text[at + k]) != LowerAscii(part[k])) return false;
+  }
+  return true;
+}
+
+size_t FindIgnoringAsciiCase(std::string_view text, std::string_view part, size_t from) {
+  for (size_t at = from; at + part.size() <= text.size(); ++at) {
+    if (StartsIgnoringAsciiCase(text, at, part)) return at;
+  }
+  return std::string_view::npos;
+}
+
+std::string EscapeAttribute(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '&') out += "&amp;";
+    else if (c == '"') out += "&quot;";
+    else out.push_back(c);
+  }
+  return out;
+}
+
+// The picture file a token names, when the preview would show it: a plain name directly inside
+// img\. Any other name ("..\..\报价.xlsx", a sub-folder, another drive) is a missing picture, so
+// a phrase can never send a file from elsewhere as its picture.
+std::optional<std::string> PictureFileOfName(std::string_view name, std::string_view imgFolder) {
+  const std::string folder = std::string(imgFolder) + platform::kPathSeparator;
+  const std::vector<library::PreviewRun> runs =
+      library::ParsePreviewHtml("<IMG src=\"" + EscapeAttribute("file:///" + folder + std::string(name)) + "\">", folder);
+  if (runs.size() != 1 || runs[0].kind != library::RunKind::Picture || runs[0].picturePath.empty()) {
+    return std::nullopt;
+  }
+  return runs[0].picturePath;
 }
 
 // The steps every send repeats.
@@ -78,6 +121,41 @@ std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view 
   return out;
 }
 
+std::string PhraseHtml(std::string_view text, std::string_view imgFolder) {
+  std::string html;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (StartsIgnoringAsciiCase(text, i, kPictureStart)) {
+      const size_t nameStart = i + kPictureStart.size();
+      const size_t end = FindIgnoringAsciiCase(text, kPictureEnd, nameStart);
+      if (end == std::string_view::npos) {
+        // An unclosed token opens an element that nothing closes, as it always has.
+        html += "<IMG src=\"file:///" + std::string(imgFolder) + platform::kPathSeparator;
+        i = nameStart;
+        continue;
+      }
+      // The name goes into the address percent-encoded, so that reading the address back gives
+      // the name unchanged, "%20" and "#" included.
+      const std::optional<std::string> file = PictureFileOfName(text.substr(nameStart, end - nameStart), imgFolder);
+      html += file ? "<IMG src=\"" + FileUrlOf(*file) + "\">" : std::string(kNoPicture);
+      i = end + kPictureEnd.size();
+    } else if (StartsIgnoringAsciiCase(text, i, kPictureEnd)) {
+      html += "\">";
+      i += kPictureEnd.size();
+    } else if (text.compare(i, 2, "\r\n") == 0) {
+      html += "<BR>";
+      i += 2;
+    } else {
+      html.push_back(text[i++]);
+    }
+  }
+  return html;
+}
+
+std::optional<std::string> PictureFileOfAddress(std::string_view address) {
+  return LocalPathOfFileUrl("file:///" + std::string(address));
+}
+
 std::optional<std::string> FileTokenOf(std::string_view text) {
   const size_t open = text.find(kOpenFile);
   if (open == std::string_view::npos || !Contains(text, kCloseFile)) return std::nullopt;
@@ -123,9 +201,11 @@ SendOutcome SendPhrase(SendContext& ctx, std::string_view mode) {
     ctx.desktop.PostLeftClick(chat, 350, ctx.desktop.WindowRect(chat).height() - 50);
   }
 
+  // A write that fails leaves on the clipboard whatever was there before, perhaps something the
+  // agent copied for themselves: Ctrl+V and Enter would send that to the customer. Stop instead.
   if (!fileList.empty()) {
     typist.Wait(10);
-    ctx.clipboard.PutFileList(fileList);
+    if (!ctx.clipboard.PutFileList(fileList)) return SendOutcome::ClipboardBusy;
     typist.Wait(100);
     typist.Paste();
     typist.Wait(100);
@@ -134,17 +214,14 @@ SendOutcome SendPhrase(SendContext& ctx, std::string_view mode) {
   }
 
   if (!Contains(text, "[img=") && !Contains(text, "<IMG src")) {
-    ctx.clipboard.PutText(text);
+    if (!ctx.clipboard.PutText(text)) return SendOutcome::ClipboardBusy;
   } else {
-    std::string html = ReplaceAllIgnoringAsciiCase(
-        text, "[img=", "<IMG src=\"file:///" + ctx.imgFolder + platform::kPathSeparator);
-    html = ReplaceAllIgnoringAsciiCase(html, "img]", "\">");
-    html = ReplaceAllIgnoringAsciiCase(html, "\r\n", "<BR>");
+    const std::string html = PhraseHtml(text, ctx.imgFolder);
 
     if (kind == ChatKind::Other) {
       // One paste of the whole phrase: text, breaks and pictures together. The waits are those the
       // chat programs were given when a page produced this content.
-      ctx.clipboard.PutRichContent(html);
+      if (!ctx.clipboard.PutRichContent(html)) return SendOutcome::ClipboardBusy;
       typist.Wait(110);
     } else {
       PatternMatcher pictures;
@@ -152,12 +229,14 @@ SendOutcome SendPhrase(SendContext& ctx, std::string_view mode) {
       const int interval = IntervalMilliseconds(ctx.options.Interval());
       for (int i = 1; i <= pictures.MatchCount(); ++i) {
         if (kind == ChatKind::WeChat) {
-          ctx.clipboard.PutRichContent(pictures.MatchText(i));
+          if (!ctx.clipboard.PutRichContent(pictures.MatchText(i))) return SendOutcome::ClipboardBusy;
           typist.Wait(110);
           typist.Wait(10);
         } else {
-          const std::optional<std::string> bytes = platform::ReadWholeFile(pictures.GroupText(i, 1));
-          ctx.clipboard.PutPicture(bytes ? *bytes : std::string());
+          // A picture that cannot be read is still pasted: an emptied clipboard pastes nothing.
+          const std::optional<std::string> file = PictureFileOfAddress(pictures.GroupText(i, 1));
+          const std::optional<std::string> bytes = file ? platform::ReadWholeFile(*file) : std::nullopt;
+          if (!ctx.clipboard.PutPicture(bytes ? *bytes : std::string())) return SendOutcome::ClipboardBusy;
           typist.Wait(100);
         }
         typist.Paste();
@@ -169,7 +248,7 @@ SendOutcome SendPhrase(SendContext& ctx, std::string_view mode) {
       const std::string rest = RemoveAll(pictures.ReplaceAll(""), "<BR>");
       if (rest.empty()) return SendOutcome::PicturesOnly;
       typist.Wait(10);
-      ctx.clipboard.PutText(rest);
+      if (!ctx.clipboard.PutText(rest)) return SendOutcome::ClipboardBusy;
     }
   }
 

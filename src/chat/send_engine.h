@@ -19,6 +19,9 @@ namespace jihe::chat {
 inline constexpr std::string_view kPausedMessage =
     "软件处于暂停工作状态,不跟随窗口,不进行群发,请右上角软件设置下开启！";
 
+// The tray balloon's text when a send stopped because the clipboard could not be written.
+inline constexpr std::string_view kClipboardBusyText = "剪贴板正被其他程序占用，本条短语没有发送完，请稍后再试";
+
 // Modes chosen by the callers: a list click sends with the empty mode.
 inline constexpr std::string_view kModeListClick = "";
 inline constexpr std::string_view kModeMenuSend = "右键";
@@ -68,6 +71,7 @@ enum class SendOutcome {
   NoChatWindow,    // no chat window docked yet, or it has closed
   ChatOffScreen,   // the chat window was off screen and has been moved to (50, 50)
   PicturesOnly,    // pictures went out and no text was left
+  ClipboardBusy,   // a clipboard write failed: the send stopped before pasting what it held
   Sent,
 };
 
@@ -75,6 +79,14 @@ SendOutcome SendPhrase(SendContext& ctx, std::string_view mode);
 
 // Text helpers of the engine, shared with its tests.
 std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view from, std::string_view to);
+// The send's HTML fragment of a phrase: a picture token becomes an image element with the file
+// address of that name in `imgFolder` (given without its final separator), "img]" a closing quote,
+// CR LF a "<BR>"; letter case is ignored. A token whose name would lead out of the folder becomes a
+// picture with no file, "<IMG src=\"file:///\">".
+std::string PhraseHtml(std::string_view text, std::string_view imgFolder);
+// The file a picture element's address names ("file:///" + `address`), as the picture pattern's
+// group 1 holds it; nothing for an element with no file.
+std::optional<std::string> PictureFileOfAddress(std::string_view address);
 // The file list of a file token: the text between the first "《" and the first "》" after it.
 std::optional<std::string> FileTokenOf(std::string_view text);
 

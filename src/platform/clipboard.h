@@ -1,6 +1,7 @@
 #pragma once
 // The clipboard writers of the send engine. Each empties the clipboard first, so after a write it
-// holds exactly what was written. Failures are returned, never shown.
+// holds exactly what was written. Each returns false when the clipboard may not hold what was asked
+// (it could not be opened, or a format was refused): a paste would then paste something else.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,10 +15,12 @@ class Clipboard {
 
   // Plain text (UTF-8 here, Unicode text on the clipboard); line breaks stay as they are.
   virtual bool PutText(std::string_view text) = 0;
-  // A file-drop list; `paths` holds one path per line, lines separated by CR LF.
+  // A file-drop list; `paths` holds one path per line, lines separated by CR LF. A text with no path
+  // leaves the clipboard empty.
   virtual bool PutFileList(std::string_view paths) = 0;
   // A picture as a bitmap, decoded from the bytes of a jpg, png, gif or bmp file. Bytes that do not
-  // decode leave the clipboard empty, so a following paste does not repeat the previous item.
+  // decode leave the clipboard empty, so a following paste does not repeat the previous item; that
+  // counts as written.
   virtual bool PutPicture(std::string_view fileBytes) = 0;
   // Rich content from an HTML fragment of text, <BR> breaks and <IMG src="file:///..."> pictures:
   // the HTML form, QQ's rich-edit form and the plain text, all in one clipboard session; a

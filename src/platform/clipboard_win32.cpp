@@ -112,13 +112,14 @@ bool PutBitmap(ClipboardSession& session, const DecodedPicture& picture) {
 
 bool Win32Clipboard::PutFileList(std::string_view paths) {
   ClipboardSession session;
-  return PutFiles(session, SplitFileList(paths));
+  const std::vector<std::string> list = SplitFileList(paths);
+  return list.empty() ? session.open() : PutFiles(session, list);
 }
 
 bool Win32Clipboard::PutPicture(std::string_view fileBytes) {
   const std::optional<DecodedPicture> picture = DecodePicture(fileBytes);
   ClipboardSession session;  // emptied even when the picture does not decode
-  return picture && PutBitmap(session, *picture);
+  return picture ? PutBitmap(session, *picture) : session.open();
 }
 
 bool Win32Clipboard::PutRichContent(std::string_view htmlFragment) {

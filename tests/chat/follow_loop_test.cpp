@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <thread>
 
@@ -222,6 +224,8 @@ TEST_F(FollowPassTest, StopReturnsOnlyWhenNoPassCanMoveThePanel) {
   loop.Attach(desktop, options, panel, [this] { return std::make_unique<FakeWaiter>(log, false); });
   ASSERT_TRUE(WaitUntil([&] { return loop.passes() >= 3; }));
   EXPECT_EQ(loop.CurrentChatWindow(), chat);
+  const Strings walked = log.events();
+  EXPECT_GE(std::count(walked.begin(), walked.end(), "wait 300"), 2) << "the pause between passes";
   for (int round = 0; round < 20; ++round) {  // stop at many different moments of a pass
     loop.StopFollowLoop();
     EXPECT_FALSE(loop.running());

@@ -1,6 +1,11 @@
 #include "chat/pattern_matcher.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <functional>
+
+#include "library/row_rules.h"
 
 namespace jihe::chat {
 namespace {
@@ -39,6 +44,83 @@ TEST(PatternMatcherTest, Settings) {
     EXPECT_EQ(m.MatchCount(), c.count);
     EXPECT_EQ(m.MatchText(1), c.first);
   }
+}
+
+TEST(PatternMatcherTest, Syntax) {
+  struct Case {
+    const char* pattern;
+    std::string subject;
+    int count;
+    std::string first;
+    std::string group1;
+  } cases[] = {
+      {"a.*b", "a1b2b", 1, "a1b2b", ""},                          // greedy takes the most
+      {"a(.*?)b", "a1b2b", 1, "a1b", "1"},                        // lazy the least
+      {"(ab|a)(c?)", "abc", 1, "abc", "ab"},                      // alternatives in their order
+      {"(a|ab)(c)", "abc", 1, "abc", "ab"},                       // ... unless the rest needs another
+      {"《\\w:.*?\\.[a-zA-Z]{3}》", "《c:\\报价.XLSX》\r\n《D:\\a.TXT》", 1, "《D:\\a.TXT》", ""},
+      {"x{2,3}?", "xxxx", 2, "xx", ""},
+      {"\\bcat\\b", "concat cat", 1, "cat", ""},
+      {"(?:\\d\\s)+", "1 2 3", 1, "1 2 ", ""},
+      {"[^a-c\\d]+", "ab9xyzC", 1, "xyz", ""},                  // negated class, case ignored
+      {"x*", "ab", 3, "", ""},                                    // empty matches move on
+      {"a\\.b\\\\", "a.b\\ axb\\", 1, "a.b\\", ""},
+      {"\\u4E00|[\\x41-\\x42]", "一b", 2, "一", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    PatternMatcher m;
+    ASSERT_TRUE(m.CreateMatcher(c.pattern, c.subject));
+    EXPECT_EQ(m.MatchCount(), c.count);
+    EXPECT_EQ(m.MatchText(1), c.first);
+    EXPECT_EQ(m.GroupText(1, 1), c.group1);
+  }
+  for (const char* bad : {"(a)\\1", "(?=a)", "a**", "[b-a]", "*a", "a)"}) {
+    PatternMatcher m;
+    EXPECT_FALSE(m.CreateMatcher(bad, "aa")) << bad;
+  }
+}
+
+// Runs `work` on a thread with a 1 MB stack, the size of a Windows program's main thread.
+void OnSmallStack(const std::function<void()>& work) {
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, 1 << 20);
+  pthread_t thread;
+  auto run = [](void* arg) -> void* {
+    (*static_cast<const std::function<void()>*>(arg))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&work)), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+}
+
+TEST(PatternMatcherTest, MegabyteLinesOnAOneMegabyteStack) {
+  // The patterns the program runs, over a line of a megabyte: an unclosed picture element, a file
+  // token that never closes, and the same closed.
+  const std::string line(1 << 20, 'x');
+  struct Case {
+    const char* pattern;
+    std::string subject;
+    int count;
+    size_t group1;
+  } cases[] = {
+      {"<img src=\".*?///(.*?)\">", "<IMG src=\"" + line, 0, 0},
+      {"<img src=\".*?///(.*?)\">", "<IMG src=\"file:///" + line + "\">", 1, line.size()},
+      {library::kFileTokenPattern, "《C:" + line, 0, 0},
+      {library::kFileTokenPattern, "《C:" + line + ".txt》", 1, 0},
+      {".:\\\\", line, 0, 0},
+  };
+  OnSmallStack([&] {
+    for (const auto& c : cases) {
+      PatternMatcher m;
+      ASSERT_TRUE(m.CreateMatcher(c.pattern, c.subject));
+      EXPECT_EQ(m.MatchCount(), c.count) << c.pattern;
+      EXPECT_EQ(m.GroupText(1, 1).size(), c.group1) << c.pattern;
+      EXPECT_EQ(m.ReplaceAll("").size(), c.count ? c.subject.size() - m.MatchText(1).size() : c.subject.size());
+    }
+  });
 }
 
 TEST(PatternMatcherTest, OutOfRangeAndBadPatterns) {

@@ -18,24 +18,43 @@ constexpr const char* kPictureUrl = "file:////data/霁禾/img/a b.png";
 #endif
 
 TEST(RichContent, ParsesTextBreaksAndPictures) {
-  const std::string html = std::string("文字A<BR><IMG src=\"") + kPictureUrl + "\"><br/>价格<100 &amp; 5&lt;6<b>粗</b>";
+  const std::string html = std::string("文字A<BR><IMG src=\"") + kPictureUrl + "\"><br/>价格<100 &amp; 5&lt;6>7<b>粗</b>";
   const std::vector<RichPiece> pieces = ParseFragment(html);
   ASSERT_EQ(pieces.size(), 5u);
   EXPECT_EQ(pieces[0], (RichPiece{Kind::Text, "文字A", ""}));
   EXPECT_EQ(pieces[1].kind, Kind::Break);
   EXPECT_EQ(pieces[2], (RichPiece{Kind::Picture, kPicture, kPictureUrl}));
   EXPECT_EQ(pieces[3].kind, Kind::Break);
-  EXPECT_EQ(pieces[4], (RichPiece{Kind::Text, "价格<100 & 5<6粗", ""}));
-  EXPECT_EQ(PlainTextOf(pieces), "文字A\r\n\r\n价格<100 & 5<6粗");
+  EXPECT_EQ(pieces[4], (RichPiece{Kind::Text, "价格<100 & 5<6>7粗", ""}));
+  EXPECT_EQ(PlainTextOf(pieces), "文字A\r\n\r\n价格<100 & 5<6>7粗");
+  EXPECT_NE(FragmentHtml(pieces).find("<BR>价格&lt;100 &amp; 5&lt;6&gt;7粗"), std::string::npos);
   EXPECT_EQ(SinglePicturePath(pieces), std::nullopt);
-  EXPECT_EQ(SinglePicturePath(ParseFragment(std::string("<img SRC='") + kPictureUrl + "'> ")), kPicture);
-  EXPECT_EQ(SinglePicturePath(ParseFragment("<img src=\"http://x/a.png\">")), std::nullopt);
+}
+
+TEST(RichContent, PictureSources) {
+  const std::string url = kPictureUrl;
+  const struct {
+    std::string html;
+    std::optional<std::string> path;
+  } cases[] = {
+      {"<img SRC='" + url + "'> ", kPicture},
+      {"<img alt='a\">b' src='" + url + "'>", kPicture},  // quotes of one kind hold the other and ">"
+      {"<img src=" + FileUrlOf(kPicture) + " alt=x>", kPicture},
+      {"<img src=\"http://x/a.png\">", std::nullopt},
+      {"<img src=\"file:///\">", std::nullopt},  // names no file
+  };
+  for (const auto& c : cases) EXPECT_EQ(SinglePicturePath(ParseFragment(c.html)), c.path) << c.html;
 }
 
 TEST(RichContent, FileAddresses) {
   EXPECT_EQ(LocalPathOfFileUrl(kPictureUrl), kPicture);
-  EXPECT_EQ(LocalPathOfFileUrl(FileUrlOf(kPicture)), kPicture);
-  EXPECT_EQ(FileUrlOf(kPicture).find(' '), std::string::npos);
+  // What an address or an attribute would read otherwise is encoded, and comes back unchanged.
+  for (const std::string& path : {std::string(kPicture), std::string(kPicture) + "截图%201#2&3?.png"}) {
+    const std::string url = FileUrlOf(path);
+    EXPECT_EQ(LocalPathOfFileUrl(url), path);
+    EXPECT_EQ(url.find_first_of(" #&?", 8), std::string::npos) << url;
+  }
+  EXPECT_NE(FileUrlOf("截图%201.png").find("%25201"), std::string::npos);
   EXPECT_EQ(LocalPathOfFileUrl("http://example.com/a.png"), std::nullopt);
 }
 

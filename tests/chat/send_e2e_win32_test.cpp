@@ -209,6 +209,26 @@ TEST_F(SendE2E, FileTokenGoesFirstAndRightClickNoSendLeavesTheTextUnsent) {
   EXPECT_EQ(lines[2].at("text"), "请查收");
 }
 
+TEST_F(SendE2E, PictureNamesReachTheClipboardUnchanged) {
+  const std::string name = "截图%201 #2.png";
+  ASSERT_TRUE(platform::WriteFileAtomically(imgFolder + "\\" + name, *platform::ReadWholeFile(imgFolder + "\\a.png")));
+  FakeChat chat(dir, "ChatWnd", "客户乙", "600x700");
+  const auto lines = Send(chat, "[img=" + name + "img]", "", 3);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1].at("files"), imgFolder + "\\" + name);
+  EXPECT_EQ(lines[1].at("picture"), "3x2");
+}
+
+TEST_F(SendE2E, AMegabyteUnclosedPictureElementIsSentAsText) {
+  // The picture pattern runs on the UI thread, whose stack is small: a long line must not use it up.
+  FakeChat chat(dir, "ChatWnd", "客户乙", "600x700");
+  const std::string row = "<IMG src=\"" + std::string(1 << 20, 'x');
+  const auto lines = Send(chat, row, "", 3);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1].at("text"), row);
+  EXPECT_EQ(lines[2].at("event"), "enter");
+}
+
 TEST_F(SendE2E, PausedRefusesAndTypesNothing) {
   FakeChat chat(dir, "TXGuiFoundation", "客户丁", "600x700");
   host.paused = true;

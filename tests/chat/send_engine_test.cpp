@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "chat/rich_content.h"
 #include "fakes/fake_desktop.h"
 #include "fakes/temp_dir.h"
 #include "platform/file_system.h"
@@ -45,6 +46,7 @@ struct Case {
   const char* interval;
   Strings expected;  // "{img}" stands for the picture folder's file address prefix
   SendOutcome outcome;
+  int failFrom = 0;  // the clipboard write of this number (from 1) on fails
 };
 
 class SendPhraseTest : public ::testing::Test {
@@ -53,14 +55,17 @@ class SendPhraseTest : public ::testing::Test {
     platform::CreateDirectories(img.str());
     platform::WriteFileAtomically(img.Sub("a.png"), "A-BYTES");
     platform::WriteFileAtomically(img.Sub("b.png"), "B-BYTES");
-    // The image prefix the engine writes: file:/// plus the folder and a separator.
-    imgUrl = "file:///" + img.str() + platform::kPathSeparator;
+    platform::WriteFileAtomically(img.Sub("截图%201 #2.png"), "PERCENT-BYTES");
+    platform::WriteFileAtomically(img.Sub("../报价.xlsx"), "OUTSIDE-BYTES");
+    // The image prefix the engine writes: the folder's file address and a separator.
+    imgUrl = FileUrlOf(img.str() + platform::kPathSeparator);
   }
 
   Strings Run(const Case& c, SendOutcome* outcome) {
     EventLog log;
     FakeDesktop desktop{log};
     FakeClipboard clipboard{log};
+    clipboard.failFrom = c.failFrom;
     FakeKeyboard keyboard{log};
     FakeWaiter waiter{log};
     settings::Options options;
@@ -151,6 +156,36 @@ TEST_F(SendPhraseTest, Sequences) {
       {"a 》 only before the 《: empty list, marks removed", "TXGuiFoundation", "》A《B", "", true, "400",
        Join(kStart, Join({"text AB"}, pasteAndSend)), SendOutcome::Sent},
       {"empty content", "TXGuiFoundation", "备注┃", "", true, "400", {}, SendOutcome::NothingToSend},
+      // Picture names keep "%" and "#", and never lead out of the picture folder.
+      {"a name with % and # reaches the address encoded", "ChatWnd", "[img=截图%201 #2.pngimg]", "", true, "",
+       Join(kStartWeChat, {"rich <IMG src=\"{img}截图%25201%20%232.png\">", "wait 110", "wait 10", "Ctrl+V",
+                           "wait 100", "Enter"}),
+       SendOutcome::PicturesOnly},
+      {"Aliwangwang reads a name with % as it is", "StandardFrame", "[img=截图%201 #2.pngimg]", "", true, "",
+       Join(kStart, {"picture PERCENT-BYTES", "wait 100", "Ctrl+V", "wait 100", "Enter", "pump"}),
+       SendOutcome::PicturesOnly},
+      {"a name out of the folder is a missing picture", "StandardFrame", "[img=../报价.xlsximg]", "", true, "",
+       Join(kStart, {"picture ", "wait 100", "Ctrl+V", "wait 100", "Enter", "pump"}), SendOutcome::PicturesOnly},
+      {"... for WeChat too", "ChatWnd", "[img=..\\报价.xlsximg]", "", true, "",
+       Join(kStartWeChat, {"rich <IMG src=\"file:///\">", "wait 110", "wait 10", "Ctrl+V", "wait 100", "Enter"}),
+       SendOutcome::PicturesOnly},
+      {"... and for QQ", "TXGuiFoundation", "A[img=../报价.xlsximg]", "", true, "",
+       Join(kStart, Join({"rich A<IMG src=\"file:///\">", "wait 110"}, pasteAndSend)), SendOutcome::Sent},
+      // A clipboard write that fails ends the send before its paste.
+      {"busy clipboard: plain text", "TXGuiFoundation", "您好", "", true, "", Join(kStart, {"text 您好"}),
+       SendOutcome::ClipboardBusy, 1},
+      {"busy clipboard: the file", "TXGuiFoundation", "请查收《C:\\报价.xlsx》谢谢", "", true, "",
+       Join(kStart, {"wait 10", "files C:\\报价.xlsx"}), SendOutcome::ClipboardBusy, 1},
+      {"busy clipboard: the text after the file", "TXGuiFoundation", "请查收《C:\\报价.xlsx》谢谢", "", true, "",
+       Join(kStart, Join(fileAB, {"text 请查收谢谢"})), SendOutcome::ClipboardBusy, 2},
+      {"busy clipboard: the rich paste", "TXGuiFoundation", mixed, "", true, "",
+       Join(kStart, {"rich 文字A<BR><IMG src=\"{img}a.png\"><BR>文字B"}), SendOutcome::ClipboardBusy, 1},
+      {"busy clipboard: a WeChat picture", "ChatWnd", mixed, "", true, "",
+       Join(kStartWeChat, {"rich <IMG src=\"{img}a.png\">"}), SendOutcome::ClipboardBusy, 1},
+      {"busy clipboard: the text after a bitmap", "StandardFrame", mixed, "", true, "",
+       Join(kStart, {"picture A-BYTES", "wait 100", "Ctrl+V", "wait 100", "Enter", "pump", "wait 10",
+                     "text 文字A文字B"}),
+       SendOutcome::ClipboardBusy, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -228,33 +263,6 @@ TEST(SendEngineText, IntervalAndFileToken) {
   EXPECT_EQ(FileTokenOf("》a《b"), "");
   EXPECT_EQ(FileTokenOf("a《b"), std::nullopt);
   EXPECT_EQ(ReplaceAllIgnoringAsciiCase("IMG]x img]", "img]", "\">"), "\">x \">");
-}
-
-TEST(SendEngineTiming, FixedWaitsAddUpAsTheRowsExpect) {
-  // Plain text: 210 ms before the paste and 100 ms before Enter; a file adds 510 ms; each WeChat
-  // picture 220 ms plus the interval, and the text after pictures 10 ms more.
-  struct Case {
-    const char* className;
-    const char* row;
-    std::int64_t ms;
-  } cases[] = {{"TXGuiFoundation", "hi", 310},
-               {"TXGuiFoundation", "《C:\\a.txt》hi", 820},
-               {"ChatWnd", "[img=a.pngimg]hi", 310 + 220 + 400 + 10}};
-  for (const Case& c : cases) {
-    EventLog log;
-    FakeDesktop desktop{log};
-    FakeClipboard clipboard{log};
-    FakeKeyboard keyboard{log};
-    FakeWaiter waiter{log};
-    settings::Options options;
-    options.Set(Option::自动点发送, true);
-    FakeHost host;
-    host.clickedRow = c.row;
-    host.chat = desktop.Add({"客户甲", c.className, {100, 100, 700, 800}});
-    SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, "/img"};
-    SendPhrase(ctx, "");
-    EXPECT_EQ(log.now(), c.ms) << c.row;
-  }
 }
 
 }  // namespace

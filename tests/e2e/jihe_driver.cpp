@@ -408,8 +408,9 @@ bool ClickTab(HANDLE process, HWND tabs, int index) {
 
 namespace {
 
-std::wstring FakeChatExe() {
-  std::wstring path = Widen(FAKE_CHAT_EXE);
+// A test program's path from the build, as Windows sees it.
+std::wstring ToolExe(const char* built) {
+  std::wstring path = Widen(built);
   if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
   for (wchar_t& c : path)
     if (c == L'/') c = L'\\';
@@ -423,7 +424,7 @@ FakeChat::FakeChat(const TempFolder& folder, const std::string& className, const
   platform::CreateDirectories(folder.Utf8());
   const std::wstring log = folder.path() + L"\\chat-" + std::to_wstring(++counter) + L".log";
   log_ = Narrow(log);
-  const std::wstring exe = FakeChatExe();
+  const std::wstring exe = ToolExe(FAKE_CHAT_EXE);
   std::wstring commandLine = L"\"" + exe + L"\" --class \"" + Widen(className) + L"\" --title \"" + Widen(title) +
                              L"\" --size " + std::to_wstring(place.width) + L"x" + std::to_wstring(place.height) +
                              L" --pos " + std::to_wstring(place.x) + L"," + std::to_wstring(place.y) + L" --log \"" +
@@ -488,6 +489,38 @@ std::vector<FakeChat::Event> FakeChat::WaitForEvents(size_t count, int timeoutMs
   // stray event would arrive within it.
   WaitFor([&] { return Events().size() > count; }, 600);
   return Events();
+}
+
+ClipboardHolder::ClipboardHolder(const std::string& text) {
+  const std::wstring exe = ToolExe(CLIPBOARD_HOLDER_EXE);
+  std::wstring commandLine = L"\"" + exe + L"\" --text \"" + Widen(text) + L"\" --seconds 60";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_)) {
+    process_ = {};
+    return;
+  }
+  FindArgs args{process_.dwProcessId, L"ClipboardHolder", L"clipboard_holder"};
+  WaitFor([&] {
+    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&args));
+    return args.found != nullptr;
+  });
+  hwnd_ = args.found;
+}
+
+ClipboardHolder::~ClipboardHolder() { Release(); }
+
+void ClipboardHolder::Release() {
+  if (!process_.hProcess) return;
+  if (hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) {
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 5000);
+  }
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+  process_ = {};
+  hwnd_ = nullptr;
 }
 
 }  // namespace jihe::e2e

@@ -162,6 +162,24 @@ class FakeChat {
   HWND hwnd_ = nullptr;
 };
 
+// Another program (tools/chat_window) that puts `text` on the clipboard and then keeps the
+// clipboard open until released, so no other program can write it.
+class ClipboardHolder {
+ public:
+  explicit ClipboardHolder(const std::string& text);
+  ~ClipboardHolder();
+  ClipboardHolder(const ClipboardHolder&) = delete;
+  ClipboardHolder& operator=(const ClipboardHolder&) = delete;
+  // True once the clipboard is held.
+  bool holding() const { return hwnd_ != nullptr; }
+  // Closes the clipboard and ends the program.
+  void Release();
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND hwnd_ = nullptr;
+};
+
 // Mouse input as the window itself would receive it, at a point of its client area.
 void PostClick(HWND hwnd, POINT pt, bool doubleClick = false);
 void PostKey(HWND hwnd, UINT virtualKey);

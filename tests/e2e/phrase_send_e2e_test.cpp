@@ -174,5 +174,28 @@ TEST_F(PhraseSendE2e, SendsTheSelectedRowIntoEachKindOfChatWindow) {
   }
 }
 
+TEST_F(PhraseSendE2e, ABusyClipboardStopsTheSendBeforeAnyPaste) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  FakeChat qq(data_, "TXGuiFoundation", "客户甲", {300, 40, 560, 600});
+  ASSERT_TRUE(WaitFor([&] { return DockedBeside(panel, qq); }));
+
+  // Another program holds the clipboard, with something the agent copied for themselves on it:
+  // neither the phrase nor that may reach the customer.
+  {
+    ClipboardHolder holder("私人内容");
+    ASSERT_TRUE(holder.holding());
+    Send(jihe, 0, app::Command::SendThisPhrase);
+    EXPECT_TRUE(HoldsFor([&] { return qq.Events().empty(); }, 3000)) << Kinds(qq.Events());
+  }
+
+  // Once the clipboard is free, the same send goes out, and nothing is left over from the first.
+  Send(jihe, 0, app::Command::SendThisPhrase);
+  const auto events = qq.WaitForEvents(2);
+  ASSERT_EQ(Kinds(events), "paste enter");
+  EXPECT_EQ(events[0].Field("text"), "您好\r\n请稍等");
+}
+
 }  // namespace
 }  // namespace jihe::e2e

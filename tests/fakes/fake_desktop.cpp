@@ -143,24 +143,26 @@ void FakeDesktop::PostLeftClick(WindowId window, int x, int y) {
 
 // ---- clipboard and keyboard -----------------------------------------------------------------
 
+bool FakeClipboard::Written() { return failFrom == 0 || ++writes_ < failFrom; }
+
 bool FakeClipboard::PutText(std::string_view text) {
   log_.Add("text " + std::string(text));
-  return true;
+  return Written();
 }
 
 bool FakeClipboard::PutFileList(std::string_view paths) {
   log_.Add("files " + std::string(paths));
-  return true;
+  return Written();
 }
 
 bool FakeClipboard::PutPicture(std::string_view fileBytes) {
   log_.Add("picture " + std::string(fileBytes));
-  return !fileBytes.empty();
+  return Written();
 }
 
 bool FakeClipboard::PutRichContent(std::string_view htmlFragment) {
   log_.Add("rich " + std::string(htmlFragment));
-  return true;
+  return Written();
 }
 
 namespace {

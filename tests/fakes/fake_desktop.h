@@ -94,8 +94,14 @@ class FakeClipboard : public platform::Clipboard {
   bool PutPicture(std::string_view fileBytes) override;
   bool PutRichContent(std::string_view htmlFragment) override;
 
+  // The write of this number (from 1) and every later one fail, as when another program holds the
+  // clipboard; 0: none fails.
+  int failFrom = 0;
+
  private:
+  bool Written();
   EventLog& log_;
+  int writes_ = 0;
 };
 
 class FakeKeyboard : public platform::Keyboard {

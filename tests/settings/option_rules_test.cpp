@@ -35,22 +35,6 @@ TEST(OptionRulesTest, SingleClickSendingGivesWayToThePreview) {
   }
 }
 
-TEST(OptionRulesTest, OnlyTheRunDecisionSwitchesKeepTheFollowLoopRunning) {
-  Options o;
-  for (Option f : {Option::跟随QQ, Option::跟随微信, Option::跟随旺旺, Option::跟随京东, Option::跟随陌陌,
-                   Option::跟随58, Option::跟随拼多多})
-    o.Set(f, false);
-  EXPECT_FALSE(FollowSwitchesWantLoop(o));
-  o.Set(Option::跟随58, true);
-  o.Set(Option::跟随拼多多, true);
-  EXPECT_FALSE(FollowSwitchesWantLoop(o));
-  for (Option f : {Option::跟随QQ, Option::跟随微信, Option::跟随旺旺, Option::跟随京东, Option::跟随陌陌}) {
-    o.Set(f, true);
-    EXPECT_TRUE(FollowSwitchesWantLoop(o)) << InfoOf(f).key;
-    o.Set(f, false);
-  }
-}
-
 TEST(OptionRulesTest, IntervalBoxKeepsDigitsOnly) {
   EXPECT_EQ(DigitsOnly("400"), "400");
   EXPECT_EQ(DigitsOnly("-8a0０0"), "800");  // the full-width zero is not a digit the engine reads
