@@ -1,9 +1,12 @@
 #include "library/preview.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <cstddef>
+#include <iterator>
 #include <optional>
 #include <utility>
+
+#include "library/preview_markup.h"
 
 namespace jihe::library {
 namespace {
@@ -39,73 +42,14 @@ std::string ReplaceIgnoringCase(std::string_view text, std::string_view find,
   return out;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A character reference at the start of `text`: its UTF-8 and its length, when it is one of the
-// references a phrase is likely to hold.
-std::optional<std::pair<std::string, size_t>> DecodeReference(std::string_view text) {
-  static constexpr std::pair<std::string_view, std::string_view> kNamed[] = {
-      {"&amp;", "&"},   {"&lt;", "<"},   {"&gt;", ">"},
-      {"&quot;", "\""}, {"&apos;", "'"}, {"&nbsp;", "\xC2\xA0"},
-  };
-  for (const auto& [name, value] : kNamed)
-    if (StartsIgnoringCase(text, name)) return std::pair{std::string(value), name.size()};
-  if (text.size() < 4 || text[1] != '#') return std::nullopt;
-  const bool hex = text[2] == 'x' || text[2] == 'X';
-  size_t i = hex ? 3 : 2;
-  const size_t digitsStart = i;
-  uint32_t cp = 0;
-  for (; i < text.size() && i - digitsStart < 8; ++i) {
-    const char c = text[i];
-    int digit;
-    if (IsAsciiDigit(c))
-      digit = c - '0';
-    else if (hex && LowerAscii(c) >= 'a' && LowerAscii(c) <= 'f')
-      digit = LowerAscii(c) - 'a' + 10;
-    else
-      break;
-    cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(digit);
-  }
-  if (i == digitsStart || i >= text.size() || text[i] != ';') return std::nullopt;
-  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-  std::string utf8;
-  AppendUtf8(utf8, cp);
-  return std::pair{utf8, i + 1};
-}
-
-std::string DecodeReferences(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size();) {
-    if (text[i] == '&') {
-      if (auto ref = DecodeReference(text.substr(i))) {
-        out += ref->first;
-        i += ref->second;
-        continue;
-      }
-    }
-    out += text[i++];
-  }
-  return out;
+size_t Utf8Length(unsigned char lead) {
+  if (lead >= 0xF0) return 4;
+  if (lead >= 0xE0) return 3;
+  if (lead >= 0xC0) return 2;
+  return 1;
 }
 
 struct Tag {
@@ -113,37 +57,35 @@ struct Tag {
   std::string name;                                             // lower case
   std::vector<std::pair<std::string, std::string>> attributes;  // names lower case, values decoded
   size_t length = 0;
+
+  // The first value of the attribute, as a browser keeps the first of two with one name.
+  const std::string* Attribute(std::string_view attribute) const {
+    for (const auto& [key, value] : attributes)
+      if (key == attribute) return &value;
+    return nullptr;
+  }
 };
 
-// A tag at the start of `text` ("<name attr=value ...>" or "</name>"), or nothing when the text
-// there is not one, in which case the "<" is text.
+// The tag at the start of `text`, which starts with "<" and a letter or "</" and a letter. Nothing
+// when the text ends before the tag does.
 std::optional<Tag> ReadTag(std::string_view text) {
   Tag tag;
   size_t i = 1;
-  if (i < text.size() && text[i] == '/') {
+  if (text[i] == '/') {
     tag.closing = true;
     ++i;
   }
-  if (i >= text.size() || !IsAsciiLetter(text[i])) return std::nullopt;
-  while (i < text.size() && (IsAsciiLetter(text[i]) || IsAsciiDigit(text[i])))
+  while (i < text.size() && !IsBlank(text[i]) && text[i] != '/' && text[i] != '>')
     tag.name += LowerAscii(text[i++]);
   for (;;) {
-    while (i < text.size() && IsBlank(text[i])) ++i;
+    while (i < text.size() && (IsBlank(text[i]) || text[i] == '/')) ++i;
     if (i >= text.size()) return std::nullopt;
     if (text[i] == '>') break;
-    if (text[i] == '/' && i + 1 < text.size() && text[i + 1] == '>') {
-      ++i;
-      break;
-    }
-    if (i == 1 + tag.name.size() + (tag.closing ? 1 : 0)) return std::nullopt;  // "<b+" is text
     std::string name;
-    while (i < text.size() && !IsBlank(text[i]) && text[i] != '=' && text[i] != '>' &&
-           text[i] != '/')
+    do {
       name += LowerAscii(text[i++]);
-    if (name.empty()) {
-      ++i;  // a stray "/" inside the tag
-      continue;
-    }
+    } while (i < text.size() && !IsBlank(text[i]) && text[i] != '=' && text[i] != '>' &&
+             text[i] != '/');
     while (i < text.size() && IsBlank(text[i])) ++i;
     std::string value;
     if (i < text.size() && text[i] == '=') {
@@ -154,12 +96,12 @@ std::optional<Tag> ReadTag(std::string_view text) {
         const char quote = text[i++];
         const size_t end = text.find(quote, i);
         if (end == std::string_view::npos) return std::nullopt;
-        value = DecodeReferences(text.substr(i, end - i));
+        value = DecodeAttribute(text.substr(i, end - i));
         i = end + 1;
       } else {
         const size_t start = i;
         while (i < text.size() && !IsBlank(text[i]) && text[i] != '>') ++i;
-        value = DecodeReferences(text.substr(start, i - start));
+        value = DecodeAttribute(text.substr(start, i - start));
       }
     }
     tag.attributes.emplace_back(std::move(name), std::move(value));
@@ -184,6 +126,131 @@ std::string PicturePathOf(std::string_view source, std::string_view imgFolder) {
   return std::string(imgFolder) + std::string(name);
 }
 
+// How an element takes part in the page. Formatting elements (<b>, <font>, <a>...) outlive a block
+// that ends around them, as browsers carry them over; other elements end with it.
+enum class ElementKind { Void, Formatting, Inline, Block, Hidden };
+
+ElementKind KindOf(std::string_view name) {
+  static constexpr std::string_view kVoid[] = {"area",  "base",   "br",    "col",  "embed",
+                                               "hr",    "img",    "input", "link", "meta",
+                                               "param", "source", "track", "wbr"};
+  static constexpr std::string_view kFormatting[] = {"a",      "b",      "big",  "code", "em",
+                                                     "font",   "i",      "nobr", "s",    "small",
+                                                     "strike", "strong", "tt",   "u"};
+  static constexpr std::string_view kBlock[] = {
+      "address", "article", "aside", "blockquote", "center",   "dd",         "details", "dialog",
+      "dir",     "div",     "dl",    "dt",         "fieldset", "figcaption", "figure",  "footer",
+      "form",    "h1",      "h2",    "h3",         "h4",       "h5",         "h6",      "header",
+      "hgroup",  "li",      "main",  "menu",       "nav",      "ol",         "p",       "pre",
+      "section", "summary", "table", "tr",         "ul",       "caption"};
+  static constexpr std::string_view kHidden[] = {"script", "style", "title", "template"};
+  const auto in = [name](const auto& list) {
+    return std::find(std::begin(list), std::end(list), name) != std::end(list);
+  };
+  if (in(kVoid)) return ElementKind::Void;
+  if (in(kFormatting)) return ElementKind::Formatting;
+  if (in(kBlock)) return ElementKind::Block;
+  if (in(kHidden)) return ElementKind::Hidden;
+  return ElementKind::Inline;
+}
+
+// What an element's own tag and its style attribute change in the text inside it.
+StyleChange ChangeOf(const Tag& tag) {
+  // A browser's own sizes of headings, and of <big> and <small> against the text around them.
+  static constexpr std::pair<std::string_view, int> kHeadings[] = {
+      {"h1", 32}, {"h2", 24}, {"h3", 19}, {"h4", 16}, {"h5", 13}, {"h6", 11}};
+  constexpr uint32_t kLinkColour = 0x0000EE;
+  const std::string& name = tag.name;
+  StyleChange change;
+  if (name == "b" || name == "strong") {
+    change.bold = true;
+  } else if (name == "i" || name == "em") {
+    change.italic = true;
+  } else if (name == "u" || name == "ins") {
+    change.underline = true;
+  } else if (name == "s" || name == "strike" || name == "del") {
+    change.strike = true;
+  } else if (name == "big" || name == "small") {
+    change.scale = name == "big" ? 1.2 : 1 / 1.2;
+  } else if (name == "a") {
+    if (tag.Attribute("href")) {  // an anchor without an address is no link
+      change.colour = kLinkColour;
+      change.underline = true;
+    }
+  } else if (name == "font") {
+    if (const std::string* colour = tag.Attribute("color"))
+      if (auto rgb = ReadColour(*colour)) change.colour = *rgb;
+    if (const std::string* size = tag.Attribute("size"))
+      if (auto pixels = LegacyFontPixels(*size)) change.pixels = *pixels;
+    if (const std::string* face = tag.Attribute("face"))
+      if (std::string faces = FaceList(*face); !faces.empty()) change.faces = std::move(faces);
+  } else {
+    for (const auto& [heading, pixels] : kHeadings)
+      if (name == heading) {
+        change.bold = true;
+        change.pixels = pixels;
+      }
+  }
+  if (const std::string* style = tag.Attribute("style")) ReadStyleAttribute(*style, change);
+  return change;
+}
+
+bool ChangesNothing(const StyleChange& c) {
+  return !c.bold && !c.italic && !c.underline && !c.strike && !c.colour && !c.pixels && !c.scale &&
+         !c.faces;
+}
+
+// The elements open at the current point, each with the style of the text inside it. Markup that
+// never closes what it opens must not grow this without bound: past kMaxDepth further elements
+// are not followed.
+class OpenElements {
+ public:
+  static constexpr size_t kMaxDepth = 256;
+
+  const TextStyle& Current() const { return open_.empty() ? page_ : open_.back().style; }
+
+  void Open(const Tag& tag, ElementKind kind) {
+    if (open_.size() >= kMaxDepth) return;
+    StyleChange change = ChangeOf(tag);
+    TextStyle style = change.AppliedTo(Current());
+    open_.push_back({tag.name, kind, std::move(change), std::move(style)});
+  }
+
+  // Ends the innermost open element of that name; a block takes with it the elements opened
+  // inside it, except the formatting ones. An end tag that closes nothing is ignored.
+  void Close(std::string_view name, ElementKind kind) {
+    size_t found = open_.size();
+    while (found > 0 && open_[found - 1].name != name) --found;
+    if (found == 0) return;
+    const size_t at = found - 1;
+    bool restyle = !ChangesNothing(open_[at].change);
+    if (kind == ElementKind::Block)
+      for (size_t k = open_.size(); k-- > at + 1;)
+        if (open_[k].kind != ElementKind::Formatting) {
+          restyle = restyle || !ChangesNothing(open_[k].change);
+          open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(k));
+        }
+    open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(at));
+    if (!restyle) return;
+    for (size_t k = at; k < open_.size(); ++k)
+      open_[k].style = open_[k].change.AppliedTo(k == 0 ? page_ : open_[k - 1].style);
+  }
+
+  bool IsOpen(std::string_view name) const {
+    return std::any_of(open_.begin(), open_.end(), [&](const auto& e) { return e.name == name; });
+  }
+
+ private:
+  struct Element {
+    std::string name;
+    ElementKind kind;
+    StyleChange change;
+    TextStyle style;
+  };
+  TextStyle page_;
+  std::vector<Element> open_;
+};
+
 class RunBuilder {
  public:
   explicit RunBuilder(std::string_view imgFolder) : imgFolder_(imgFolder) {}
@@ -203,52 +270,90 @@ class RunBuilder {
       runs_.back().text.pop_back();  // a blank at a line's end shows nothing
       if (runs_.back().text.empty()) runs_.pop_back();
     }
-    PreviewRun lineBreak;
-    lineBreak.kind = RunKind::LineBreak;
-    runs_.push_back(std::move(lineBreak));
+    Push(RunKind::LineBreak);
+    atLineStart_ = true;
+    pendingBlank_ = false;
+  }
+  // A block starts or ends: what follows goes on a line of its own.
+  void BlockBoundary() {
+    if (!atLineStart_) LineBreak();
+  }
+  void Rule() {
+    EndParagraph();
+    BlockBoundary();
+    Push(RunKind::Rule);
     atLineStart_ = true;
     pendingBlank_ = false;
   }
   void Picture(const std::string& source) {
-    PreviewRun run;
-    run.kind = RunKind::Picture;
+    PreviewRun& run = Push(RunKind::Picture);
     run.source = source;
     run.picturePath = PicturePathOf(source, imgFolder_);
-    runs_.push_back(std::move(run));
     atLineStart_ = false;
     pendingBlank_ = false;
   }
-  void Style(const Tag& tag) {
-    int* depth = tag.name == "u"                         ? &underline_
-                 : (tag.name == "i" || tag.name == "em") ? &italic_
-                                                         : &bold_;
-    if (!tag.closing)
-      ++*depth;
-    else if (*depth > 0)
-      --*depth;  // an end tag that closes nothing is ignored
+  void StartTag(const Tag& tag, ElementKind kind) {
+    if (kind == ElementKind::Block) {
+      EndParagraph();
+      BlockBoundary();
+    }
+    open_.Open(tag, kind);
+  }
+  void EndTag(const Tag& tag, ElementKind kind) {
+    if (kind == ElementKind::Block) BlockBoundary();
+    open_.Close(tag.name, kind);
   }
   std::vector<PreviewRun> Take() { return std::move(runs_); }
 
  private:
-  TextStyle Current() const { return {bold_ > 0, italic_ > 0, underline_ > 0}; }
+  // A new block or rule ends an open paragraph, which cannot hold one.
+  void EndParagraph() {
+    if (open_.IsOpen("p")) open_.Close("p", ElementKind::Block);
+  }
+  PreviewRun& Push(RunKind kind) {
+    runs_.emplace_back().kind = kind;
+    return runs_.back();
+  }
   void AppendText(std::string_view utf8) {
-    if (runs_.empty() || runs_.back().kind != RunKind::Text || runs_.back().style != Current()) {
-      PreviewRun run;
-      run.style = Current();
-      runs_.push_back(std::move(run));
-    }
+    const TextStyle& style = open_.Current();
+    if (runs_.empty() || runs_.back().kind != RunKind::Text || runs_.back().style != style)
+      Push(RunKind::Text).style = style;
     runs_.back().text += utf8;
   }
 
   std::string_view imgFolder_;
   std::vector<PreviewRun> runs_;
-  int bold_ = 0, italic_ = 0, underline_ = 0;
+  OpenElements open_;
   bool atLineStart_ = true;
   bool pendingBlank_ = false;
 };
 
-bool IsStyleTag(const std::string& name) {
-  return name == "b" || name == "strong" || name == "i" || name == "em" || name == "u";
+// Where the text after a hidden element's start tag shows again: after its end tag, or nowhere.
+size_t EndOfHidden(std::string_view html, size_t from, std::string_view name) {
+  const std::string endTag = "</" + std::string(name);
+  for (size_t i = html.find("</", from); i != std::string_view::npos; i = html.find("</", i + 2)) {
+    if (!StartsIgnoringCase(html.substr(i), endTag)) continue;
+    const size_t after = i + endTag.size();
+    if (after < html.size() && !IsBlank(html[after]) && html[after] != '>' && html[after] != '/')
+      continue;  // "</styles>" does not end "<style>"
+    const size_t close = html.find('>', after);
+    return close == std::string_view::npos ? html.size() : close + 1;
+  }
+  return html.size();
+}
+
+// Where the text after a comment or other markup that starts with "<!", "<?" or "</" and no
+// letter shows again.
+size_t EndOfComment(std::string_view html, size_t i) {
+  if (html.substr(i).starts_with("<!--")) {
+    // "<!-->" and "<!--->" are whole, empty comments.
+    if (html.substr(i + 4).starts_with(">")) return i + 5;
+    if (html.substr(i + 4).starts_with("->")) return i + 6;
+    const size_t end = html.find("-->", i + 4);
+    return end == std::string_view::npos ? html.size() : end + 3;
+  }
+  const size_t end = html.find('>', i + 2);
+  return end == std::string_view::npos ? html.size() : end + 1;
 }
 
 }  // namespace
@@ -262,36 +367,47 @@ std::string PreviewHtml(std::string_view content, std::string_view imgFolder) {
 
 std::vector<PreviewRun> ParsePreviewHtml(std::string_view html, std::string_view imgFolder) {
   RunBuilder builder(imgFolder);
+  // Once a tag runs to the end of the text unclosed, no "<" after it can end one: the rest shows
+  // as the text it is, and each "<" is not read again up to the end.
+  bool tagsEnded = false;
   size_t i = 0;
   while (i < html.size()) {
     const char c = html[i];
-    if (c == '<') {
-      if (auto tag = ReadTag(html.substr(i))) {
-        bool handled = true;
-        if (tag->name == "br") {
-          builder.LineBreak();
-        } else if (tag->name == "img" && !tag->closing) {
-          std::string source;
-          for (const auto& [name, value] : tag->attributes)
-            if (name == "src") {
-              source = value;
-              break;
-            }
-          builder.Picture(source);
-        } else if (IsStyleTag(tag->name)) {
-          builder.Style(*tag);
-        } else {
-          handled = false;
-        }
-        if (handled) {
+    if (c == '<' && !tagsEnded && i + 1 < html.size()) {
+      const char next = html[i + 1];
+      const bool endTag = next == '/' && i + 2 < html.size();
+      if (IsAsciiLetter(next) || (endTag && IsAsciiLetter(html[i + 2]))) {
+        if (auto tag = ReadTag(html.substr(i))) {
           i += tag->length;
+          const ElementKind kind = KindOf(tag->name);
+          if (tag->name == "br") {
+            builder.LineBreak();  // "</br>" too, as browsers read it
+          } else if (tag->closing) {
+            if (kind != ElementKind::Void) builder.EndTag(*tag, kind);
+          } else if (tag->name == "img") {
+            const std::string* source = tag->Attribute("src");
+            builder.Picture(source ? *source : std::string());
+          } else if (tag->name == "hr") {
+            builder.Rule();
+          } else if (kind == ElementKind::Hidden) {
+            i = EndOfHidden(html, i, tag->name);
+          } else if (kind != ElementKind::Void) {
+            builder.StartTag(*tag, kind);
+          }
           continue;
         }
+        tagsEnded = true;
+      } else if (next == '!' || next == '?' || endTag) {
+        i = EndOfComment(html, i);  // comments, "<!DOCTYPE ...>", "</>" show nothing
+        continue;
       }
     } else if (c == '&') {
-      if (auto ref = DecodeReference(html.substr(i))) {
-        builder.Character(ref->first);
-        i += ref->second;
+      if (auto ref = ReadReference(html.substr(i), false)) {
+        i += ref->length;
+        if (ref->utf8.size() == 1 && IsBlank(ref->utf8[0]))
+          builder.Blank();
+        else if (!ref->utf8.empty())
+          builder.Character(ref->utf8);
         continue;
       }
     }
@@ -301,15 +417,7 @@ std::vector<PreviewRun> ParsePreviewHtml(std::string_view html, std::string_view
       continue;
     }
     // One whole UTF-8 sequence at a time.
-    size_t length = 1;
-    const auto lead = static_cast<unsigned char>(c);
-    if (lead >= 0xF0)
-      length = 4;
-    else if (lead >= 0xE0)
-      length = 3;
-    else if (lead >= 0xC0)
-      length = 2;
-    length = std::min(length, html.size() - i);
+    const size_t length = std::min(Utf8Length(static_cast<unsigned char>(c)), html.size() - i);
     builder.Character(html.substr(i, length));
     i += length;
   }

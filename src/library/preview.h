@@ -1,7 +1,8 @@
 #pragma once
 // What the preview window shows: the editor's content turned into HTML by the three marker
 // replacements, and that HTML read back into runs that the window draws itself (text with its
-// line breaks and simple inline markup, and pictures from the img folder).
+// line breaks and formatting, rules, and pictures from the img folder).
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,14 +15,22 @@ namespace jihe::library {
 // markup.
 std::string PreviewHtml(std::string_view content, std::string_view imgFolder);
 
+// The page's text at 96 DPI: 16 pixels, as a browser's "medium" and <font size=3>.
+inline constexpr int kDefaultTextPixels = 16;
+
 struct TextStyle {
   bool bold = false;
   bool italic = false;
   bool underline = false;
+  bool strike = false;
+  uint32_t colour = 0x000000;       // 0xRRGGBB
+  int pixels = kDefaultTextPixels;  // the font's size at 96 DPI
+  std::string faces = {};           // font families in order of preference, comma-separated;
+                                    // empty for the page's own face
   bool operator==(const TextStyle&) const = default;
 };
 
-enum class RunKind { Text, LineBreak, Picture };
+enum class RunKind { Text, LineBreak, Picture, Rule };
 
 struct PreviewRun {
   RunKind kind = RunKind::Text;
@@ -34,9 +43,12 @@ struct PreviewRun {
 };
 
 // Reads the preview's HTML as a browser would show it, within what a phrase can hold: text, "<BR>",
-// "<IMG src=...>", and "<b>", "<strong>", "<i>", "<em>", "<u>" with their end tags. Any other
-// markup is shown as the text it is. Runs of white space show as one blank, none at a line's start;
-// the common character references (&amp; &lt; &gt; &quot; &apos; &nbsp; &#N; &#xN;) are decoded.
+// "<IMG src=...>", "<HR>", blocks (<p>, <div>, headings, list items) on lines of their own, and the
+// inline formatting of <b> <strong> <i> <em> <u> <s> <strike> <a> <font color size face> and the
+// style attribute (color, font-size, font-weight, font-style, font-family, text-decoration).
+// Other tags, comments, and the contents of <script>, <style> and <title> are hidden; a "<" that
+// starts no tag is text. Runs of white space show as one blank, none at a line's start; character
+// references are decoded, and an unknown one stays as it was typed.
 // A picture is read only from a plain file name directly inside `imgFolder`: a source that climbs
 // out of it ("..\"), names a sub-folder or another place keeps an empty picturePath.
 std::vector<PreviewRun> ParsePreviewHtml(std::string_view html, std::string_view imgFolder);

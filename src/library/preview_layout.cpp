@@ -126,6 +126,13 @@ class LineFiller {
     x_ += size.width;
   }
 
+  void Rule(int height) {
+    if (!items_.empty()) EndLine();
+    done_.push_back(Placed(ItemKind::Rule, width_, height));
+    done_.back().y = top_;
+    top_ += height;
+  }
+
   void EndLine() {
     // Blanks at the end of a line show nothing.
     if (!items_.empty() && items_.back().kind == ItemKind::Text) {
@@ -137,17 +144,23 @@ class LineFiller {
         if (last.text.empty()) items_.pop_back();
       }
     }
-    int height = 0;
-    bool hasText = items_.empty();  // an empty line is one line of text high
+    // Text of every size stands on one baseline, as low as the deepest descent allows.
+    int ascent = 0, descent = 0, height = 0;
     for (const PlacedItem& item : items_) {
-      if (item.kind == ItemKind::Text)
-        hasText = true;
-      else
+      if (item.kind == ItemKind::Text) {
+        const int below = measure_.Descent(item.style);
+        ascent = std::max(ascent, item.height - below);
+        descent = std::max(descent, below);
+      } else {
         height = std::max(height, item.height);
+      }
     }
-    if (hasText) height = std::max(height, measure_.LineHeight());
+    height = std::max(height, ascent + descent);
+    if (items_.empty()) height = measure_.LineHeight(TextStyle{});  // one empty line of text
+    const int baseline = top_ + height - descent;
     for (PlacedItem& item : items_) {
-      item.y = top_ + height - item.height;
+      item.y = item.kind == ItemKind::Text ? baseline - (item.height - measure_.Descent(item.style))
+                                           : top_ + height - item.height;
       done_.push_back(std::move(item));
     }
     items_.clear();
@@ -175,7 +188,7 @@ class LineFiller {
       items_.back().text += text;
       items_.back().width += width;
     } else {
-      PlacedItem item = Placed(ItemKind::Text, width, measure_.LineHeight());
+      PlacedItem item = Placed(ItemKind::Text, width, measure_.LineHeight(style));
       item.text = std::string(text);
       item.style = style;
       items_.push_back(std::move(item));
@@ -220,6 +233,9 @@ PreviewLayout LayOutPreview(const std::vector<PreviewRun>& runs, const TextMeasu
           filler.Box(ItemKind::Placeholder, FitToWidth(options.placeholder, filler.width()), {});
         break;
       }
+      case RunKind::Rule:
+        filler.Rule(options.ruleHeight);
+        break;
     }
   }
   return filler.Finish(options.margin);

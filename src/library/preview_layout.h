@@ -1,8 +1,9 @@
 #pragma once
 // Where the preview's runs go in its view: lines filled from the left and wrapped at the view's
 // width (between words, or between any two Chinese characters), each line as tall as its tallest
-// item with the items standing on its bottom edge, pictures scaled down to the width when wider,
-// and a placeholder box for a picture that cannot be shown.
+// item, its text of every size standing on one baseline and its pictures on the line's bottom
+// edge, pictures scaled down to the width when wider, a placeholder box for a picture that cannot
+// be shown, and a rule across the whole width on a line of its own.
 #include <functional>
 #include <optional>
 #include <string>
@@ -24,7 +25,9 @@ class TextMeasure {
  public:
   virtual ~TextMeasure() = default;
   virtual int TextWidth(std::string_view utf8, const TextStyle& style) const = 0;
-  virtual int LineHeight() const = 0;
+  // The height of a line of text in that style, and the part of it below the baseline.
+  virtual int LineHeight(const TextStyle& style) const = 0;
+  virtual int Descent(const TextStyle& style) const = 0;
 };
 
 // The size of the picture in a file, or nothing when it cannot be read.
@@ -34,9 +37,10 @@ struct PreviewLayoutOptions {
   int viewWidth = 0;
   int margin = 8;                    // around the content, on every side
   PixelSize placeholder = {28, 30};  // a picture that cannot be shown
+  int ruleHeight = 16;               // the line of a rule, with the room above and below it
 };
 
-enum class ItemKind { Text, Picture, Placeholder };
+enum class ItemKind { Text, Picture, Placeholder, Rule };
 
 struct PlacedItem {
   ItemKind kind = ItemKind::Text;

@@ -1,8 +1,9 @@
 #include "library/preview_window_win32.h"
 
 #include <algorithm>
-#include <array>
+#include <map>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "library/preview.h"
@@ -22,8 +23,11 @@ constexpr int kDesignHeight = 326;
 constexpr int kViewInset = 10;   // the view is this much smaller than the window
 constexpr int kPageMargin = 8;   // around the content inside the view
 constexpr int kLineGap = 4;      // between two lines of text
-constexpr int kFontPixels = 16;  // the page's text
+constexpr int kRuleHeight = 16;  // a rule's line with the room around it
 constexpr COLORREF kPlaceholderColour = RGB(160, 160, 160);
+// A rule is drawn as browsers draw it: a sunken line, dark above and light below.
+constexpr COLORREF kRuleShadow = RGB(154, 154, 154);
+constexpr COLORREF kRuleLight = RGB(238, 238, 238);
 
 struct DcTraits {
   using Type = HDC;
@@ -50,6 +54,16 @@ int CALLBACK NoteFontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM fo
   return 0;
 }
 
+bool FontInstalled(HDC dc, const std::wstring& name) {
+  if (name.empty() || name.size() >= LF_FACESIZE) return false;
+  LOGFONTW lf{};
+  lf.lfCharSet = DEFAULT_CHARSET;
+  wcsncpy(lf.lfFaceName, name.c_str(), LF_FACESIZE - 1);
+  bool found = false;
+  EnumFontFamiliesExW(dc, &lf, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
+  return found;
+}
+
 // A face that has Chinese characters, in the order a Chinese Windows offers them.
 std::wstring PageFaceName() {
   static const std::wstring face = [] {
@@ -57,12 +71,7 @@ std::wstring PageFaceName() {
     std::wstring chosen;
     for (const wchar_t* name :
          {L"Microsoft YaHei", L"SimSun", L"NSimSun", L"WenQuanYi Micro Hei"}) {
-      LOGFONTW lf{};
-      lf.lfCharSet = DEFAULT_CHARSET;
-      wcsncpy(lf.lfFaceName, name, LF_FACESIZE - 1);
-      bool found = false;
-      EnumFontFamiliesExW(dc, &lf, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
-      if (found) {
+      if (FontInstalled(dc, name)) {
         chosen = name;
         break;
       }
@@ -79,31 +88,12 @@ std::wstring PageFaceName() {
   return face;
 }
 
-// The page's fonts at one DPI, one per combination of bold, italic and underline.
+// The page's fonts at one DPI, made as the text asks for them.
 class PageFonts : public TextMeasure {
  public:
-  explicit PageFonts(UINT dpi) : dpi_(dpi), dc_(CreateCompatibleDC(nullptr)) {
-    SelectGuard select(dc_.get(), Font({}));
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc_.get(), &tm);
-    textHeight_ = tm.tmHeight;
-  }
+  explicit PageFonts(UINT dpi) : dpi_(dpi), dc_(CreateCompatibleDC(nullptr)) {}
 
-  HFONT Font(const TextStyle& style) const {
-    const size_t index = (style.bold ? 1 : 0) | (style.italic ? 2 : 0) | (style.underline ? 4 : 0);
-    if (!fonts_[index]) {
-      LOGFONTW lf{};
-      lf.lfHeight = -Scale(kFontPixels, dpi_);
-      lf.lfWeight = style.bold ? FW_BOLD : FW_NORMAL;
-      lf.lfItalic = style.italic;
-      lf.lfUnderline = style.underline;
-      lf.lfCharSet = DEFAULT_CHARSET;
-      lf.lfQuality = CLEARTYPE_QUALITY;
-      wcsncpy(lf.lfFaceName, PageFaceName().c_str(), LF_FACESIZE - 1);
-      fonts_[index].reset(CreateFontIndirectW(&lf));
-    }
-    return fonts_[index].get();
-  }
+  HFONT Font(const TextStyle& style) const { return Entry(style).font.get(); }
 
   int TextWidth(std::string_view utf8, const TextStyle& style) const override {
     const std::wstring text = platform::Widen(utf8);
@@ -112,14 +102,64 @@ class PageFonts : public TextMeasure {
     GetTextExtentPoint32W(dc_.get(), text.c_str(), static_cast<int>(text.size()), &size);
     return size.cx;
   }
-  int LineHeight() const override { return textHeight_ + Scale(kLineGap, dpi_); }
+  int LineHeight(const TextStyle& style) const override {
+    return Entry(style).height + Scale(kLineGap, dpi_);
+  }
+  int Descent(const TextStyle& style) const override { return Entry(style).descent; }
+  // Where the text starts inside its line: below the gap between lines.
   int TextTop() const { return Scale(kLineGap, dpi_); }
 
  private:
+  struct FontEntry {
+    platform::UniqueFont font;
+    int height = 0;
+    int descent = 0;
+  };
+  using Key = std::tuple<bool, bool, bool, bool, int, std::string>;
+
+  const FontEntry& Entry(const TextStyle& style) const {
+    Key key{style.bold, style.italic, style.underline, style.strike, style.pixels, style.faces};
+    auto it = fonts_.find(key);
+    if (it != fonts_.end()) return it->second;
+    LOGFONTW lf{};
+    lf.lfHeight = -Scale(style.pixels, dpi_);
+    lf.lfWeight = style.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = style.italic;
+    lf.lfUnderline = style.underline;
+    lf.lfStrikeOut = style.strike;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfQuality = CLEARTYPE_QUALITY;
+    wcsncpy(lf.lfFaceName, FaceFor(style.faces).c_str(), LF_FACESIZE - 1);
+    FontEntry entry;
+    entry.font.reset(CreateFontIndirectW(&lf));
+    SelectGuard select(dc_.get(), entry.font.get());
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc_.get(), &tm);
+    entry.height = tm.tmHeight;
+    entry.descent = tm.tmDescent;
+    return fonts_.emplace(std::move(key), std::move(entry)).first->second;
+  }
+
+  // The first of the faces the markup names that this computer has, else the page's own.
+  std::wstring FaceFor(const std::string& faces) const {
+    size_t i = 0;
+    while (i < faces.size()) {
+      size_t end = faces.find(',', i);
+      if (end == std::string::npos) end = faces.size();
+      std::wstring face = platform::Widen(faces.substr(i, end - i));
+      i = end + 1;
+      for (wchar_t& c : face) c = towlower(c);
+      if (face == L"sans-serif" || face == L"system-ui") return PageFaceName();
+      if (face == L"serif" && FontInstalled(dc_.get(), L"SimSun")) return L"SimSun";
+      if (face == L"monospace") face = L"Courier New";
+      if (FontInstalled(dc_.get(), face)) return face;
+    }
+    return PageFaceName();
+  }
+
   UINT dpi_;
   UniqueDc dc_;
-  mutable std::array<platform::UniqueFont, 8> fonts_;
-  int textHeight_ = 0;
+  mutable std::map<Key, FontEntry> fonts_;
 };
 
 // The page: draws the laid-out runs and scrolls when they are taller than the view.
@@ -165,7 +205,7 @@ class PreviewView : public platform::Window {
         return 0;
       case WM_MOUSEWHEEL: {
         const int lines = GET_WHEEL_DELTA_WPARAM(wp) * 3 / WHEEL_DELTA;
-        ScrollTo(scrollY_ - lines * fonts_->LineHeight());
+        ScrollTo(scrollY_ - lines * fonts_->LineHeight(TextStyle{}));
         return 0;
       }
       case WM_LBUTTONDOWN:
@@ -186,6 +226,7 @@ class PreviewView : public platform::Window {
     options.viewWidth = width;
     options.margin = Scale(kPageMargin, dpi_);
     options.placeholder = {Scale(28, dpi_), Scale(30, dpi_)};
+    options.ruleHeight = Scale(kRuleHeight, dpi_);
     // Pictures grow with the DPI as the rest of the page does.
     auto sizeOf = [this](const std::string& path) -> std::optional<PixelSize> {
       auto size = pictures_.SizeOf(path);
@@ -243,7 +284,7 @@ class PreviewView : public platform::Window {
   }
 
   void OnScroll(UINT code) {
-    const int line = fonts_->LineHeight();
+    const int line = fonts_->LineHeight(TextStyle{});
     const int page = std::max(line, PageHeight() - line);
     switch (code) {
       case SB_LINEUP:
@@ -313,13 +354,14 @@ class PreviewView : public platform::Window {
     SelectGuard selectBuffer(dc.get(), buffer.get());
     FillRect(dc.get(), &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     SetBkMode(dc.get(), TRANSPARENT);
-    SetTextColor(dc.get(), RGB(0, 0, 0));
     for (const PlacedItem& item : layout_.items) {
       const int y = item.y - scrollY_;
       if (y + item.height < 0 || y > rc.bottom) continue;
       switch (item.kind) {
         case ItemKind::Text: {
           SelectGuard font(dc.get(), fonts_->Font(item.style));
+          const uint32_t rgb = item.style.colour;
+          SetTextColor(dc.get(), RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
           const std::wstring text = platform::Widen(item.text);
           TextOutW(dc.get(), item.x, y + fonts_->TextTop(), text.c_str(),
                    static_cast<int>(text.size()));
@@ -336,6 +378,9 @@ class PreviewView : public platform::Window {
           break;
         case ItemKind::Placeholder:
           PaintPlaceholder(dc.get(), item.x, y, item.width, item.height);
+          break;
+        case ItemKind::Rule:
+          PaintRule(dc.get(), item.x, y, item.width, item.height);
           break;
       }
     }
@@ -354,6 +399,17 @@ class PreviewView : public platform::Window {
     LineTo(dc, x + width - inset, y + height - inset);
     MoveToEx(dc, x + width - inset - 1, y + inset, nullptr);
     LineTo(dc, x + inset - 1, y + height - inset);
+  }
+
+  void PaintRule(HDC dc, int x, int y, int width, int height) const {
+    const int thickness = std::max(1, Scale(1, dpi_));
+    const int middle = y + height / 2 - thickness;
+    RECT shadow{x, middle, x + width, middle + thickness};
+    RECT light{x, middle + thickness, x + width, middle + 2 * thickness};
+    platform::UniqueBrush dark(CreateSolidBrush(kRuleShadow));
+    platform::UniqueBrush bright(CreateSolidBrush(kRuleLight));
+    FillRect(dc, &shadow, dark.get());
+    FillRect(dc, &light, bright.get());
   }
 
   const std::vector<PreviewRun>& runs_;

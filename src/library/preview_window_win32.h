@@ -1,6 +1,6 @@
 #pragma once
 // The preview window "预览": the phrase editor's content as it will look, with its line breaks,
-// pictures from the img folder and simple bold, italic and underline markup, drawn natively.
+// pictures from the img folder and its formatting markup, drawn natively.
 #include <windows.h>
 
 #include <string>

@@ -7,15 +7,19 @@
 namespace jihe::library {
 namespace {
 
-// 10 pixels per character (bold ones 12), lines 20 high.
+// At the page's size: 10 pixels per character (bold ones 12), lines 20 high, 4 of them below the
+// baseline; all in proportion at other sizes.
 class FixedMeasure : public TextMeasure {
  public:
   int TextWidth(std::string_view utf8, const TextStyle& style) const override {
     int chars = 0;
     for (char c : utf8) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return chars * (style.bold ? 12 : 10);
+    return chars * (style.bold ? 12 : 10) * style.pixels / kDefaultTextPixels;
   }
-  int LineHeight() const override { return 20; }
+  int LineHeight(const TextStyle& style) const override {
+    return 20 * style.pixels / kDefaultTextPixels;
+  }
+  int Descent(const TextStyle& style) const override { return style.pixels / 4; }
 };
 
 PreviewLayout LayOut(std::string_view content, int viewWidth,
@@ -132,6 +136,18 @@ TEST(PreviewLayoutTest, Placement) {
        {},
        {{K::Text, 5, 5, 10, 20, "a"}, {K::Text, 15, 5, 12, 20, "b"}, {K::Text, 27, 5, 10, 20, "c"}},
        30},
+      {"text of two sizes stands on one baseline",
+       "a<font size=6>B</font>",
+       200,
+       {},
+       {{K::Text, 5, 21, 10, 20, "a"}, {K::Text, 15, 5, 20, 40, "B"}},
+       50},
+      {"a rule has the whole width on a line of its own",
+       "a<hr>b",
+       200,
+       {},
+       {{K::Text, 5, 5, 10, 20, "a"}, {K::Rule, 5, 25, 190, 16, ""}, {K::Text, 5, 41, 10, 20, "b"}},
+       66},
       {"nothing", "", 200, {}, {}, 10},
   };
   for (const auto& c : cases) {

@@ -22,6 +22,18 @@ using platform::Scale;
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kPlaceholderGrey = RGB(160, 160, 160);
+constexpr COLORREF kRuleGrey = RGB(154, 154, 154);
+constexpr COLORREF kLinkBlue = RGB(0, 0, 238);
+
+// The first row that the grey of a rule crosses for most of the width, or -1.
+int RuleRow(const Pixels& pixels) {
+  for (int y = 0; y < pixels.height; ++y) {
+    int count = 0;
+    for (int x = 0; x < pixels.width; ++x) count += pixels.At(x, y) == kRuleGrey;
+    if (count > pixels.width * 3 / 4) return y;
+  }
+  return -1;
+}
 
 HWND FindPreview() {
   HWND window = FindWindowW(kPreviewWindowClass, platform::Widen(kPreviewTitle).c_str());
@@ -89,15 +101,15 @@ TEST(PreviewWindowTest, ShowsTextAndPicturesAndEscCloses) {
                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   const std::string content =
       "第一行文字\r\n[img=红色.pngimg]\r\n[IMG=不存在.PNGIMG]\r\n[IMG=WIDE.PNGIMG]\r\n"
-      "<b>粗体</b>《C:\\资料\\报价.doc》";
+      "<b>粗体</b>《C:\\资料\\报价.doc》<hr><a href=\"http://x\">链接</a>";
 
   UINT dpi = 96;
   RECT outer{}, client{}, view{}, work{};
   DWORD style = 0, exStyle = 0;
   HWND owner = nullptr;
   bool editorDisabled = false;
-  Bounds red, blue, grey;
-  int textAbove = 0, textBelow = 0, viewWidth = 0;
+  Bounds red, blue, grey, link;
+  int textAbove = 0, textBelow = 0, viewWidth = 0, ruleRow = -1;
   const PreviewSession run = RunPreview(editor, content, f.folder, [&](HWND window) {
     dpi = platform::DpiOf(window);
     GetWindowRect(window, &outer);
@@ -122,6 +134,8 @@ TEST(PreviewWindowTest, ShowsTextAndPicturesAndEscCloses) {
     red = jihe::testing::FindColour(pixels, kRed);
     blue = jihe::testing::FindColour(pixels, kBlue);
     grey = jihe::testing::FindColour(pixels, kPlaceholderGrey);
+    ruleRow = RuleRow(pixels);
+    link = jihe::testing::FindColour(pixels, kLinkBlue);
     textAbove = jihe::testing::DarkPixels(pixels, 0, red.top);
     textBelow = jihe::testing::DarkPixels(pixels, blue.bottom, pixels.height);
     SetForegroundWindow(window);
@@ -167,6 +181,10 @@ TEST(PreviewWindowTest, ShowsTextAndPicturesAndEscCloses) {
   EXPECT_NEAR(blue.height(), blue.width() / 10, 1);
   // The last line (bold text and the file token as text) below it.
   EXPECT_GT(textBelow, 0) << "no text below the pictures";
+  // A rule across the view below that, and under it the link in its own colour, underlined.
+  EXPECT_GE(ruleRow, blue.bottom);
+  EXPECT_GT(link.count, 0);
+  EXPECT_GT(link.top, ruleRow);
 }
 
 TEST(PreviewWindowTest, LongContentScrolls) {
@@ -212,9 +230,13 @@ TEST(DISABLED_Shots, Preview) {
   if (shots.empty()) GTEST_SKIP() << "JIHE_SHOTS_DIR is not set";
   Fixture f;
   const std::string content =
-      "您好，欢迎光临本店！\r\n下面是<b>本周特价</b>商品图片：\r\n[img=红色.pngimg]\r\n"
-      "[img=wide.pngimg]\r\n<u>满99元包邮</u>，详情见《C:\\资料\\价目表.xls》\r\n"
-      "[img=已删除的图片.pngimg]";
+      "您好，欢迎光临<font color=red size=5>本店</font>！<!-- 备注不显示 -->\r\n"
+      "下面是<b>本周特价</b>商品图片：[img=红色.pngimg][img=已删除的图片.pngimg]\r\n"
+      "[img=wide.pngimg]\r\n"
+      "<span style=\"color:#008000; font-size:20px\">满99元包邮</span>，<s>原价199</s> "
+      "<i>现价99</i>&nbsp;&lt;限时&gt;<hr>"
+      "<a href=\"http://shop\">进店看看</a> <font face='SimSun' color=\"#336699\" size=2>"
+      "详情见《C:\\资料\\价目表.xls》</font><unknown>";
   bool saved = false;
   const PreviewSession run = RunPreview(nullptr, content, f.folder, [&](HWND window) {
     HWND viewWindow = FindWindowExW(window, nullptr, kPreviewViewClass, nullptr);
