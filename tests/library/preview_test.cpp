@@ -165,6 +165,7 @@ TEST(PreviewTest, PicturesStayInsideTheImgFolder) {
       {"<img src=\"file:///D:\\other\\a.png\">", ""},
       {"<img src=\"http://example.com/a.png\">", ""},
       {"<img alt=x>", ""},
+      {"<img src='file:///C:\\霁禾客服助手配置请勿删除\\img\\单引号.png'>", img + "单引号.png"},
   };
   for (const auto& c : cases) {
     auto runs = PreviewRuns(c.content, img);
