@@ -443,16 +443,23 @@ FakeChat::FakeChat(const TempFolder& folder, const std::string& className, const
   hwnd_ = args.found;
 }
 
-FakeChat::~FakeChat() {
-  if (!process_.hProcess) return;
-  if (hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) {
-    TerminateProcess(process_.hProcess, 1);
-    WaitForSingleObject(process_.hProcess, 5000);
+namespace {
+// Asks a test program to close through its window, ends it when it does not, and forgets it.
+void CloseToolProcess(PROCESS_INFORMATION& process, HWND& window) {
+  if (!process.hProcess) return;
+  if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0) {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 5000);
   }
-  CloseHandle(process_.hThread);
-  CloseHandle(process_.hProcess);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  process = {};
+  window = nullptr;
 }
+}  // namespace
+
+FakeChat::~FakeChat() { CloseToolProcess(process_, hwnd_); }
 
 bool FakeChat::IsFrontmost() const {
   for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
@@ -510,17 +517,6 @@ ClipboardHolder::ClipboardHolder(const std::string& text) {
 
 ClipboardHolder::~ClipboardHolder() { Release(); }
 
-void ClipboardHolder::Release() {
-  if (!process_.hProcess) return;
-  if (hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) {
-    TerminateProcess(process_.hProcess, 1);
-    WaitForSingleObject(process_.hProcess, 5000);
-  }
-  CloseHandle(process_.hThread);
-  CloseHandle(process_.hProcess);
-  process_ = {};
-  hwnd_ = nullptr;
-}
+void ClipboardHolder::Release() { CloseToolProcess(process_, hwnd_); }
 
 }  // namespace jihe::e2e
