@@ -275,6 +275,9 @@ void MainPanel::PanelLayout() {
   PlaceDesign(临时内容, fx + 192, fy + 3, 40, 16);
   ApplyTypeLayout();
   pageBrush_.reset(CreateSolidBrush(platform::TabBodyColour(高级选择夹4)));
+  // The frame is see-through, so the tab control below it paints over it when resized; the frame
+  // then draws itself again on top.
+  InvalidateRect(分组框1, nullptr, TRUE);
 }
 
 void MainPanel::ApplyTypeLayout() {

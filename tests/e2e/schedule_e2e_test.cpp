@@ -201,6 +201,21 @@ TEST_F(ScheduleE2e, FrameShowsAndTheBoxesTakeTyping) {
   SetWindowPos(panel, nullptr, 0, 0, rc.right - rc.left + 30, rc.bottom - rc.top + 30,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   EXPECT_TRUE(HoldsFor([&] { return Text(contentBox).empty(); }, 500)) << Text(contentBox);
+  // The frame's left border is on screen after the resize: a dark pixel in nearly every row.
+  const RECT frame = RectOf(GetDlgItem(panel, kScheduleFrameId));
+  HDC screen = GetDC(nullptr);
+  int rowsWithLine = 0, rows = 0;
+  for (int y = frame.top + 20; y < frame.bottom - 10; y += 4, ++rows) {
+    for (int x = frame.left; x < frame.left + 4; ++x) {
+      const COLORREF c = GetPixel(screen, x, y);
+      if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 200) {
+        ++rowsWithLine;
+        break;
+      }
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  EXPECT_GT(rowsWithLine, rows * 9 / 10) << "the frame's border is drawn";
   PostMessageW(contentBox, WM_CHAR, L'喝', 0);
   EXPECT_TRUE(WaitFor([&] { return Text(contentBox) == "喝"; })) << Text(contentBox);
 
