@@ -147,6 +147,35 @@ TEST_F(MainPanelE2e, SaveConfigWritesTheLibrary) {
   EXPECT_EQ(config.GetInt("大小", "高度"), 463);
 }
 
+// A config.ini that another program holds open is left as it was; the library is still saved, and
+// a balloon tells the agent that the settings were not.
+TEST_F(MainPanelE2e, ASaveLeavesALockedConfigIniAsItWas) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  const std::string config = data_.Utf8(L"config.ini");
+  SendMessageW(panel, WM_COMMAND, static_cast<WPARAM>(app::Command::SaveConfig), 0);
+  const auto before = platform::ReadWholeFile(config);
+  ASSERT_TRUE(before);
+  const auto visibleBalloons = [] {
+    int n = 0;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
+      if (IsWindowVisible(w) && ClassOf(w) == TOOLTIPS_CLASSW) ++n;
+    return n;
+  };
+  ASSERT_TRUE(HoldsFor([&] { return visibleBalloons() == 0; }, 300));
+
+  HANDLE lock = CreateFileW(Widen(config).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  SetWindowPos(panel, nullptr, 55, 66, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ASSERT_TRUE(platform::WriteFileAtomically(data_.Utf8(L"数据\\短语\\分组1.txt"), "x"));
+  SendMessageW(panel, WM_COMMAND, static_cast<WPARAM>(app::Command::SaveConfig), 0);
+  EXPECT_EQ(LineCount(data_.Utf8(L"数据\\短语\\分组1.txt")), 6) << "the library is saved all the same";
+  EXPECT_TRUE(WaitFor([&] { return visibleBalloons() > 0; })) << "a balloon says the settings were not saved";
+  CloseHandle(lock);
+  EXPECT_EQ(platform::ReadWholeFile(config), before);
+}
+
 TEST_F(MainPanelE2e, PauseHidesAndDropsTopmostResumeRestoresIt) {
   Jihe jihe(data_.path());
   HWND panel = jihe.WaitForPanel();
