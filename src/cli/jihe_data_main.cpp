@@ -1,6 +1,8 @@
 // jihe-data: reads and writes a Data folder with the program's own load and save code.
 //   jihe-data dump [--data-dir DIR]
 //   jihe-data restore FILE.json [--data-dir DIR]
+//   jihe-data export FILE.csv [--commands] [--data-dir DIR]
+//   jihe-data import FILE.csv [--commands] [--data-dir DIR]
 #include <cstdio>
 #include <string>
 #include <variant>
@@ -9,6 +11,7 @@
 #include "cli/json.h"
 #include "cli/state_json.h"
 #include "platform/file_system.h"
+#include "storage/csv_exchange.h"
 #include "storage/data_folder.h"
 #include "storage/store.h"
 
@@ -25,7 +28,9 @@ using namespace jihe;
 
 constexpr char kUsage[] =
     "usage: jihe-data dump [--data-dir DIR]\n"
-    "       jihe-data restore FILE.json [--data-dir DIR]\n";
+    "       jihe-data restore FILE.json [--data-dir DIR]\n"
+    "       jihe-data export FILE.csv [--commands] [--data-dir DIR]\n"
+    "       jihe-data import FILE.csv [--commands] [--data-dir DIR]\n";
 
 void Error(const std::string& message) { std::fprintf(stderr, "jihe-data: %s\n", message.c_str()); }
 
@@ -33,6 +38,7 @@ struct Args {
   std::string command;
   std::vector<std::string> positional;
   std::string dataDir;
+  bool commands = false;  // the command groups instead of the phrase groups
 };
 
 bool ParseArgs(const std::vector<std::string>& argv, Args& args) {
@@ -42,6 +48,8 @@ bool ParseArgs(const std::vector<std::string>& argv, Args& args) {
       args.dataDir = argv[++i];
     } else if (argv[i].starts_with("--data-dir=")) {
       args.dataDir = argv[i].substr(11);
+    } else if (argv[i] == "--commands") {
+      args.commands = true;
     } else if (args.command.empty()) {
       args.command = argv[i];
     } else {
@@ -113,6 +121,56 @@ int Restore(const Args& args) {
   return 0;
 }
 
+library::GroupKind KindOf(const Args& args) {
+  return args.commands ? library::GroupKind::Command : library::GroupKind::Phrase;
+}
+
+int Export(const Args& args) {
+  if (args.positional.size() != 1) return Error(kUsage), 2;
+  if (!CheckReadable(args.dataDir)) return 1;
+  storage::Store store{storage::DataFolder(args.dataDir)};
+  storage::Workspace ws;
+  store.LoadAll(ws);
+  const library::GroupStrip& strip = ws.library.strip(KindOf(args));
+  if (!platform::WriteFileAtomically(args.positional[0], storage::ExportCsv(strip))) {
+    Error("cannot write " + args.positional[0]);
+    return 1;
+  }
+  size_t rows = 0;
+  for (size_t index : strip.VisibleIndices()) rows += strip.ListOfGroup(index)->rows().size();
+  std::fprintf(stdout, "exported %zu row(s) of %zu group(s)\n", rows, strip.VisibleIndices().size());
+  return 0;
+}
+
+int Import(const Args& args) {
+  if (args.positional.size() != 1) return Error(kUsage), 2;
+  const std::string& path = args.positional[0];
+  const std::optional<std::string> bytes = platform::ReadWholeFile(path);
+  if (!bytes) return Error("cannot read " + path), 1;
+  storage::DataFolder folder(args.dataDir);
+  if (!CheckReadable(args.dataDir)) return 1;
+  storage::Store store{folder};
+  storage::Workspace ws;
+  store.LoadAll(ws);
+  auto result = storage::ImportCsv(*bytes, ws.library.strip(KindOf(args)));
+  if (auto* error = std::get_if<storage::CsvImportError>(&result)) {
+    Error(path + ": " + error->message + " (nothing was imported)");
+    return 1;
+  }
+  const auto& counts = std::get<storage::CsvImportCounts>(result);
+  if (counts.added > 0) {
+    if (!folder.EnsureFolders()) return Error("cannot create the Data folder " + folder.root()), 1;
+    const storage::SaveReport report = store.SaveAll(ws);
+    if (report.failures) {
+      Error("could not write " + std::to_string(report.failures) + " file(s) in " + folder.root());
+      return 1;
+    }
+  }
+  const std::string summary = storage::ImportSummary(counts) + "\n";
+  std::fwrite(summary.data(), 1, summary.size(), stdout);
+  return 0;
+}
+
 // For the save-interruption test: saves two states in turn until the process is killed.
 int SaveLoop(const Args& args) {
   if (args.positional.size() != 2) return Error("usage: jihe-data save-loop A.json B.json --data-dir DIR"), 2;
@@ -133,6 +191,8 @@ int Run(const std::vector<std::string>& argv) {
   if (!ParseArgs(argv, args)) return std::fputs(kUsage, stderr), 2;
   if (args.command == "dump") return Dump(args);
   if (args.command == "restore") return Restore(args);
+  if (args.command == "export") return Export(args);
+  if (args.command == "import") return Import(args);
   if (args.command == "save-loop") return SaveLoop(args);
   Error("unknown command " + args.command);
   std::fputs(kUsage, stderr);
