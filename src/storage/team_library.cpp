@@ -1,5 +1,6 @@
 #include "storage/team_library.h"
 
+#include <chrono>
 #include <set>
 
 #include "storage/group_file.h"
@@ -12,10 +13,6 @@ namespace {
 
 using library::GroupKind;
 
-// How many further checks must find an incomplete folder standing still (the same stamps) before
-// it is taken as it is: a file edited by hand, or removed, does not heal by itself. The watcher
-// paces its checks, so this spans seconds, longer than one save of the maintainer takes.
-constexpr int kChecksAtRest = 2;
 
 struct GroupRead {
   GroupKind kind;
@@ -130,6 +127,13 @@ void WriteCache(const Snapshot& snap, const TeamContent& content, const DataFold
   platform::WriteFileAtomically(cache.ConfIni(), snap.confBytes);
 }
 
+// All the bytes a snapshot read, folded into one value.
+std::string BytesCheck(const Snapshot& snap) {
+  std::string all = GroupFileCheck(snap.confBytes);
+  for (const GroupRead& g : snap.groups) all += GroupFileCheck(g.bytes);
+  return all;
+}
+
 TeamStamp StampAgain(const TeamStamp& stamp) {
   TeamStamp now;
   for (const auto& [path, _] : stamp.files) now.files.emplace_back(path, platform::StampOf(path));
@@ -163,32 +167,39 @@ std::optional<TeamContent> TeamLibrary::LoadCache() const {
 
 TeamCheck TeamLibrary::Check() {
   if (teamFolder_.empty()) return {};
-  if (loaded_ && StampAgain(*loaded_) == *loaded_) return {};
+  if (loaded_ && confirmed_ && StampAgain(*loaded_) == *loaded_) return {};
 
+  const auto now = std::chrono::steady_clock::now();
+  const bool atRest = incompleteStamp_ && now - incompleteSince_ >= restPeriod_ &&
+                      StampAgain(*incompleteStamp_) == *incompleteStamp_;
   const DataFolder team(teamFolder_);
-  Snapshot snap = ReadSnapshot(team, incompleteAtRest_ >= kChecksAtRest);
+  Snapshot snap = ReadSnapshot(team, atRest);
   switch (snap.status) {
     case Snapshot::Status::Unreachable:
       loaded_.reset();
-      incompleteAtRest_ = 0;
+      incompleteStamp_.reset();
       if (toldUnreachable_) return {};
       toldUnreachable_ = true;
       return {TeamCheckStatus::Unreachable, LoadCache()};
     case Snapshot::Status::Incomplete:
-      if (incompleteStamp_ == snap.stamp) {
-        ++incompleteAtRest_;
-      } else {
-        incompleteAtRest_ = 0;
+      if (incompleteStamp_ != snap.stamp) {
         incompleteStamp_ = snap.stamp;
+        incompleteSince_ = now;
       }
       return {TeamCheckStatus::Incomplete, std::nullopt};
     case Snapshot::Status::Loaded:
       break;
   }
-  incompleteAtRest_ = 0;
   incompleteStamp_.reset();
   toldUnreachable_ = false;
+  const std::string bytes = BytesCheck(snap);
+  if (loaded_ && *loaded_ == snap.stamp && loadedBytes_ == bytes) {
+    confirmed_ = true;
+    return {};
+  }
   loaded_ = snap.stamp;
+  loadedBytes_ = bytes;
+  confirmed_ = false;
   TeamContent content = ContentOf(snap, team, false);
   WriteCache(snap, content, team, CacheFolder());
   return {TeamCheckStatus::Reloaded, std::move(content)};

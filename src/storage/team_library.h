@@ -2,6 +2,7 @@
 // The team's shared library: an ordinary Data folder on the office file share, kept by a team lead
 // and read, never written, by every agent's program. Each good load is copied into the agent's own
 // Data folder (团队缓存\), which stands in while the share cannot be reached.
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,20 +60,28 @@ class TeamLibrary {
   std::optional<TeamContent> LoadCache() const;
 
   // A cheap look at the stamps of conf.ini and the group files; only when they moved is the
-  // folder read again. A read that meets a save in progress (a group file missing or not what
-  // conf.ini says it holds, a file or conf.ini replaced while it was read) is not used; when the
-  // folder then stays as it is over further checks (a file edited by hand), it is taken as it is.
+  // folder read again. The check after a load reads once more, since a file replaced twice within
+  // the file system's clock tick keeps its size and time. A read that meets a save in progress (a
+  // group file missing or not what conf.ini says it holds, a file or conf.ini replaced while it
+  // was read) is not used; when the folder then stands still for the rest period (a file edited
+  // by hand or removed does not heal by itself), it is taken as it is.
   TeamCheck Check();
 
   DataFolder CacheFolder() const;
+
+  // Longer than one save of the maintainer takes. Tests shorten it.
+  void SetRestPeriod(std::chrono::milliseconds period) { restPeriod_ = period; }
 
  private:
   std::string teamFolder_;
   DataFolder own_;
   std::optional<TeamStamp> loaded_;  // the stamp of the last load from the team folder
+  std::string loadedBytes_;          // and the check values of every file it read
+  bool confirmed_ = false;           // a second read found the same files
   bool toldUnreachable_ = false;
-  std::optional<TeamStamp> incompleteStamp_;
-  int incompleteAtRest_ = 0;
+  std::optional<TeamStamp> incompleteStamp_;  // what the first read of an unfinished save saw
+  std::chrono::steady_clock::time_point incompleteSince_;
+  std::chrono::milliseconds restPeriod_{3000};
 };
 
 }  // namespace jihe::storage

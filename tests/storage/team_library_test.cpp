@@ -126,9 +126,11 @@ TEST_F(TeamLibraryTest, ASaveInProgressIsReadAgainNeverHalfLoaded) {
   ASSERT_EQ(check.status, TeamCheckStatus::Reloaded);
   EXPECT_EQ(Groups(*check.content), (std::vector<std::pair<std::string, Rows>>{{"甲", {"二"}}, {"乙", {"二"}}}));
 
-  // A listed file missing: read again; once the folder stands still, taken as it is (an empty group).
+  // A listed file missing: read again; once the folder stood still for the rest period, taken as
+  // it is (an empty group).
   std::filesystem::remove(testing::PathOf(team.GroupFile(GroupKind::Phrase, "乙")));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete) << i;
+  lib.SetRestPeriod(std::chrono::milliseconds(0));
   check = lib.Check();
   ASSERT_EQ(check.status, TeamCheckStatus::Reloaded);
   EXPECT_EQ(Groups(*check.content), (std::vector<std::pair<std::string, Rows>>{{"甲", {"二"}}, {"乙", {}}}));
