@@ -1,6 +1,9 @@
 #include "storage/store.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
 #include <thread>
 #include <unordered_map>
 
@@ -21,6 +24,7 @@ constexpr char kSizeSection[] = "大小";
 struct KindKeys {
   const char* countKey;
   const char* nameSection;
+  const char* checkSection;
 };
 
 constexpr size_t kMaxGroupsWithoutNames = 10000;
@@ -31,10 +35,65 @@ constexpr int kRereadTries = 4;
 constexpr std::chrono::milliseconds kRereadPause{60};
 
 KindKeys KeysOf(GroupKind kind) {
-  return kind == GroupKind::Phrase ? KindKeys{"短语子夹数", "短语子夹名"} : KindKeys{"快捷子夹数", "快捷子夹名"};
+  return kind == GroupKind::Phrase ? KindKeys{"短语子夹数", "短语子夹名", "短语子夹校验"}
+                                : KindKeys{"快捷子夹数", "快捷子夹名", "快捷子夹校验"};
+}
+
+std::uint32_t Crc32(std::string_view bytes) {
+  static const auto table = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      std::uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char b : bytes) crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+  return crc ^ 0xFFFFFFFFu;
 }
 
 }  // namespace
+
+std::string GroupFileCheck(std::string_view bytes) {
+  char crc[9];
+  std::snprintf(crc, sizeof crc, "%08x", Crc32(bytes));
+  return std::to_string(bytes.size()) + ":" + crc;
+}
+
+std::string StoredGroupFileCheck(GroupKind kind, const IniFile& conf, size_t position) {
+  return conf.GetString(KeysOf(kind).checkSection, std::to_string(position));
+}
+
+std::vector<std::string> StoredGroupNames(GroupKind kind, const IniFile& conf) {
+  const KindKeys keys = KeysOf(kind);
+  const int count = conf.GetInt(kPanelSection, keys.countKey);
+  if (count <= 0) return {};
+
+  // One pass over the name section; the first of two equal keys wins, as in every INI read, even
+  // when it has no value.
+  std::unordered_map<std::string, std::optional<std::string>> stored;
+  long long highestKey = -1;
+  for (auto& [key, value] : conf.Entries(keys.nameSection)) {
+    if (stored.count(key)) continue;
+    if (value && !key.empty() && key.size() < 10 && key.find_first_not_of("0123456789") == std::string::npos)
+      highestKey = std::max(highestKey, std::stoll(key));
+    stored.emplace(key, std::move(value));
+  }
+  // A missing name is an empty one; but a count far beyond the stored names is damage, not a
+  // library, and must not make thousands of empty groups.
+  size_t n = static_cast<size_t>(count);
+  if (n > kMaxGroupsWithoutNames) n = std::min(n, static_cast<size_t>(highestKey + 1));
+
+  std::vector<std::string> names;
+  names.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    auto it = stored.find(std::to_string(i));
+    names.push_back(it == stored.end() || !it->second ? std::string() : CutIniValue(*it->second));
+  }
+  return names;
+}
 
 void Workspace::ResetToDesign() {
   library = library::DesignLibrary();
@@ -64,31 +123,8 @@ void Store::LoadAll(Workspace& ws) {
 }
 
 void Store::LoadKind(GroupKind kind, const IniFile& conf, library::GroupStrip& strip) {
-  const KindKeys keys = KeysOf(kind);
-  const int count = conf.GetInt(kPanelSection, keys.countKey);
-  if (count <= 0) return;  // nothing stored: the design-time group stays
-
-  // One pass over the name section; the first of two equal keys wins, as in every INI read, even
-  // when it has no value.
-  std::unordered_map<std::string, std::optional<std::string>> stored;
-  long long highestKey = -1;
-  for (auto& [key, value] : conf.Entries(keys.nameSection)) {
-    if (stored.count(key)) continue;
-    if (value && !key.empty() && key.size() < 10 && key.find_first_not_of("0123456789") == std::string::npos)
-      highestKey = std::max(highestKey, std::stoll(key));
-    stored.emplace(key, std::move(value));
-  }
-  // A missing name is an empty one; but a count far beyond the stored names is damage, not a
-  // library, and must not make thousands of empty groups.
-  size_t n = static_cast<size_t>(count);
-  if (n > kMaxGroupsWithoutNames) n = std::min(n, static_cast<size_t>(highestKey + 1));
-
-  std::vector<std::string> names;
-  names.reserve(n);
-  for (size_t i = 0; i < n; ++i) {
-    auto it = stored.find(std::to_string(i));
-    names.push_back(it == stored.end() || !it->second ? std::string() : CutIniValue(*it->second));
-  }
+  // Nothing stored: the design-time group stays.
+  const std::vector<std::string> names = StoredGroupNames(kind, conf);
   if (names.empty()) return;
   const std::vector<std::string> stems = GroupFileStems(names);
 
@@ -106,7 +142,8 @@ void Store::LoadKind(GroupKind kind, const IniFile& conf, library::GroupStrip& s
     library::Group& group = *strip.ListOfGroup(index);
     group.MutableRows() = std::move(parsed.rows);
     if (fromOwnFile && parsed.canonical) {
-      if (auto stamp = platform::StampOf(path)) written_[{kind, index}] = {path, group.revision(), *stamp};
+      if (auto stamp = platform::StampOf(path))
+        written_[{kind, index}] = {path, group.revision(), *stamp, GroupFileCheck(*bytes)};
     }
   }
 }
@@ -170,16 +207,23 @@ void Store::SaveKind(GroupKind kind, const library::GroupStrip& strip, IniFile& 
     auto it = written_.find(key);
     const bool unchanged = it != written_.end() && it->second.path == path &&
                            it->second.revision == group.revision() && platform::StampOf(path) == it->second.stamp;
-    if (!unchanged) {
-      if (platform::WriteFileAtomically(path, SerializeGroupFile(group.rows()))) {
+    std::string check;
+    if (unchanged) {
+      check = it->second.check;
+    } else {
+      const std::string bytes = SerializeGroupFile(group.rows());
+      if (platform::WriteFileAtomically(path, bytes)) {
         ++report.filesWritten;
-        if (auto stamp = platform::StampOf(path)) written_[key] = {path, group.revision(), *stamp};
+        check = GroupFileCheck(bytes);
+        if (auto stamp = platform::StampOf(path)) written_[key] = {path, group.revision(), *stamp, check};
       } else {
         ++report.failures;
         written_.erase(key);
       }
     }
     if (!conf.Set(keys.nameSection, std::to_string(k), group.name())) ++report.failures;
+    // An empty value (the file could not be written) asks a reader for no check.
+    conf.Set(keys.checkSection, std::to_string(k), check);
   }
 }
 

@@ -6,12 +6,26 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "storage/data_folder.h"
 #include "storage/workspace.h"
 
 namespace jihe::storage {
+
+class IniFile;
+
+// The names of the stored groups of one kind, in tab order, as conf.ini gives them; empty when it
+// counts none.
+std::vector<std::string> StoredGroupNames(library::GroupKind kind, const IniFile& conf);
+
+// The check value that conf.ini keeps for each group file it names: its size and CRC-32. conf.ini
+// is written after the group files, so a reader that finds every file matching its value has read
+// one whole save, not files of two saves (a team folder is read while its maintainer saves).
+std::string GroupFileCheck(std::string_view bytes);
+// The stored check value of the group at `position` of that kind; empty when none was written.
+std::string StoredGroupFileCheck(library::GroupKind kind, const IniFile& conf, size_t position);
 
 struct SaveReport {
   int filesWritten = 0;  // files whose content was (re)written
@@ -54,6 +68,7 @@ class Store {
     std::string path;
     std::uint64_t revision = 0;
     platform::FileStamp stamp;
+    std::string check;  // GroupFileCheck of the file's bytes
   };
   using SlotKey = std::pair<library::GroupKind, size_t>;
 

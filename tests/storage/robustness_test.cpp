@@ -496,7 +496,7 @@ TEST(RobustnessTest, KilledSaveLeavesEveryFileOldOrNew) {
     ASSERT_EQ(filesB.count(name), 1u) << name;
     differing += filesB.at(name) != bytes;
   }
-  ASSERT_EQ(differing, 9) << "every group file and config.ini should differ between the states";
+  ASSERT_EQ(differing, 10) << "every group file, conf.ini (which holds their check values) and config.ini should differ";
 
   std::mt19937 rng(42);
   int filesSeenNew = 0;

@@ -1,0 +1,182 @@
+#include "storage/team_library.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fakes/temp_dir.h"
+#include "library/team_groups.h"
+#include "storage/group_file.h"
+#include "storage/store.h"
+
+namespace jihe::storage {
+namespace {
+
+using library::Group;
+using library::GroupKind;
+using Rows = std::vector<std::string>;
+
+class TeamLibraryTest : public ::testing::Test {
+ protected:
+  TeamLibraryTest() : own_(dir_.Sub("本机")), team_(dir_.Sub("共享/团队短语")) {
+    EXPECT_TRUE(own_.EnsureFolders());
+    EXPECT_TRUE(DataFolder(team_).EnsureFolders());
+  }
+
+  // What the team lead's program does: one whole save of the team folder.
+  void SaveTeam(std::vector<Group> phrases) {
+    Workspace ws;
+    ws.library.phrases.slots() = std::move(phrases);
+    ws.library.commands.slots() = {Group("链接", {"官网┃https://example.com/"})};
+    leadStore_.SaveAll(ws);
+  }
+
+  static std::vector<std::pair<std::string, Rows>> Groups(const TeamContent& c) {
+    std::vector<std::pair<std::string, Rows>> out;
+    for (const Group& g : c.library.phrases.slots()) out.emplace_back(g.name(), g.rows());
+    return out;
+  }
+
+  testing::TempDir dir_;
+  DataFolder own_;
+  std::string team_;
+  Store leadStore_{DataFolder(team_)};
+};
+
+TEST_F(TeamLibraryTest, FolderSettingSurvivesTheAgentsSave) {
+  const std::string path = "\\\\server\\share\\团队短语";
+  ASSERT_TRUE(SaveTeamFolderSetting(own_, path));
+  Store store(own_);
+  Workspace ws;
+  store.LoadAll(ws);
+  store.SaveAll(ws);
+  EXPECT_EQ(LoadTeamFolderSetting(own_), path);
+  ASSERT_TRUE(SaveTeamFolderSetting(own_, ""));
+  EXPECT_EQ(LoadTeamFolderSetting(own_), "");
+}
+
+TEST_F(TeamLibraryTest, SeesChangedNewAndDeletedGroups) {
+  SaveTeam({Group("问候", {"您好"}), Group("售后", {"退货┃七天"})});
+  TeamLibrary lib(team_, own_);
+  TeamCheck first = lib.Check();
+  ASSERT_EQ(first.status, TeamCheckStatus::Reloaded);
+  // Only the team's groups: no design group is made up for it.
+  EXPECT_EQ(Groups(*first.content), (std::vector<std::pair<std::string, Rows>>{{"问候", {"您好"}}, {"售后", {"退货┃七天"}}}));
+  EXPECT_EQ(first.content->library.commands.slots().size(), 1u);
+  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Unchanged);
+
+  const struct {
+    const char* what;
+    std::vector<Group> state;
+  } changes[] = {
+      {"a changed row", {Group("问候", {"您好！"}), Group("售后", {"退货┃七天"})}},
+      {"a new group", {Group("问候", {"您好！"}), Group("售后", {"退货┃七天"}), Group("物流", {"已发货"})}},
+      {"a deleted group", {Group("问候", {"您好！"}), Group("物流", {"已发货"})}},
+  };
+  for (const auto& change : changes) {
+    SaveTeam(change.state);
+    TeamCheck check = lib.Check();
+    ASSERT_EQ(check.status, TeamCheckStatus::Reloaded) << change.what;
+    std::vector<std::pair<std::string, Rows>> expected;
+    for (const Group& g : change.state) expected.emplace_back(g.name(), g.rows());
+    EXPECT_EQ(Groups(*check.content), expected) << change.what;
+    EXPECT_EQ(lib.Check().status, TeamCheckStatus::Unchanged) << change.what;
+  }
+}
+
+TEST_F(TeamLibraryTest, UnreachableFolderShowsTheCacheOnceThenComesBack) {
+  SaveTeam({Group("问候", {"您好 [img=logo.pngimg]"})});
+  ASSERT_TRUE(platform::WriteFileAtomically(DataFolder(team_).ImgFolder() + "logo.png", "PNG"));
+  TeamLibrary lib(team_, own_);
+  EXPECT_FALSE(lib.LoadCache());
+  ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded);
+
+  const auto away = testing::PathOf(team_ + "-away");
+  std::filesystem::rename(testing::PathOf(team_), away);
+  TeamCheck check = lib.Check();
+  ASSERT_EQ(check.status, TeamCheckStatus::Unreachable);
+  ASSERT_TRUE(check.content);
+  EXPECT_TRUE(check.content->fromCache);
+  EXPECT_EQ(Groups(*check.content), (std::vector<std::pair<std::string, Rows>>{{"问候", {"您好 [img=logo.pngimg]"}}}));
+  EXPECT_EQ(platform::ReadWholeFile(check.content->folder.ImgFolder() + "logo.png"), "PNG");
+  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Unchanged) << "the agent is told once";
+
+  // A fresh start while the share is away loads the cache without touching the network.
+  EXPECT_EQ(Groups(*TeamLibrary(team_, own_).LoadCache()), Groups(*check.content));
+
+  std::filesystem::rename(away, testing::PathOf(team_));
+  check = lib.Check();
+  ASSERT_EQ(check.status, TeamCheckStatus::Reloaded);
+  EXPECT_FALSE(check.content->fromCache);
+}
+
+TEST_F(TeamLibraryTest, ASaveInProgressIsReadAgainNeverHalfLoaded) {
+  SaveTeam({Group("甲", {"一"}), Group("乙", {"一"})});
+  TeamLibrary lib(team_, own_);
+  ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded);
+  const DataFolder team(team_);
+
+  // The lead's save has replaced 甲 but not yet 乙 or conf.ini.
+  ASSERT_TRUE(platform::WriteFileAtomically(team.GroupFile(GroupKind::Phrase, "甲"), SerializeGroupFile({"二"})));
+  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete);
+  ASSERT_TRUE(platform::WriteFileAtomically(team.GroupFile(GroupKind::Phrase, "乙"), SerializeGroupFile({"二"})));
+  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete);
+  SaveTeam({Group("甲", {"二"}), Group("乙", {"二"})});
+  TeamCheck check = lib.Check();
+  ASSERT_EQ(check.status, TeamCheckStatus::Reloaded);
+  EXPECT_EQ(Groups(*check.content), (std::vector<std::pair<std::string, Rows>>{{"甲", {"二"}}, {"乙", {"二"}}}));
+
+  // A listed file missing: read again; once the folder stood still for the rest period, taken as
+  // it is (an empty group).
+  std::filesystem::remove(testing::PathOf(team.GroupFile(GroupKind::Phrase, "乙")));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete) << i;
+  lib.SetRestPeriod(std::chrono::milliseconds(0));
+  check = lib.Check();
+  ASSERT_EQ(check.status, TeamCheckStatus::Reloaded);
+  EXPECT_EQ(Groups(*check.content), (std::vector<std::pair<std::string, Rows>>{{"甲", {"二"}}, {"乙", {}}}));
+}
+
+TEST(TeamGroupsTest, TeamTabsFollowOwnOnesAndRefuseChanges) {
+  library::GroupStrip own, team;
+  own.slots() = {Group("问候", {}), Group("已删", {})};
+  own.slots()[1].set_hidden(true);
+  team.slots() = {Group("问候", {}), Group("售后", {})};
+  const struct {
+    size_t position;
+    std::optional<std::string> caption;
+    bool refused;
+  } cases[] = {{0, "问候", false}, {1, "已删", false}, {2, "团队·问候", true}, {3, "团队·售后", true}, {4, std::nullopt, false}};
+  for (const auto& c : cases) {
+    const auto tab = library::TabAt(own, team, c.position);
+    ASSERT_EQ(tab.has_value(), c.caption.has_value()) << c.position;
+    if (!tab) continue;
+    EXPECT_EQ(library::TabCaption(own, team, *tab), *c.caption);
+    EXPECT_EQ(library::PositionOf(own, *tab), c.position);
+    EXPECT_EQ(library::ChangeRefusal(*tab), c.refused ? std::optional<std::string>(library::kTeamReadOnly) : std::nullopt);
+  }
+}
+
+TEST(TeamGroupsTest, ReloadKeepsTheSelectionWhereItStillExists) {
+  library::GroupStrip team;
+  team.slots() = {Group("新组", {"甲"}), Group("售后", {"新行", "乙", "丙", "乙"})};
+  const struct {
+    const char* group;
+    std::optional<size_t> row;
+    const char* text;
+    std::optional<size_t> keptGroup, keptRow;
+  } cases[] = {
+      {"售后", 1, "乙", 1, 1},           // the row moved down: found by its text
+      {"售后", 3, "乙", 1, 3},           // of two equal rows, the one nearest its old place
+      {"售后", 0, "已删除的行", 1, std::nullopt},
+      {"售后", std::nullopt, "", 1, std::nullopt},
+      {"不见了", 0, "甲", std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const auto kept = library::KeepSelection(team, c.group, c.row, c.text);
+    EXPECT_EQ(kept.group, c.keptGroup) << c.group << c.text;
+    EXPECT_EQ(kept.row, c.keptRow) << c.group << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace jihe::storage
