@@ -176,27 +176,38 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) const {
 
   const std::uint64_t goal = std::uint64_t{1} << m;
   const std::uint64_t* t = table.data();
+  // Most characters of a row start no match: while nothing is under way they are skipped by a
+  // plain scan over this flag, which is what keeps a keystroke within a frame.
+  std::vector<std::uint8_t> starts(ids);
+  for (size_t id = 0; id < ids; ++id) starts[id] = table[id] != 0;
+  auto occurs = [&](const std::uint32_t* u, const std::uint32_t* end) {
+    std::uint64_t open = 1;  // query positions reached by a match that may start anywhere
+    while (u < end) {
+      if (open == 1) {
+        while (u < end && !starts[*u]) ++u;
+        if (u == end) return false;
+        open = 1 | t[*u++];
+      } else {
+        open = 1 | Step(open, t, ids, *u++);
+      }
+      if (open & goal) return true;
+    }
+    return false;
+  };
+
   std::vector<SearchHit> tiers[3];
+  const std::uint32_t* units = units_.data();
   for (const Row& row : rows_) {
     if ((row.letters & queryLetters) != queryLetters) continue;
-    // `open`: positions reached by a match that may start anywhere; `anchored`: by one that
-    // started at the first character of the remark.
-    std::uint64_t anchored = 1, open = 1;
     int tier = -1;
-    for (std::uint32_t u = row.begin; u < row.split && tier < 0; ++u) {
-      const std::uint32_t id = units_[u];
-      if (anchored) {
-        anchored = Step(anchored, t, ids, id);
-        if (anchored & goal) tier = 0;
-      }
-      open = 1 | Step(open, t, ids, id);
-      if (open & goal && tier < 0) tier = 1;
+    // A match from the remark's first character; then one anywhere in the remark.
+    std::uint64_t anchored = 1;
+    for (std::uint32_t u = row.begin; u < row.split && anchored && !(anchored & goal); ++u) {
+      anchored = Step(anchored, t, ids, units[u]);
     }
-    open = 1;
-    for (std::uint32_t u = row.split; u < row.end && tier < 0; ++u) {
-      open = 1 | Step(open, t, ids, units_[u]);
-      if (open & goal) tier = 2;
-    }
+    if (anchored & goal) tier = 0;
+    else if (occurs(units + row.begin, units + row.split)) tier = 1;
+    else if (occurs(units + row.split, units + row.end)) tier = 2;
     if (tier >= 0) tiers[tier].push_back({row.group, row.row});
   }
   std::vector<SearchHit> out = std::move(tiers[0]);
