@@ -111,4 +111,8 @@ std::string FormatHotkey(Hotkey hotkey) {
 
 Hotkey DefaultHotkey() { return {kModCtrl | kModAlt, 0x20}; }
 
+std::string HotkeyTakenMessage(Hotkey refused) {
+  return "热键 " + FormatHotkey(refused) + " 已被其他程序占用，请换一个组合。原来的热键继续有效。";
+}
+
 }  // namespace jihe::settings

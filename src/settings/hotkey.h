@@ -32,4 +32,8 @@ std::optional<Hotkey> ParseHotkey(std::string_view text);
 std::string FormatHotkey(Hotkey hotkey);
 Hotkey DefaultHotkey();
 
+// The notice when the system refuses a combination (another program holds it); the one in use
+// stays.
+std::string HotkeyTakenMessage(Hotkey refused);
+
 }  // namespace jihe::settings

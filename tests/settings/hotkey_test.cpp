@@ -36,6 +36,7 @@ TEST(HotkeyTest, ParsesAndFormatsCombinations) {
     }
   }
   EXPECT_EQ(FormatHotkey(DefaultHotkey()), kDefaultHotkeyText);
+  EXPECT_NE(HotkeyTakenMessage({kModWin, 'Q'}).find("Win+Q"), std::string::npos);
 }
 
 }  // namespace
