@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "chat/clipboard_keeper.h"
 #include "chat/follow_loop.h"
 #include "chat/pattern_matcher.h"
 #include "chat/rich_content.h"
@@ -165,7 +166,8 @@ std::optional<std::string> FileTokenOf(std::string_view text) {
   return std::string(text.substr(start, close - start));
 }
 
-SendOutcome SendPhrase(SendContext& ctx, std::string_view mode) {
+// The send itself; SendPhrase wraps it to give the agent their clipboard back.
+static SendOutcome TypePhrase(SendContext& ctx, std::string_view mode) {
   if (ctx.host.Paused()) {
     ctx.host.ShowNotice(kPausedMessage);
     return SendOutcome::Refused;
@@ -259,6 +261,14 @@ SendOutcome SendPhrase(SendContext& ctx, std::string_view mode) {
     typist.Enter();
   }
   return SendOutcome::Sent;
+}
+
+SendOutcome SendPhrase(SendContext& ctx, std::string_view mode) {
+  ClipboardKeeper keeper(ctx.clipboard, ctx.options.Get(settings::Option::恢复剪贴板));
+  SendContext kept{ctx.desktop, keeper, ctx.keyboard, ctx.waiter, ctx.options, ctx.host, ctx.imgFolder};
+  const SendOutcome outcome = TypePhrase(kept, mode);
+  keeper.Finish(ctx.waiter);
+  return outcome;
 }
 
 }  // namespace jihe::chat

@@ -3,11 +3,24 @@
 // holds exactly what was written. Each returns false when the clipboard may not hold what was asked
 // (it could not be opened, or a format was refused): a paste would then paste something else.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace jihe::platform {
+
+// What the clipboard held at one moment: each format that could be copied as bytes.
+struct ClipboardSnapshot {
+  struct Format {
+    std::uint32_t id;  // the format's number; a registered one is put back by its name
+    std::string name;  // a registered format's name, empty for a standard format
+    std::string bytes;
+    bool operator==(const Format&) const = default;
+  };
+  std::vector<Format> formats;
+  bool operator==(const ClipboardSnapshot&) const = default;
+};
 
 class Clipboard {
  public:
@@ -26,6 +39,14 @@ class Clipboard {
   // the HTML form, QQ's rich-edit form and the plain text, all in one clipboard session; a
   // fragment that is a single picture also goes out as a bitmap, a PNG and a file-drop list.
   virtual bool PutRichContent(std::string_view htmlFragment) = 0;
+
+  // The clipboard's content, so that a send can give it back afterwards. Formats that cannot be
+  // copied are left out; nothing when the clipboard could not be opened.
+  virtual std::optional<ClipboardSnapshot> Save() = 0;
+  // Puts saved content back in place of whatever the clipboard holds.
+  virtual bool Restore(const ClipboardSnapshot& snapshot) = 0;
+  // A number that changes whenever any program writes to the clipboard.
+  virtual std::uint32_t SequenceNumber() = 0;
 };
 
 // The paths of a file-list text: split at every CR LF. Empty lines are dropped: a Windows reader

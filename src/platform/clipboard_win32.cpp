@@ -1,5 +1,6 @@
 #include "platform/clipboard_win32.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "chat/rich_content.h"
@@ -56,14 +57,24 @@ UINT HtmlFormat() { return Registered(L"HTML Format"); }
 UINT QQRichEditFormat() { return Registered(L"QQ_Unicode_RichEdit_Format"); }
 UINT PngFormat() { return Registered(L"PNG"); }
 UINT PreferredDropEffectFormat() { return Registered(L"Preferred DropEffect"); }
+UINT ExcludeFromMonitorFormat() { return Registered(L"ExcludeClipboardContentFromMonitorProcessing"); }
+UINT CanIncludeInHistoryFormat() { return Registered(L"CanIncludeInClipboardHistory"); }
+UINT CanUploadToCloudFormat() { return Registered(L"CanUploadToCloudClipboard"); }
 
-ClipboardSession::ClipboardSession() {
+void MarkTransient(ClipboardSession& session) {
+  const DWORD no = 0;
+  session.Put(ExcludeFromMonitorFormat(), &no, sizeof no);
+  session.Put(CanIncludeInHistoryFormat(), &no, sizeof no);
+  session.Put(CanUploadToCloudFormat(), &no, sizeof no);
+}
+
+ClipboardSession::ClipboardSession(Purpose purpose) {
   const HWND owner = ClipboardOwner();
   for (int attempt = 0; attempt < 10 && !open_; ++attempt) {
     if (attempt > 0) Sleep(10);
     open_ = OpenClipboard(owner) != FALSE;
   }
-  if (open_) EmptyClipboard();
+  if (open_ && purpose == Write) EmptyClipboard();
 }
 
 ClipboardSession::~ClipboardSession() {
@@ -90,6 +101,7 @@ bool ClipboardSession::PutText(std::wstring_view text) {
 
 bool Win32Clipboard::PutText(std::string_view text) {
   ClipboardSession session;
+  MarkTransient(session);
   return session.PutText(Widen(text));
 }
 
@@ -113,12 +125,14 @@ bool PutBitmap(ClipboardSession& session, const DecodedPicture& picture) {
 bool Win32Clipboard::PutFileList(std::string_view paths) {
   ClipboardSession session;
   const std::vector<std::string> list = SplitFileList(paths);
+  if (!list.empty()) MarkTransient(session);
   return list.empty() ? session.open() : PutFiles(session, list);
 }
 
 bool Win32Clipboard::PutPicture(std::string_view fileBytes) {
   const std::optional<DecodedPicture> picture = DecodePicture(fileBytes);
   ClipboardSession session;  // emptied even when the picture does not decode
+  if (picture) MarkTransient(session);
   return picture ? PutBitmap(session, *picture) : session.open();
 }
 
@@ -138,6 +152,7 @@ bool Win32Clipboard::PutRichContent(std::string_view htmlFragment) {
   }
 
   ClipboardSession session;
+  MarkTransient(session);
   bool ok = session.Put(HtmlFormat(), html.c_str(), html.size() + 1);
   ok = session.Put(QQRichEditFormat(), qq.c_str(), qq.size() + 1) && ok;
   // A picture alone carries no text: an empty text would let a program paste nothing instead.
@@ -152,5 +167,121 @@ bool Win32Clipboard::PutRichContent(std::string_view htmlFragment) {
   }
   return ok;
 }
+
+namespace {
+
+// Formats whose data is a handle of another kind than memory (a palette, a metafile picture that
+// holds a metafile handle, owner-drawn and private formats): there are no bytes to keep.
+bool IsHandleFormat(UINT format) {
+  switch (format) {
+    case CF_METAFILEPICT:
+    case CF_PALETTE:
+    case CF_OWNERDISPLAY:
+    case CF_DSPBITMAP:
+    case CF_DSPMETAFILEPICT:
+    case CF_DSPENHMETAFILE:
+      return true;
+    default:
+      return format >= CF_PRIVATEFIRST && format <= CF_GDIOBJLAST;
+  }
+}
+
+std::optional<std::string> GlobalBytes(HANDLE handle) {
+  if (!handle) return std::nullopt;
+  const SIZE_T size = GlobalSize(handle);
+  if (size == 0) return std::nullopt;
+  const void* p = GlobalLock(handle);
+  if (!p) return std::nullopt;
+  std::string bytes(static_cast<const char*>(p), size);
+  GlobalUnlock(handle);
+  return bytes;
+}
+
+// A device-dependent bitmap as a 32-bit packed DIB, which the clipboard takes as memory.
+std::optional<std::string> DibOfBitmap(HBITMAP bitmap) {
+  BITMAP bm{};
+  if (!bitmap || !GetObjectW(bitmap, sizeof bm, &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0) return std::nullopt;
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = bm.bmWidth;
+  header.biHeight = bm.bmHeight;
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  header.biCompression = BI_RGB;
+  std::string dib(sizeof header + static_cast<size_t>(bm.bmWidth) * 4 * static_cast<size_t>(bm.bmHeight), '\0');
+  std::memcpy(dib.data(), &header, sizeof header);
+  HDC screen = GetDC(nullptr);
+  const int lines = GetDIBits(screen, bitmap, 0, static_cast<UINT>(bm.bmHeight), dib.data() + sizeof header,
+                              reinterpret_cast<BITMAPINFO*>(dib.data()), DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  if (lines <= 0) return std::nullopt;
+  return dib;
+}
+
+std::optional<std::string> EnhMetaFileBytes(HENHMETAFILE metafile) {
+  const UINT size = metafile ? GetEnhMetaFileBits(metafile, 0, nullptr) : 0;
+  if (size == 0) return std::nullopt;
+  std::string bytes(size, '\0');
+  if (GetEnhMetaFileBits(metafile, size, reinterpret_cast<BYTE*>(bytes.data())) != size) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace
+
+std::optional<ClipboardSnapshot> Win32Clipboard::Save() {
+  ClipboardSession session(ClipboardSession::Read);
+  if (!session.open()) return std::nullopt;
+  std::vector<UINT> formats;
+  for (UINT f = EnumClipboardFormats(0); f != 0; f = EnumClipboardFormats(f)) formats.push_back(f);
+  const bool hasDib = std::find(formats.begin(), formats.end(), CF_DIB) != formats.end();
+
+  ClipboardSnapshot snapshot;
+  for (UINT format : formats) {
+    UINT id = format;
+    std::optional<std::string> bytes;
+    if (format == CF_BITMAP) {
+      if (hasDib) continue;  // the same picture, which the system makes a bitmap of again
+      id = CF_DIB;
+      bytes = DibOfBitmap(static_cast<HBITMAP>(GetClipboardData(format)));
+    } else if (format == CF_ENHMETAFILE) {
+      bytes = EnhMetaFileBytes(static_cast<HENHMETAFILE>(GetClipboardData(format)));
+    } else if (!IsHandleFormat(format)) {
+      bytes = GlobalBytes(GetClipboardData(format));
+    }
+    if (!bytes) continue;  // what cannot be copied is given up, the send goes on
+    std::string name;
+    if (format >= 0xC000) {
+      wchar_t buffer[256];
+      const int length = GetClipboardFormatNameW(format, buffer, static_cast<int>(std::size(buffer)));
+      if (length <= 0) continue;
+      name = Narrow(std::wstring_view(buffer, static_cast<size_t>(length)));
+    }
+    snapshot.formats.push_back({id, std::move(name), std::move(*bytes)});
+  }
+  return snapshot;
+}
+
+bool Win32Clipboard::Restore(const ClipboardSnapshot& snapshot) {
+  ClipboardSession session;
+  if (!session.open()) return false;
+  bool ok = true;
+  for (const ClipboardSnapshot::Format& format : snapshot.formats) {
+    const UINT id = format.name.empty() ? format.id : RegisterClipboardFormatW(Widen(format.name).c_str());
+    if (id == CF_ENHMETAFILE) {
+      HENHMETAFILE metafile =
+          SetEnhMetaFileBits(static_cast<UINT>(format.bytes.size()), reinterpret_cast<const BYTE*>(format.bytes.data()));
+      if (metafile && SetClipboardData(CF_ENHMETAFILE, metafile)) continue;  // the clipboard's now
+      if (metafile) DeleteEnhMetaFile(metafile);
+      ok = false;
+    } else {
+      ok = session.Put(id, format.bytes.data(), format.bytes.size()) && ok;
+    }
+  }
+  // The agent's own content is already in their history; putting it back is no new copy.
+  MarkTransient(session);
+  return ok;
+}
+
+std::uint32_t Win32Clipboard::SequenceNumber() { return GetClipboardSequenceNumber(); }
 
 }  // namespace jihe::platform

@@ -14,7 +14,8 @@ namespace jihe::platform {
 // moment, since other programs hold the clipboard briefly while they read it.
 class ClipboardSession {
  public:
-  ClipboardSession();
+  enum Purpose { Write, Read };  // a session to read leaves the content alone
+  explicit ClipboardSession(Purpose purpose = Write);
   ~ClipboardSession();
   ClipboardSession(const ClipboardSession&) = delete;
   ClipboardSession& operator=(const ClipboardSession&) = delete;
@@ -33,12 +34,22 @@ UINT QQRichEditFormat();          // "QQ_Unicode_RichEdit_Format"
 UINT PngFormat();                 // "PNG"
 UINT PreferredDropEffectFormat(); // "Preferred DropEffect"
 
+// The formats that keep a write out of clipboard history, the cloud clipboard and clipboard
+// monitors: every write of ours carries them, since what a send puts there is only in passing.
+UINT ExcludeFromMonitorFormat();  // "ExcludeClipboardContentFromMonitorProcessing"
+UINT CanIncludeInHistoryFormat(); // "CanIncludeInClipboardHistory" = 0
+UINT CanUploadToCloudFormat();    // "CanUploadToCloudClipboard" = 0
+void MarkTransient(ClipboardSession& session);
+
 class Win32Clipboard : public Clipboard {
  public:
   bool PutText(std::string_view text) override;
   bool PutFileList(std::string_view paths) override;
   bool PutPicture(std::string_view fileBytes) override;
   bool PutRichContent(std::string_view htmlFragment) override;
+  std::optional<ClipboardSnapshot> Save() override;
+  bool Restore(const ClipboardSnapshot& snapshot) override;
+  std::uint32_t SequenceNumber() override;
 };
 
 }  // namespace jihe::platform

@@ -21,6 +21,7 @@ const std::array<OptionInfo, kOptionCount>& AllOptions() {
       {Option::鼠标停留, "鼠标停留", kCheckBoxSection, "消息发送完毕后鼠标停留在聊天窗口上面", false},
       {Option::开机自启, "开机自启", kCheckBoxSection, "开机自动启动本软件", false},
       {Option::智能隐藏, "智能隐藏", kCheckBoxSection, "当打开非跟随的窗口时,隐藏本软件", false},
+      {Option::恢复剪贴板, "恢复剪贴板", kCheckBoxSection, "发送后恢复剪贴板原有内容", true},
   }};
   return kAll;
 }
@@ -51,6 +52,7 @@ Options& Options::operator=(const Options& other) {
   if (this == &other) return *this;
   for (size_t i = 0; i < kOptionCount; ++i) values_[i].store(other.values_[i].load());
   SetInterval(other.Interval());
+  SetHotkey(other.Hotkey());
   return *this;
 }
 
@@ -64,6 +66,7 @@ void Options::Set(Option option, bool on) {
 void Options::ResetToDesign() {
   for (const OptionInfo& info : AllOptions()) values_[Index(info.option)].store(info.designDefault);
   SetInterval(kDefaultInterval);
+  SetHotkey(DefaultHotkey());
 }
 
 std::string Options::Interval() const {
@@ -74,6 +77,16 @@ std::string Options::Interval() const {
 void Options::SetInterval(std::string text) {
   std::lock_guard lock(intervalMutex_);
   interval_ = std::move(text);
+}
+
+Hotkey Options::Hotkey() const {
+  std::lock_guard lock(intervalMutex_);
+  return hotkey_;
+}
+
+void Options::SetHotkey(settings::Hotkey hotkey) {
+  std::lock_guard lock(intervalMutex_);
+  hotkey_ = hotkey;
 }
 
 }  // namespace jihe::settings

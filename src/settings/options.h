@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "settings/hotkey.h"
+
 namespace jihe::settings {
 
 // In the order of the Settings window's controls, which is the order they are loaded in.
@@ -28,8 +30,9 @@ enum class Option {
   鼠标停留,
   开机自启,
   智能隐藏,
+  恢复剪贴板,
 };
-inline constexpr size_t kOptionCount = 16;
+inline constexpr size_t kOptionCount = 17;
 
 inline constexpr char kCheckBoxSection[] = "选择框";
 inline constexpr char kRadioSection[] = "单选框";
@@ -66,11 +69,16 @@ class Options {
   std::string Interval() const;
   void SetInterval(std::string text);
 
+  // The combination that calls up the panel; stored under [热键] 呼出.
+  settings::Hotkey Hotkey() const;
+  void SetHotkey(settings::Hotkey hotkey);
+
  private:
   static size_t Index(Option o) { return static_cast<size_t>(o); }
   std::array<std::atomic<bool>, kOptionCount> values_;
   mutable std::mutex intervalMutex_;
   std::string interval_ = kDefaultInterval;
+  settings::Hotkey hotkey_ = DefaultHotkey();
 };
 
 }  // namespace jihe::settings

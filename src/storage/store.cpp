@@ -233,6 +233,10 @@ void Store::LoadSettings(settings::Options& options) const {
   for (const settings::OptionInfo& info : settings::AllOptions()) {
     options.Set(info.option, config.GetBool(info.section, info.key, options.Get(info.option)));
   }
+  // A combination that does not read keeps the one in use.
+  if (auto text = config.Get(settings::kHotkeySection, settings::kHotkeyKey)) {
+    if (auto hotkey = settings::ParseHotkey(*text)) options.SetHotkey(*hotkey);
+  }
 }
 
 bool Store::SaveSettings(const settings::Options& options) const {
@@ -240,6 +244,7 @@ bool Store::SaveSettings(const settings::Options& options) const {
   if (!config) return false;
   for (const settings::OptionInfo& info : settings::AllOptions())
     config->SetBool(info.section, info.key, options.Get(info.option));
+  config->Set(settings::kHotkeySection, settings::kHotkeyKey, settings::FormatHotkey(options.Hotkey()));
   return config->Save(folder_.ConfigIni());
 }
 

@@ -70,6 +70,7 @@ class SendPhraseTest : public ::testing::Test {
     FakeWaiter waiter{log};
     settings::Options options;
     options.Set(Option::自动点发送, c.autoSend);
+    options.Set(Option::恢复剪贴板, false);  // the sequences alone; the restore has its own test
     options.SetInterval(c.interval);
     desktop.Add({"霁禾客服助手", "JihePanel", {900, 100, 1100, 700}});
     host.chat = desktop.Add({"客户甲", c.className, {100, 100, 700, 800}});
@@ -207,6 +208,7 @@ TEST_F(SendPhraseTest, MenuModesReadTheCurrentListAndRightClickSendsWithoutEnter
   FakeWaiter waiter{log};
   settings::Options options;
   options.Set(Option::自动点发送, true);
+  options.Set(Option::恢复剪贴板, false);
   desktop.Add({"霁禾客服助手", "JihePanel", {900, 100, 1100, 700}});
   for (const char* mode : {"右键", "右键不发"}) {
     log.Clear();
@@ -251,6 +253,68 @@ TEST_F(SendPhraseTest, SilentEndsAndTheRefusal) {
   host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {-8, -8, 1288, 1032}});  // maximised
   EXPECT_EQ(SendPhrase(ctx, ""), SendOutcome::ChatOffScreen);
   EXPECT_EQ(log.events(), Strings{"move #3 50,50"});  // moved, and nothing typed
+}
+
+// Another program copies something while the send waits for its last paste to be read.
+class CopyingWaiter : public FakeWaiter {
+ public:
+  CopyingWaiter(EventLog& log, FakeClipboard& clipboard) : FakeWaiter(log), clipboard_(clipboard) {}
+  bool WaitPumping(std::int64_t amount, platform::WaitUnit unit, const platform::StopSignal* stop) override {
+    if (copyOnWait == amount) clipboard_.CopyByAnotherProgram("新复制的地址");
+    return FakeWaiter::WaitPumping(amount, unit, stop);
+  }
+  std::int64_t copyOnWait = -1;
+
+ private:
+  FakeClipboard& clipboard_;
+};
+
+TEST_F(SendPhraseTest, TheAgentsClipboardComesBackUnlessSomethingNewerWasCopied) {
+  using Format = platform::ClipboardSnapshot::Format;
+  const Strings start = {"wait 100", "foreground #1", "wait 100"};  // the chat window is the only one
+  const Format agents{13, "", "订单号 A123"};
+  const Format palette{9, "", "PALETTE"};  // a handle, not memory: it cannot be kept
+  const struct {
+    const char* name;
+    bool restore;
+    bool saveFails;
+    std::int64_t copyOnWait;
+    int failFrom;
+    SendOutcome outcome;
+    Strings expected;
+    std::vector<Format> after;
+  } cases[] = {
+      {"restored once the paste was read", true, false, -1, 0, SendOutcome::Sent,
+       Join(start, {"save clipboard", "text 您好", "wait 10", "Ctrl+V", "wait 500", "restore clipboard"}), {agents}},
+      {"a newer copy is left alone", true, false, 500, 0, SendOutcome::Sent,
+       Join(start, {"save clipboard", "text 您好", "wait 10", "Ctrl+V", "wait 500"}), {{13, "", "新复制的地址"}}},
+      {"switched off", false, false, -1, 0, SendOutcome::Sent, Join(start, {"text 您好", "wait 10", "Ctrl+V"}),
+       {{13, "", "text 您好"}}},
+      {"unreadable before the send: the send goes on", true, true, -1, 0, SendOutcome::Sent,
+       Join(start, {"save clipboard", "text 您好", "wait 10", "Ctrl+V"}), {{13, "", "text 您好"}}},
+      {"a failed write emptied it", true, false, -1, 1, SendOutcome::ClipboardBusy,
+       Join(start, {"save clipboard", "text 您好", "wait 500", "restore clipboard"}), {agents}},
+  };
+  for (const auto& c : cases) {
+    EventLog log;
+    FakeDesktop desktop{log};
+    FakeClipboard clipboard{log};
+    clipboard.content.formats = {agents, palette};
+    clipboard.uncopyable = {9};
+    clipboard.saveFails = c.saveFails;
+    clipboard.failFrom = c.failFrom;
+    FakeKeyboard keyboard{log};
+    CopyingWaiter waiter{log, clipboard};
+    waiter.copyOnWait = c.copyOnWait;
+    settings::Options options;
+    options.Set(Option::恢复剪贴板, c.restore);
+    host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {100, 100, 700, 800}});
+    host.clickedRow = "您好";
+    SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, img.str()};
+    EXPECT_EQ(SendPhrase(ctx, ""), c.outcome) << c.name;
+    EXPECT_EQ(log.events(), c.expected) << c.name;
+    EXPECT_EQ(clipboard.content.formats, c.after) << c.name;
+  }
 }
 
 TEST(SendEngineText, IntervalAndFileToken) {

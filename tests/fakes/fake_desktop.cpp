@@ -143,26 +143,43 @@ void FakeDesktop::PostLeftClick(WindowId window, int x, int y) {
 
 // ---- clipboard and keyboard -----------------------------------------------------------------
 
-bool FakeClipboard::Written() { return failFrom == 0 || ++writes_ < failFrom; }
-
-bool FakeClipboard::PutText(std::string_view text) {
-  log_.Add("text " + std::string(text));
-  return Written();
+// A write empties the clipboard first, so even a failed one has changed it.
+bool FakeClipboard::Written(std::string event) {
+  log_.Add(event);
+  ++sequence_;
+  content.formats.clear();
+  const bool ok = failFrom == 0 || ++writes_ < failFrom;
+  if (ok) content.formats.push_back({13, "", std::move(event)});
+  return ok;
 }
 
-bool FakeClipboard::PutFileList(std::string_view paths) {
-  log_.Add("files " + std::string(paths));
-  return Written();
-}
-
-bool FakeClipboard::PutPicture(std::string_view fileBytes) {
-  log_.Add("picture " + std::string(fileBytes));
-  return Written();
-}
-
+bool FakeClipboard::PutText(std::string_view text) { return Written("text " + std::string(text)); }
+bool FakeClipboard::PutFileList(std::string_view paths) { return Written("files " + std::string(paths)); }
+bool FakeClipboard::PutPicture(std::string_view fileBytes) { return Written("picture " + std::string(fileBytes)); }
 bool FakeClipboard::PutRichContent(std::string_view htmlFragment) {
-  log_.Add("rich " + std::string(htmlFragment));
-  return Written();
+  return Written("rich " + std::string(htmlFragment));
+}
+
+std::optional<platform::ClipboardSnapshot> FakeClipboard::Save() {
+  log_.Add("save clipboard");
+  if (saveFails) return std::nullopt;
+  platform::ClipboardSnapshot saved;
+  for (const auto& format : content.formats) {
+    if (std::find(uncopyable.begin(), uncopyable.end(), format.id) == uncopyable.end()) saved.formats.push_back(format);
+  }
+  return saved;
+}
+
+bool FakeClipboard::Restore(const platform::ClipboardSnapshot& snapshot) {
+  log_.Add("restore clipboard");
+  content = snapshot;
+  ++sequence_;
+  return true;
+}
+
+void FakeClipboard::CopyByAnotherProgram(std::string text) {
+  content.formats = {{13, "", std::move(text)}};
+  ++sequence_;
 }
 
 namespace {

@@ -93,15 +93,28 @@ class FakeClipboard : public platform::Clipboard {
   bool PutFileList(std::string_view paths) override;
   bool PutPicture(std::string_view fileBytes) override;
   bool PutRichContent(std::string_view htmlFragment) override;
+  std::optional<platform::ClipboardSnapshot> Save() override;
+  bool Restore(const platform::ClipboardSnapshot& snapshot) override;
+  std::uint32_t SequenceNumber() override { return sequence_; }
+
+  // What the clipboard holds. A write of ours leaves one text format with the logged text; a
+  // format marked uncopyable stands for one the platform cannot copy (a palette, a private
+  // handle): Save leaves it out.
+  platform::ClipboardSnapshot content;
+  std::vector<std::uint32_t> uncopyable;
+  // Another program copies something: the content is replaced and the sequence number moves on.
+  void CopyByAnotherProgram(std::string text);
+  bool saveFails = false;
 
   // The write of this number (from 1) and every later one fail, as when another program holds the
   // clipboard; 0: none fails.
   int failFrom = 0;
 
  private:
-  bool Written();
+  bool Written(std::string event);
   EventLog& log_;
   int writes_ = 0;
+  std::uint32_t sequence_ = 1;
 };
 
 class FakeKeyboard : public platform::Keyboard {

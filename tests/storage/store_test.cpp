@@ -274,17 +274,24 @@ TEST_F(StoreTest, SettingsLoadAndSave) {
   options.Set(settings::Option::双击发送, true);
   options.Set(settings::Option::跟随QQ, true);
   options.SetInterval("800");
+  options.SetHotkey({settings::kModCtrl | settings::kModShift, 'Q'});
   ASSERT_TRUE(store_.SaveSettings(options));
+  EXPECT_EQ(Config().GetString("热键", "呼出"), "Ctrl+Shift+Q");
   const IniFile config = Config();
   EXPECT_EQ(config.GetString("选择框", "跟随QQ"), "真");
   EXPECT_EQ(config.GetString("单选框", "双击发送"), "真");
   EXPECT_EQ(config.GetString("单选框", "单击发送"), "假");
   int keys = 0;
   for (const auto& info : settings::AllOptions()) keys += config.Get(info.section, info.key).has_value();
-  EXPECT_EQ(keys, 16);
+  EXPECT_EQ(keys, static_cast<int>(settings::kOptionCount));
   settings::Options reloaded;
   store_.LoadSettings(reloaded);
   EXPECT_EQ(reloaded.Interval(), "400");  // the interval is never stored
+  EXPECT_EQ(reloaded.Hotkey(), (settings::Hotkey{settings::kModCtrl | settings::kModShift, 'Q'}));
+
+  Write("config.ini", "[热键]\r\n呼出=Q\r\n");  // unreadable: the combination in use stays
+  store_.LoadSettings(reloaded);
+  EXPECT_EQ(reloaded.Hotkey(), (settings::Hotkey{settings::kModCtrl | settings::kModShift, 'Q'}));
 }
 
 }  // namespace

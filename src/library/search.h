@@ -1,0 +1,64 @@
+#pragma once
+// The search box of the phrase and command pages: one index over the visible groups of a kind,
+// built again whenever the library changes, and filtered on every keystroke.
+//
+// A query matches a row when it occurs in the row's remark or content after folding case and
+// full-width letters and digits. A Chinese character is also matched by any prefix of any of its
+// pinyin readings, so "th", "tuih", "tuihuodizhi" and "退h" all find "退货地址".
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "library/library.h"
+
+namespace jihe::library {
+
+struct SearchHit {
+  size_t group;  // the group's index (its slot in the strip)
+  size_t row;
+  bool operator==(const SearchHit&) const = default;
+};
+
+class SearchIndex {
+ public:
+  SearchIndex() = default;
+  // Hidden groups (deleted during this run) are left out.
+  explicit SearchIndex(const GroupStrip& strip);
+
+  // The matching rows: first those whose remark starts with the query, then those whose remark
+  // contains it, then those whose content contains it; each in library order. An empty query
+  // matches nothing: the page shows its groups again.
+  std::vector<SearchHit> Search(std::string_view query) const;
+
+  size_t rowCount() const { return rows_.size(); }
+
+ private:
+  struct Row {
+    std::uint32_t group;
+    std::uint32_t row;
+    std::uint32_t begin;  // remark: units [begin, split); content: [split, end)
+    std::uint32_t split;
+    std::uint32_t end;
+    std::uint64_t letters;  // what the row can match at all; see LetterBit
+  };
+  std::uint32_t IdOf(char32_t folded);
+  std::vector<SearchHit> SearchLiteral(const std::vector<char32_t>& query) const;
+
+  std::vector<Row> rows_;
+  std::vector<std::uint32_t> units_;  // every row's folded characters, as character numbers
+  std::vector<char32_t> idChar_;      // character number -> folded character
+  std::vector<std::int32_t> idSet_;   // character number -> its pinyin set, -1 without
+  std::vector<std::int32_t> bmpId_;   // folded BMP character -> its number, -1 when unseen
+  std::vector<std::pair<char32_t, std::uint32_t>> otherIds_;  // beyond the BMP, sorted
+};
+
+// The text of a result row, with its group's name before it: "售后 · 退货地址┃…".
+std::string SearchRowText(std::string_view groupName, std::string_view rowText);
+
+// The character as matching sees it: ASCII letters in lower case, full-width forms (letters,
+// digits, signs and the ideographic space) as their ASCII counterparts.
+char32_t FoldForSearch(char32_t c);
+
+}  // namespace jihe::library

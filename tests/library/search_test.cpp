@@ -1,0 +1,77 @@
+#include "library/search.h"
+
+#include <algorithm>
+
+#include "library/pinyin.h"
+
+#include <gtest/gtest.h>
+
+namespace jihe::library {
+
+void PrintTo(const SearchHit& hit, std::ostream* os) { *os << '{' << hit.group << ',' << hit.row << '}'; }
+
+namespace {
+
+GroupStrip Strip() {
+  GroupStrip strip;
+  strip.slots().emplace_back("售后", std::vector<std::string>{
+                                         "退货地址┃浙江省杭州市",
+                                         "换货┃寄回退货地址即可",
+                                         "ＶＩＰ客户┃Order 12３",
+                                     });
+  strip.slots().emplace_back("旧", std::vector<std::string>{"退货地址┃删除的分组"});
+  strip.slots().back().set_hidden(true);
+  strip.slots().emplace_back("常用", std::vector<std::string>{
+                                         "说明┃银行卡退货",
+                                         "快退货┃ok",
+                                         "绿色",
+                                         "长┃" + std::string(70, 'x'),
+                                     });
+  return strip;
+}
+
+TEST(SearchIndexTest, FindsByTextPinyinAndFoldedFormsInRankOrder) {
+  const SearchIndex index(Strip());
+  const std::vector<SearchHit> th = {{0, 0}, {2, 1}, {0, 1}, {2, 0}};  // remark start, remark, content
+  const struct {
+    std::string query;
+    std::vector<SearchHit> hits;
+  } kCases[] = {
+      {"", {}},
+      {"th", th},
+      {"TH", th},
+      {"tuihuo", th},
+      {"tuih", th},                     // the last syllable still being typed
+      {"退h", th},                      // characters and pinyin mixed
+      {"t货", th},
+      {"退货", th},
+      {"thdz", {{0, 0}, {0, 1}}},       // the hidden group's row is not searched
+      {"tuihuodizhi", {{0, 0}, {0, 1}}},
+      {"tuihuodz", {{0, 0}, {0, 1}}},
+      {"yinhangka", {{2, 0}}},          // 行 reads xing first; hang is its other reading
+      {"yinxingka", {{2, 0}}},
+      {"lvse", {{2, 2}}},               // ü typed as v or as u
+      {"luse", {{2, 2}}},
+      {"vip", {{0, 2}}},                // full-width letters in the row
+      {"ｖｉｐ客", {{0, 2}}},           // and in the query
+      {"123", {{0, 2}}},
+      {"order", {{0, 2}}},
+      {"tuihuox", {}},
+      {"dizhith", {}},
+      {std::string(64, 'x'), {{2, 3}}},  // too long for pinyin: matched literally
+      {std::string(71, 'x'), {}},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(index.Search(c.query), c.hits) << c.query;
+}
+
+TEST(SearchIndexTest, EveryReadingOfAPolyphoneIsKnown) {
+  const std::vector<std::string_view> hang = PinyinOf(U'行');
+  EXPECT_NE(std::find(hang.begin(), hang.end(), "xing"), hang.end());
+  EXPECT_NE(std::find(hang.begin(), hang.end(), "hang"), hang.end());
+  EXPECT_EQ(PinyinOf(U'绿').front(), "lv");
+  EXPECT_EQ(PinyinOf(U'𠀀').size(), 1u);  // beyond the BMP (he)
+  EXPECT_TRUE(PinyinOf(U'a').empty());
+}
+
+}  // namespace
+}  // namespace jihe::library

@@ -1,0 +1,62 @@
+// Saving and restoring the agent's clipboard on the real clipboard, and the marks that keep our
+// own writes out of clipboard history.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/clipboard_win32.h"
+#include "platform/utf16.h"
+
+namespace jihe::platform {
+namespace {
+
+// What another program does when the agent copies: text and a device-dependent bitmap.
+void CopyAsAnotherProgram(std::wstring_view text) {
+  ClipboardSession session;
+  ASSERT_TRUE(session.open());
+  ASSERT_TRUE(session.PutText(text));
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 4, 3);
+  ReleaseDC(nullptr, screen);
+  ASSERT_NE(SetClipboardData(CF_BITMAP, bitmap), nullptr);  // the clipboard's now
+}
+
+std::optional<std::string> ClipboardText() {
+  std::optional<std::string> text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+    text = Narrow(static_cast<const wchar_t*>(GlobalLock(h)));
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return text;
+}
+
+TEST(Win32ClipboardKeeper, SavedTextAndPictureComeBackAndOurWritesStayOutOfHistory) {
+  CopyAsAnotherProgram(L"订单号 A123 😀");
+  Win32Clipboard clipboard;
+  const std::optional<ClipboardSnapshot> saved = clipboard.Save();
+  ASSERT_TRUE(saved);
+  const auto dib = std::find_if(saved->formats.begin(), saved->formats.end(),
+                                [](const auto& f) { return f.id == CF_DIB; });
+  ASSERT_NE(dib, saved->formats.end());  // the bitmap, kept as bytes
+  EXPECT_GE(dib->bytes.size(), sizeof(BITMAPINFOHEADER) + 4 * 3 * 4);
+
+  const std::uint32_t before = clipboard.SequenceNumber();
+  ASSERT_TRUE(clipboard.PutText("您好"));
+  EXPECT_NE(clipboard.SequenceNumber(), before);
+  EXPECT_EQ(ClipboardText(), "您好");
+  for (UINT mark : {ExcludeFromMonitorFormat(), CanIncludeInHistoryFormat(), CanUploadToCloudFormat()}) {
+    EXPECT_TRUE(IsClipboardFormatAvailable(mark)) << mark;
+  }
+
+  ASSERT_TRUE(clipboard.Restore(*saved));
+  EXPECT_EQ(ClipboardText(), "订单号 A123 😀");
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB));
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+}
+
+}  // namespace
+}  // namespace jihe::platform
