@@ -35,7 +35,7 @@ constexpr int kScheduleFrameId = 151, kScheduleSwitchId = 152, kTimePickerId = 1
               kAddButtonId = 155, kContentBoxId = 156, kSoundBoxId = 157, kSetSoundLinkId = 158,
               kListenLinkId = 159, kShakeBoxId = 160, kScheduleListId = 161, kHandOverId = 162;
 
-// The schedule page: positions inside 高级选择夹4, and inside its frame 分组框1 at (4, 32).
+// The schedule page: positions inside toolsTab_, and inside its frame scheduleFrame_ at (4, 32).
 constexpr int kFrameLeft = 4, kFrameTop = 32;
 using schedule::kReminderPlaceholder;
 
@@ -105,9 +105,9 @@ bool MainPanel::Create() {
   tray_.Add(hwnd(), kTrayIconId, kTrayNotifyMessage, smallIcon_.get(), kPanelTitle, kBalloonTimerId);
   store_.LoadAll(ws_);
   for (KindView& view : kinds_) FillStrip(view);
-  Button_SetCheck(选择框1, ws_.shake ? BST_CHECKED : BST_UNCHECKED);
-  Button_SetCheck(选择框2, ws_.schedule.on ? BST_CHECKED : BST_UNCHECKED);
-  platform::SetWindowTextUtf8(编辑框2, ws_.music);
+  Button_SetCheck(shakeBox_, ws_.shake ? BST_CHECKED : BST_UNCHECKED);
+  Button_SetCheck(scheduleSwitch_, ws_.schedule.on ? BST_CHECKED : BST_UNCHECKED);
+  platform::SetWindowTextUtf8(soundBox_, ws_.music);
   StartSchedule();
 
   const HMONITOR monitor = MonitorFromWindow(hwnd(), MONITOR_DEFAULTTOPRIMARY);
@@ -142,13 +142,13 @@ HWND MainPanel::AddControl(int page, const wchar_t* cls, std::string_view text, 
 }
 
 void MainPanel::CreateControls() {
-  高级选择夹1 = AddControl(-1, WC_TABCONTROLW, "", WS_VISIBLE | WS_TABSTOP, 0, kTopTabsId);
+  pageTabs_ = AddControl(-1, WC_TABCONTROLW, "", WS_VISIBLE | WS_TABSTOP, 0, kTopTabsId);
   for (const char* caption : {"快捷短语", "快捷打开", "其他工具"}) {
     std::wstring text = Widen(caption);
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = text.data();
-    TabCtrl_InsertItem(高级选择夹1, TabCtrl_GetItemCount(高级选择夹1), &item);
+    TabCtrl_InsertItem(pageTabs_, TabCtrl_GetItemCount(pageTabs_), &item);
   }
   kinds_[0].kind = library::GroupKind::Phrase;
   kinds_[1].kind = library::GroupKind::Command;
@@ -176,33 +176,33 @@ void MainPanel::CreateControls() {
 }
 
 void MainPanel::CreateSchedulePage() {
-  高级选择夹4 = AddControl(2, WC_TABCONTROLW, "", 0, 0, kToolsTabId);
+  toolsTab_ = AddControl(2, WC_TABCONTROLW, "", 0, 0, kToolsTabId);
   {
     std::wstring text = L"工具";
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = text.data();
-    TabCtrl_InsertItem(高级选择夹4, 0, &item);
+    TabCtrl_InsertItem(toolsTab_, 0, &item);
   }
-  分组框1 = AddControl(2, WC_BUTTONW, "每天定时项目", BS_GROUPBOX, WS_EX_TRANSPARENT, kScheduleFrameId);
-  选择框2 = AddControl(2, WC_BUTTONW, "开启/关闭", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kScheduleSwitchId);
-  日期框1 = AddControl(2, DATETIMEPICK_CLASSW, "", DTS_TIMEFORMAT | DTS_UPDOWN | WS_TABSTOP, 0, kTimePickerId);
-  SendMessageW(日期框1, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"HH:mm"));
-  组合框1 = AddControl(2, WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VSCROLL, 0, kTypeBoxId);
+  scheduleFrame_ = AddControl(2, WC_BUTTONW, "每天定时项目", BS_GROUPBOX, WS_EX_TRANSPARENT, kScheduleFrameId);
+  scheduleSwitch_ = AddControl(2, WC_BUTTONW, "开启/关闭", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kScheduleSwitchId);
+  timePicker_ = AddControl(2, DATETIMEPICK_CLASSW, "", DTS_TIMEFORMAT | DTS_UPDOWN | WS_TABSTOP, 0, kTimePickerId);
+  SendMessageW(timePicker_, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"HH:mm"));
+  typeBox_ = AddControl(2, WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VSCROLL, 0, kTypeBoxId);
   for (const char* type : {schedule::kTypeReminder, schedule::kTypeShutdown})
-    SendMessageW(组合框1, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(type).c_str()));
-  SendMessageW(组合框1, CB_SETCURSEL, 0, 0);
-  按钮5 = AddControl(2, WC_BUTTONW, "添加", BS_PUSHBUTTON | WS_TABSTOP, 0, kAddButtonId);
-  编辑框1 = AddControl(2, WC_EDITW, kReminderPlaceholder, ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
+    SendMessageW(typeBox_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(type).c_str()));
+  SendMessageW(typeBox_, CB_SETCURSEL, 0, 0);
+  addRowButton_ = AddControl(2, WC_BUTTONW, "添加", BS_PUSHBUTTON | WS_TABSTOP, 0, kAddButtonId);
+  contentBox_ = AddControl(2, WC_EDITW, kReminderPlaceholder, ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
                        WS_EX_CLIENTEDGE, kContentBoxId);
-  编辑框2 = AddControl(2, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kSoundBoxId);
-  标签设置提示音 = AddControl(2, WC_STATICW, "设置提示音", SS_NOTIFY, 0, kSetSoundLinkId);
-  标签2 = AddControl(2, WC_STATICW, "试听", SS_NOTIFY, 0, kListenLinkId);
-  选择框1 = AddControl(2, WC_BUTTONW, "窗口抖动", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kShakeBoxId);
-  定时计划列表 = AddControl(2, WC_LISTVIEWW, "",
+  soundBox_ = AddControl(2, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kSoundBoxId);
+  setSoundLink_ = AddControl(2, WC_STATICW, "设置提示音", SS_NOTIFY, 0, kSetSoundLinkId);
+  listenLink_ = AddControl(2, WC_STATICW, "试听", SS_NOTIFY, 0, kListenLinkId);
+  shakeBox_ = AddControl(2, WC_BUTTONW, "窗口抖动", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kShakeBoxId);
+  scheduleList_ = AddControl(2, WC_LISTVIEWW, "",
                            LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
                            WS_EX_CLIENTEDGE, kScheduleListId);
-  ListView_SetExtendedListViewStyle(定时计划列表, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+  ListView_SetExtendedListViewStyle(scheduleList_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
   const std::pair<const char*, int> columns[] = {{"时间", 60}, {"类型", 70}, {"结果", 105}, {"内容", 0}};
   for (int i = 0; i < 4; ++i) {
     std::wstring caption = Widen(columns[i].first);
@@ -210,9 +210,9 @@ void MainPanel::CreateSchedulePage() {
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = caption.data();
     column.cx = columns[i].second;
-    ListView_InsertColumn(定时计划列表, i, &column);
+    ListView_InsertColumn(scheduleList_, i, &column);
   }
-  临时内容 = AddControl(-1, WC_EDITW, "", ES_AUTOHSCROLL, 0, kHandOverId);
+  handOverBox_ = AddControl(-1, WC_EDITW, "", ES_AUTOHSCROLL, 0, kHandOverId);
   // Each control went on top of the ones before it, so the frame lies above the tab control (which
   // would otherwise clip its border and caption away) and below the controls it frames.
 }
@@ -223,7 +223,7 @@ void MainPanel::ApplyFonts() {
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
   for (int i = 0; i < 4; ++i) {
     const int widths[] = {60, 70, 105, 0};
-    ListView_SetColumnWidth(定时计划列表, i, Scale(widths[i], dpi_));
+    ListView_SetColumnWidth(scheduleList_, i, Scale(widths[i], dpi_));
   }
 }
 
@@ -239,10 +239,10 @@ Size MainPanel::FrameSize() const {
 }
 
 void MainPanel::PanelLayout() {
-  if (!高级选择夹1) return;
+  if (!pageTabs_) return;
   const app::PanelLayout l = LayoutPanel(FrameSize());
-  PlaceDesign(高级选择夹1, l.topTabs.left, l.topTabs.top, l.topTabs.width, l.topTabs.height);
-  // Everything else lies on the pages of 高级选择夹1, placed from its top-left corner.
+  PlaceDesign(pageTabs_, l.topTabs.left, l.topTabs.top, l.topTabs.width, l.topTabs.height);
+  // Everything else lies on the pages of pageTabs_, placed from its top-left corner.
   const int ox = l.topTabs.left, oy = l.topTabs.top;
   for (KindView& v : kinds_) {
     PlaceDesign(v.strip, ox + l.strip.left, oy + l.strip.top, l.strip.width, l.strip.height);
@@ -259,40 +259,40 @@ void MainPanel::PanelLayout() {
     PlaceDesign(v.list, ox + list.left, oy + list.top, list.width, list.height);
     ListView_SetColumnWidth(v.list, 0, Scale(l.listColumnWidth, dpi_));
   }
-  PlaceDesign(高级选择夹4, ox + l.strip.left, oy + l.strip.top, l.strip.width, l.strip.height);
-  const int tx = ox + l.strip.left, ty = oy + l.strip.top;  // 高级选择夹4's corner
-  const int fx = tx + kFrameLeft, fy = ty + kFrameTop;      // 分组框1's corner
-  PlaceDesign(分组框1, fx, fy, 254, 315);
-  PlaceDesign(选择框2, tx + 104, ty + 32, 76, 13);
-  PlaceDesign(日期框1, fx + 4, fy + 21, 86, 20);
-  PlaceDesign(组合框1, fx + 100, fy + 21, 80, 200);
-  PlaceDesign(按钮5, fx + 194, fy + 20, 54, 20);
-  PlaceDesign(编辑框1, fx + 4, fy + 49, 245, 58);
-  PlaceDesign(编辑框2, fx + 5, fy + 113, 60, 18);
-  PlaceDesign(标签设置提示音, fx + 75, fy + 116, 64, 16);
-  PlaceDesign(标签2, fx + 145, fy + 116, 28, 16);
-  PlaceDesign(选择框1, fx + 183, fy + 117, 68, 16);
-  PlaceDesign(临时内容, fx + 192, fy + 3, 40, 16);
+  PlaceDesign(toolsTab_, ox + l.strip.left, oy + l.strip.top, l.strip.width, l.strip.height);
+  const int tx = ox + l.strip.left, ty = oy + l.strip.top;  // toolsTab_'s corner
+  const int fx = tx + kFrameLeft, fy = ty + kFrameTop;      // scheduleFrame_'s corner
+  PlaceDesign(scheduleFrame_, fx, fy, 254, 315);
+  PlaceDesign(scheduleSwitch_, tx + 104, ty + 32, 76, 13);
+  PlaceDesign(timePicker_, fx + 4, fy + 21, 86, 20);
+  PlaceDesign(typeBox_, fx + 100, fy + 21, 80, 200);
+  PlaceDesign(addRowButton_, fx + 194, fy + 20, 54, 20);
+  PlaceDesign(contentBox_, fx + 4, fy + 49, 245, 58);
+  PlaceDesign(soundBox_, fx + 5, fy + 113, 60, 18);
+  PlaceDesign(setSoundLink_, fx + 75, fy + 116, 64, 16);
+  PlaceDesign(listenLink_, fx + 145, fy + 116, 28, 16);
+  PlaceDesign(shakeBox_, fx + 183, fy + 117, 68, 16);
+  PlaceDesign(handOverBox_, fx + 192, fy + 3, 40, 16);
   ApplyTypeLayout();
-  pageBrush_.reset(CreateSolidBrush(platform::TabBodyColour(高级选择夹4)));
+  pageBrush_.reset(CreateSolidBrush(platform::TabBodyColour(toolsTab_)));
 }
 
 void MainPanel::ApplyTypeLayout() {
   const Rect strip = LayoutPanel(FrameSize()).strip;
   const int fx = kTopTabsDesign.left + strip.left + kFrameLeft;
   const int fy = kTopTabsDesign.top + strip.top + kFrameTop;
-  std::string content = platform::WindowTextUtf8(编辑框1);
+  std::string content = platform::WindowTextUtf8(contentBox_);
   const std::string before = content;
   const schedule::ListPlace place =
-      schedule::ApplyTypeLayout(static_cast<int>(SendMessageW(组合框1, CB_GETCURSEL, 0, 0)), content,
-                                GetFocus() == 编辑框1);
-  PlaceDesign(定时计划列表, fx + 4, fy + place.top, 246, place.height);
-  if (content != before) platform::SetWindowTextUtf8(编辑框1, content);
+      schedule::ApplyTypeLayout(static_cast<int>(SendMessageW(typeBox_, CB_GETCURSEL, 0, 0)), content,
+                                GetFocus() == contentBox_);
+  PlaceDesign(scheduleList_, fx + 4, fy + place.top, 246, place.height);
+  if (content != before) platform::SetWindowTextUtf8(contentBox_, content);
 }
 
 void MainPanel::ShowPage(int page) {
   page_ = page;
-  TabCtrl_SetCurSel(高级选择夹1, page);
+  TabCtrl_SetCurSel(pageTabs_, page);
   for (int p = 0; p < 3; ++p)
     if (p != page)
       for (HWND h : pages_[p]) ShowWindow(h, SW_HIDE);
@@ -332,7 +332,7 @@ void MainPanel::OnGetDispInfo(NMLVDISPINFOW& info) {
   const size_t row = static_cast<size_t>(info.item.iItem);
   const std::string* text = nullptr;
   std::string cell;
-  if (info.hdr.hwndFrom == 定时计划列表) {
+  if (info.hdr.hwndFrom == scheduleList_) {
     if (row < ws_.schedule.items.size()) {
       const schedule::TimedItem& item = ws_.schedule.items[row];
       // The worker writes the result column; it is read under the schedule's lock.
@@ -404,9 +404,9 @@ void MainPanel::CaptureGeometry() {
 
 void MainPanel::SaveAll() {
   CaptureGeometry();
-  ws_.music = platform::WindowTextUtf8(编辑框2);
-  ws_.shake = Button_GetCheck(选择框1) == BST_CHECKED;
-  ws_.schedule.on = Button_GetCheck(选择框2) == BST_CHECKED;
+  ws_.music = platform::WindowTextUtf8(soundBox_);
+  ws_.shake = Button_GetCheck(shakeBox_) == BST_CHECKED;
+  ws_.schedule.on = Button_GetCheck(scheduleSwitch_) == BST_CHECKED;
   ReportSettingsSave(!store_.SaveAll(ws_).settingsKept);
 }
 
@@ -505,7 +505,7 @@ bool MainPanel::PreTranslate(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE || !hwnd()) return false;
   if (msg.hwnd != hwnd() && !IsChild(hwnd(), msg.hwnd)) return false;
   // A dropped-down combo box closes its list first.
-  if (SendMessageW(组合框1, CB_GETDROPPEDSTATE, 0, 0)) return false;
+  if (SendMessageW(typeBox_, CB_GETDROPPEDSTATE, 0, 0)) return false;
   HideToTray(kHideOnCloseMs);
   return true;
 }
@@ -516,7 +516,7 @@ void MainPanel::ApplyShotPage() {
     ShowPage(page);
   } else if (page == 11) {
     ShowPage(2);
-    SendMessageW(组合框1, CB_SETCURSEL, schedule::kTypeEntryShutdown, 0);
+    SendMessageW(typeBox_, CB_SETCURSEL, schedule::kTypeEntryShutdown, 0);
     ApplyTypeLayout();
   } else if (page == 12) {
     // The popup as a reminder opens it, shaking and ringing; here on the panel's own thread.
@@ -549,7 +549,7 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       ExitProgram();
       return 0;
     case kScheduleRowRanMessage:
-      ListView_RedrawItems(定时计划列表, static_cast<int>(wp), static_cast<int>(wp));
+      ListView_RedrawItems(scheduleList_, static_cast<int>(wp), static_cast<int>(wp));
       return 0;
     case WM_CLOSE:
       HideToTray(kHideOnCloseMs);
@@ -613,7 +613,7 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
         return 0;
       }
       if (hdr->code == TCN_SELCHANGE) {
-        if (hdr->hwndFrom == 高级选择夹1) ShowPage(TabCtrl_GetCurSel(高级选择夹1));
+        if (hdr->hwndFrom == pageTabs_) ShowPage(TabCtrl_GetCurSel(pageTabs_));
         for (KindView& v : kinds_)
           if (hdr->hwndFrom == v.strip) ShowSelectedGroup(v);
       }
@@ -644,7 +644,7 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
     case WM_CTLCOLORBTN: {
       auto dc = reinterpret_cast<HDC>(wp);
       auto ctl = reinterpret_cast<HWND>(lp);
-      if (ctl == 标签设置提示音 || ctl == 标签2) SetTextColor(dc, RGB(0, 0, 128));
+      if (ctl == setSoundLink_ || ctl == listenLink_) SetTextColor(dc, RGB(0, 0, 128));
       SetBkMode(dc, TRANSPARENT);
       return reinterpret_cast<LRESULT>(pageBrush_ ? pageBrush_.get() : GetSysColorBrush(COLOR_BTNFACE));
     }

@@ -121,13 +121,13 @@ class MainPanel : public platform::Window, private chat::SendHost {
   bool saved_ = false;
   bool settingsWarned_ = false;  // the agent was told that config.ini was not saved
 
-  HWND 高级选择夹1 = nullptr;
-  HWND 高级选择夹4 = nullptr;
+  HWND pageTabs_ = nullptr;
+  HWND toolsTab_ = nullptr;
   std::array<KindView, 2> kinds_{};
   // schedule page
-  HWND 分组框1 = nullptr, 选择框2 = nullptr, 日期框1 = nullptr, 组合框1 = nullptr, 按钮5 = nullptr,
-       编辑框1 = nullptr, 编辑框2 = nullptr, 标签设置提示音 = nullptr, 标签2 = nullptr,
-       选择框1 = nullptr, 定时计划列表 = nullptr, 临时内容 = nullptr;
+  HWND scheduleFrame_ = nullptr, scheduleSwitch_ = nullptr, timePicker_ = nullptr, typeBox_ = nullptr, addRowButton_ = nullptr,
+       contentBox_ = nullptr, soundBox_ = nullptr, setSoundLink_ = nullptr, listenLink_ = nullptr,
+       shakeBox_ = nullptr, scheduleList_ = nullptr, handOverBox_ = nullptr;
   std::array<std::vector<HWND>, 3> pages_;
   std::wstring dispText_;
   int page_ = 0;
@@ -170,8 +170,8 @@ class MainPanel : public platform::Window, private chat::SendHost {
 
   platform::UniqueMenu phraseListMenu_;   // 短语右键
   platform::UniqueMenu commandListMenu_;  // 快捷右键
-  HWND 气球提示框1 = nullptr;
-  HWND 画板1 = nullptr;
+  HWND previewBalloon_ = nullptr;
+  HWND dragLabel_ = nullptr;
   std::array<bool, 2> dragSortMode_{};
   bool dragArmed_ = false;
   std::string dragLabelText_;

@@ -43,7 +43,7 @@ HMENU BuildListMenu(const MenuRow* rows, size_t count) {
   return menu;
 }
 
-// 画板1: the dragged row's text on a small board that follows the pointer.
+// dragLabel_: the dragged row's text on a small board that follows the pointer.
 LRESULT CALLBACK DragLabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_PAINT) {
     PAINTSTRUCT ps;
@@ -84,10 +84,10 @@ void MainPanel::CreateLibraryParts() {
   label.lpszClassName = kDragLabelClass;
   label.hCursor = LoadCursorW(nullptr, IDC_NO);
   RegisterClassExW(&label);
-  画板1 = CreateWindowExW(0, kDragLabelClass, L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0, 0, 0, hwnd(), nullptr,
+  dragLabel_ = CreateWindowExW(0, kDragLabelClass, L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0, 0, 0, hwnd(), nullptr,
                         GetModuleHandleW(nullptr), nullptr);
 
-  气球提示框1 = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+  previewBalloon_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                            WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
                            CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
   TTTOOLINFOW tool{};
@@ -95,8 +95,8 @@ void MainPanel::CreateLibraryParts() {
   tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
   tool.hwnd = hwnd();
   tool.lpszText = const_cast<wchar_t*>(L"");
-  SendMessageW(气球提示框1, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  SendMessageW(气球提示框1, TTM_SETMAXTIPWIDTH, 0, 600);  // lines break only where the text says
+  SendMessageW(previewBalloon_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(previewBalloon_, TTM_SETMAXTIPWIDTH, 0, 600);  // lines break only where the text says
 
   for (KindView& v : kinds_) {
     SetWindowSubclass(v.strip, &MainPanel::LibraryHook, 1, reinterpret_cast<DWORD_PTR>(this));
@@ -316,18 +316,18 @@ void MainPanel::ShowPreviewBalloon(const KindView& view) {
   tool.cbSize = sizeof tool;
   tool.hwnd = hwnd();
   tool.lpszText = wide.data();
-  SendMessageW(气球提示框1, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(previewBalloon_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   POINT pt{};
   GetCursorPos(&pt);
-  SendMessageW(气球提示框1, TTM_TRACKPOSITION, 0, MAKELPARAM(pt.x + 20, pt.y));
-  SendMessageW(气球提示框1, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
-  SetTimer(气球提示框1, kBalloonHideTimer, kBalloonShowMs, HideBalloonTimer);
+  SendMessageW(previewBalloon_, TTM_TRACKPOSITION, 0, MAKELPARAM(pt.x + 20, pt.y));
+  SendMessageW(previewBalloon_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  SetTimer(previewBalloon_, kBalloonHideTimer, kBalloonShowMs, HideBalloonTimer);
 }
 
 void MainPanel::HidePreviewBalloon() {
-  if (!气球提示框1) return;
-  KillTimer(气球提示框1, kBalloonHideTimer);
-  SendMessageW(气球提示框1, TTM_TRACKACTIVATE, FALSE, 0);
+  if (!previewBalloon_) return;
+  KillTimer(previewBalloon_, kBalloonHideTimer);
+  SendMessageW(previewBalloon_, TTM_TRACKACTIVATE, FALSE, 0);
 }
 
 // ---- drag-sort ----------------------------------------------------------------------------------
@@ -355,9 +355,9 @@ void MainPanel::LeaveDragSort(KindView& view) {
 }
 
 void MainPanel::ResetDrag() {
-  if (画板1) {
-    SetWindowTextW(画板1, L"");
-    SetWindowPos(画板1, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (dragLabel_) {
+    SetWindowTextW(dragLabel_, L"");
+    SetWindowPos(dragLabel_, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   dragArmed_ = false;
   dragLabelText_.clear();
@@ -371,7 +371,7 @@ void MainPanel::DragMove(KindView& view, POINT inList) {
   if (!OverList(view, inList)) {
     // Over the panel's own surface: nothing can be dropped here.
     SetCursor(LoadCursorW(nullptr, IDC_NO));
-    SetWindowPos(画板1, HWND_TOP, inPanel.x + 10, inPanel.y + 10, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(dragLabel_, HWND_TOP, inPanel.x + 10, inPanel.y + 10, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     return;
   }
   // Back over the list: the capture keeps WM_SETCURSOR away, so the pointer is set here.
@@ -384,11 +384,11 @@ void MainPanel::DragMove(KindView& view, POINT inList) {
     return;
   }
   const UINT dpi = platform::DpiOf(hwnd());
-  platform::SetWindowTextUtf8(画板1, dragLabelText_);
-  SetWindowPos(画板1, HWND_TOP, inPanel.x + 10, inPanel.y + 10,
+  platform::SetWindowTextUtf8(dragLabel_, dragLabelText_);
+  SetWindowPos(dragLabel_, HWND_TOP, inPanel.x + 10, inPanel.y + 10,
                platform::Scale(library::DragLabelWidth(dragLabelText_), dpi), platform::Scale(16, dpi),
                SWP_NOACTIVATE);
-  InvalidateRect(画板1, nullptr, TRUE);
+  InvalidateRect(dragLabel_, nullptr, TRUE);
 }
 
 // The list's whole window counts, its scroll bar included: a release there is a drop below the

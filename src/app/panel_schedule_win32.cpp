@@ -52,15 +52,15 @@ void MainPanel::StartSchedule() {
   schedulePage_ = schedule::NewSchedulePage(ws_.schedule, *scheduleHost_, ScheduleShell(start_));
   auditionPlayer_ = platform::NewSoundPlayer();
   schedulePage_->SetReminderOptions(ws_.music, ws_.shake);
-  ListView_SetItemCountEx(定时计划列表, schedulePage_->rows().RowCount(), 0);
+  ListView_SetItemCountEx(scheduleList_, schedulePage_->rows().RowCount(), 0);
   schedulePage_->StartAtLaunch();
 }
 
 void MainPanel::OnScheduleCommand(int id, int code) {
   if (!schedulePage_) return;
   auto reminderOptionsChanged = [this] {
-    ws_.music = platform::WindowTextUtf8(编辑框2);
-    ws_.shake = Button_GetCheck(选择框1) == BST_CHECKED;
+    ws_.music = platform::WindowTextUtf8(soundBox_);
+    ws_.shake = Button_GetCheck(shakeBox_) == BST_CHECKED;
     schedulePage_->SetReminderOptions(ws_.music, ws_.shake);
   };
   switch (id) {
@@ -69,34 +69,34 @@ void MainPanel::OnScheduleCommand(int id, int code) {
       break;
     case kContentBoxId:
       if (code == EN_SETFOCUS) {
-        const std::string text = platform::WindowTextUtf8(编辑框1);
+        const std::string text = platform::WindowTextUtf8(contentBox_);
         const std::string shown = schedule::ContentGotFocus(text);
-        if (shown != text) platform::SetWindowTextUtf8(编辑框1, shown);
+        if (shown != text) platform::SetWindowTextUtf8(contentBox_, shown);
       } else if (code == EN_KILLFOCUS) {
-        const std::string text = platform::WindowTextUtf8(编辑框1);
-        const std::string shown = schedule::ContentLostFocus(text, IsWindowEnabled(编辑框1) != FALSE);
-        if (shown != text) platform::SetWindowTextUtf8(编辑框1, shown);
+        const std::string text = platform::WindowTextUtf8(contentBox_);
+        const std::string shown = schedule::ContentLostFocus(text, IsWindowEnabled(contentBox_) != FALSE);
+        if (shown != text) platform::SetWindowTextUtf8(contentBox_, shown);
       }
       break;
     case kAddButtonId:
       if (code == BN_CLICKED) {
         SYSTEMTIME time{};
-        SendMessageW(日期框1, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time));
-        const int entry = static_cast<int>(SendMessageW(组合框1, CB_GETCURSEL, 0, 0));
+        SendMessageW(timePicker_, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time));
+        const int entry = static_cast<int>(SendMessageW(typeBox_, CB_GETCURSEL, 0, 0));
         const char* type = entry == schedule::kTypeEntryShutdown ? schedule::kTypeShutdown : schedule::kTypeReminder;
-        if (auto refusal = schedulePage_->AddTimedItem(type, platform::WindowTextUtf8(编辑框1), time.wHour,
+        if (auto refusal = schedulePage_->AddTimedItem(type, platform::WindowTextUtf8(contentBox_), time.wHour,
                                                        time.wMinute)) {
           platform::ShowInfoMessage(hwnd(), *refusal);
         } else {
-          ListView_SetItemCountEx(定时计划列表, schedulePage_->rows().RowCount(), LVSICF_NOSCROLL);
+          ListView_SetItemCountEx(scheduleList_, schedulePage_->rows().RowCount(), LVSICF_NOSCROLL);
         }
       }
       break;
     case kScheduleSwitchId:
       if (code == BN_CLICKED) {
-        bool ticked = Button_GetCheck(选择框2) == BST_CHECKED;
+        bool ticked = Button_GetCheck(scheduleSwitch_) == BST_CHECKED;
         if (auto refusal = schedulePage_->SetScheduleSwitch(ticked)) {
-          Button_SetCheck(选择框2, BST_UNCHECKED);
+          Button_SetCheck(scheduleSwitch_, BST_UNCHECKED);
           platform::ShowInfoMessage(hwnd(), *refusal);
         }
       }
@@ -110,13 +110,13 @@ void MainPanel::OnScheduleCommand(int id, int code) {
     case kSetSoundLinkId:
       if (code == STN_CLICKED) {
         if (auto sound = schedule::ChooseSoundWithDialog(hwnd(), store_.folder().root()))
-          platform::SetWindowTextUtf8(编辑框2, *sound);
+          platform::SetWindowTextUtf8(soundBox_, *sound);
       }
       break;
     case kListenLinkId:
       if (code == STN_CLICKED && auditionPlayer_) {
-        if (auto sound = schedule::AuditionWithQuestion(hwnd(), platform::WindowTextUtf8(编辑框2), *auditionPlayer_))
-          platform::SetWindowTextUtf8(编辑框2, *sound);
+        if (auto sound = schedule::AuditionWithQuestion(hwnd(), platform::WindowTextUtf8(soundBox_), *auditionPlayer_))
+          platform::SetWindowTextUtf8(soundBox_, *sound);
       }
       break;
   }
