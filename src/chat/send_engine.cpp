@@ -165,13 +165,13 @@ std::optional<std::string> FileTokenOf(std::string_view text) {
   return std::string(text.substr(start, close - start));
 }
 
-SendOutcome SendPhrase(SendContext& ctx, std::string_view mode) {
+SendOutcome SendPhrase(SendContext& ctx, SendMode mode) {
   if (ctx.host.Paused()) {
     ctx.host.ShowNotice(kPausedMessage);
     return SendOutcome::Refused;
   }
   const PhraseListSource source =
-      Contains(mode, kModeMenuSend) ? PhraseListSource::CurrentList : PhraseListSource::ClickedList;
+      mode == SendMode::ListClick ? PhraseListSource::ClickedList : PhraseListSource::CurrentList;
   const std::optional<std::string> row = ctx.host.SelectedRowText(source);
   if (!row) return SendOutcome::NothingToSend;
   std::string text(library::ContentOf(*row));
@@ -254,7 +254,7 @@ SendOutcome SendPhrase(SendContext& ctx, std::string_view mode) {
 
   typist.Wait(10);
   typist.Paste();
-  if (ctx.options.Get(settings::Option::自动点发送) && mode != kModeMenuSendNoEnter) {
+  if (ctx.options.Get(settings::Option::自动点发送) && mode != SendMode::MenuSendNoEnter) {
     typist.Wait(100);
     typist.Enter();
   }
