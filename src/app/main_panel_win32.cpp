@@ -1,7 +1,6 @@
 #include "app/main_panel_win32.h"
 
 #include <commctrl.h>
-#include <windowsx.h>
 
 #include <algorithm>
 
@@ -269,15 +268,11 @@ void MainPanel::ShowPanel(ShowVariant variant) {
   if (variant == ShowVariant::Tray) followLoop_.state().userShownFlag = true;
 }
 
-bool MainPanel::paused() const {
-  wchar_t caption[32] = {};
-  GetMenuStringW(settingsMenu_, static_cast<UINT>(Command::PauseResume), caption, 32, MF_BYCOMMAND);
-  return platform::Narrow(caption) == kResumeCaption;
-}
-
 void MainPanel::PauseOrResume() {
   const UINT id = static_cast<UINT>(Command::PauseResume);
-  if (!paused()) {
+  paused_ = !paused_;
+  // The menu item's caption offers the other state: "恢复工作" while paused.
+  if (paused_) {
     ModifyMenuW(settingsMenu_, id, MF_BYCOMMAND | MF_STRING | MF_CHECKED, id, Widen(kResumeCaption).c_str());
     if (followLoop_.running()) followLoop_.StopFollowLoop();
     SetWindowPos(hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

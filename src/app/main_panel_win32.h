@@ -41,7 +41,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   enum class ShowVariant { Tray, Menu };
   void ShowPanel(ShowVariant variant);
   void BringPanelForward();
-  bool paused() const;
+  bool paused() const { return paused_; }
 
   // Sends the selected phrase into the current chat window.
   void SendPhrase(chat::SendMode mode) override;
@@ -98,6 +98,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   UINT taskbarCreatedMessage_ = 0;
   UINT showRunningPanelMessage_ = 0;
   Size screenLimit_{};  // frame size of the whole screen, measured at creation
+  bool paused_ = false;
   bool saved_ = false;
   bool settingsWarned_ = false;  // the agent was told that config.ini was not saved
 
