@@ -75,7 +75,7 @@ void RunSend(benchmark::State& state, const char* className, const std::string& 
   std::int64_t waits = 0;
   for (auto _ : state) {
     const std::int64_t before = log.now();
-    benchmark::DoNotOptimize(chat::SendPhrase(ctx, ""));
+    benchmark::DoNotOptimize(chat::SendPhrase(ctx, chat::SendMode::ListClick));
     waits = log.now() - before;
     log.Clear();
   }

@@ -1,17 +1,13 @@
 #include "app/main_panel_win32.h"
 
 #include <commctrl.h>
-#include <windowsx.h>
 
 #include <algorithm>
 
-#include "platform/clipboard_win32.h"
-#include "platform/keyboard_win32.h"
-#include "platform/sound_win32.h"
+#include "app/page_controls_win32.h"
 #include "platform/utf16.h"
 #include "platform/wait_win32.h"
 #include "schedule/reminder_popup_win32.h"
-#include "schedule/sound_controls_win32.h"
 
 namespace jihe::app {
 
@@ -23,21 +19,7 @@ namespace {
 constexpr wchar_t kOwnerClass[] = L"霁禾客服助手.隐藏主人";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOPMOST;
-constexpr COLORREF kRowText = RGB(64, 128, 128);
-
-constexpr int kTopTabsId = 100;
-constexpr int kStripId[2] = {110, 111};
-constexpr int kListId[2] = {120, 121};
-constexpr int kPictureButtonId[2] = {130, 131};
-constexpr int kDragButtonId[2] = {140, 141};
-constexpr int kToolsTabId = 150;
-constexpr int kScheduleFrameId = 151, kScheduleSwitchId = 152, kTimePickerId = 153, kTypeBoxId = 154,
-              kAddButtonId = 155, kContentBoxId = 156, kSoundBoxId = 157, kSetSoundLinkId = 158,
-              kListenLinkId = 159, kShakeBoxId = 160, kScheduleListId = 161, kHandOverId = 162;
-
-// The schedule page: positions inside 高级选择夹4, and inside its frame 分组框1 at (4, 32).
-constexpr int kFrameLeft = 4, kFrameTop = 32;
-using schedule::kReminderPlaceholder;
+constexpr int kPageTabsId = 100;
 
 HMENU BuildMenu(const MenuRow* rows, size_t count, bool popup) {
   HMENU menu = popup ? CreatePopupMenu() : CreateMenu();
@@ -58,7 +40,10 @@ MainPanel::MainPanel(storage::Store& store, storage::Workspace& workspace, Start
       start_(std::move(start)),
       settings_(
           workspace.options, store, [this] { chat::ApplyFollowSwitches(followLoop_, ws_.options); },
-          [this](bool saved) { ReportSettingsSave(saved); }) {}
+          [this](bool saved) { ReportSettingsSave(saved); }),
+      phraseView_(library::GroupKind::Phrase, store, workspace, *this),
+      commandView_(library::GroupKind::Command, store, workspace, *this),
+      scheduleView_(store, workspace, start_) {}
 
 MainPanel::~MainPanel() {
   if (hiddenOwner_) DestroyWindow(hiddenOwner_);
@@ -97,18 +82,22 @@ bool MainPanel::Create() {
   // The panel's creation, in order: the Data folder, the Settings window (which loads the
   // options), the follow switches, the tray icon, then the library and the geometry.
   store_.folder().EnsureFolders();
-  CreateControls();
-  CreateLibraryParts();
+  // The pages' controls in this order: each lies above the ones before it.
+  CreatePageTabs();
+  phraseView_.Create(hwnd());
+  commandView_.Create(hwnd());
+  scheduleView_.Create(hwnd());
+  ApplyFonts();
+  phraseView_.CreateOverlays();
+  commandView_.CreateOverlays();
   settings_.Create(hwnd());
   followLoop_.Attach(desktop_, ws_.options, platform::IdOf(hwnd()), [] { return platform::CreateThreadWaiter(); });
   chat::ApplyFollowSwitches(followLoop_, ws_.options);
   tray_.Add(hwnd(), kTrayIconId, kTrayNotifyMessage, smallIcon_.get(), kPanelTitle, kBalloonTimerId);
   store_.LoadAll(ws_);
-  for (KindView& view : kinds_) FillStrip(view);
-  Button_SetCheck(选择框1, ws_.shake ? BST_CHECKED : BST_UNCHECKED);
-  Button_SetCheck(选择框2, ws_.schedule.on ? BST_CHECKED : BST_UNCHECKED);
-  platform::SetWindowTextUtf8(编辑框2, ws_.music);
-  StartSchedule();
+  phraseView_.ShowLoadedGroups();
+  commandView_.ShowLoadedGroups();
+  scheduleView_.StartSchedule();
 
   const HMONITOR monitor = MonitorFromWindow(hwnd(), MONITOR_DEFAULTTOPRIMARY);
   MONITORINFO mi{};
@@ -129,107 +118,25 @@ bool MainPanel::Create() {
 void MainPanel::CreateMenus() {
   settingsMenu_ = BuildMenu(kSettingsMenu, std::size(kSettingsMenu), true);
   trayMenu_.reset(BuildMenu(kTrayMenu, std::size(kTrayMenu), true));
-  groupMenu_.reset(BuildMenu(kGroupMenu, std::size(kGroupMenu), true));
 }
 
-HWND MainPanel::AddControl(int page, const wchar_t* cls, std::string_view text, DWORD style, DWORD exStyle,
-                           int id) {
-  HWND h = platform::CreateControl(hwnd(), cls, text, style | WS_CLIPSIBLINGS, exStyle, id, nullptr);
-  // Later controls lie above earlier ones, so a list covers its strip and not the other way round.
-  SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  if (page >= 0) pages_[page].push_back(h);
-  return h;
-}
-
-void MainPanel::CreateControls() {
-  高级选择夹1 = AddControl(-1, WC_TABCONTROLW, "", WS_VISIBLE | WS_TABSTOP, 0, kTopTabsId);
+void MainPanel::CreatePageTabs() {
+  pageTabs_ = AddPageControl(hwnd(), WC_TABCONTROLW, "", WS_VISIBLE | WS_TABSTOP, 0, kPageTabsId);
   for (const char* caption : {"快捷短语", "快捷打开", "其他工具"}) {
     std::wstring text = Widen(caption);
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = text.data();
-    TabCtrl_InsertItem(高级选择夹1, TabCtrl_GetItemCount(高级选择夹1), &item);
+    TabCtrl_InsertItem(pageTabs_, TabCtrl_GetItemCount(pageTabs_), &item);
   }
-  kinds_[0].kind = library::GroupKind::Phrase;
-  kinds_[1].kind = library::GroupKind::Command;
-  for (int k = 0; k < 2; ++k) {
-    KindView& v = kinds_[k];
-    v.strip = AddControl(k, WC_TABCONTROLW, "", WS_TABSTOP, 0, kStripId[k]);
-    v.list = AddControl(k, WC_LISTVIEWW, "",
-                        WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
-                            LVS_SHOWSELALWAYS | WS_BORDER,
-                        0, kListId[k]);
-    ListView_SetExtendedListViewStyle(v.list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    LVCOLUMNW column{};
-    column.mask = LVCF_WIDTH;
-    column.cx = 100;
-    ListView_InsertColumn(v.list, 0, &column);
-    ListView_SetTextColor(v.list, kRowText);
-    ListView_SetTextBkColor(v.list, RGB(255, 255, 255));
-    ListView_SetBkColor(v.list, RGB(255, 255, 255));
-    v.pictureButton = AddControl(k, WC_BUTTONW, "", BS_OWNERDRAW | WS_TABSTOP, 0, kPictureButtonId[k]);
-    // Shown only while rows are being drag-sorted.
-    v.dragButton = AddControl(-1, WC_BUTTONW, "退出拖放模式", BS_PUSHBUTTON, 0, kDragButtonId[k]);
-  }
-  CreateSchedulePage();
-  ApplyFonts();
-}
-
-void MainPanel::CreateSchedulePage() {
-  高级选择夹4 = AddControl(2, WC_TABCONTROLW, "", 0, 0, kToolsTabId);
-  {
-    std::wstring text = L"工具";
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = text.data();
-    TabCtrl_InsertItem(高级选择夹4, 0, &item);
-  }
-  分组框1 = AddControl(2, WC_BUTTONW, "每天定时项目", BS_GROUPBOX, WS_EX_TRANSPARENT, kScheduleFrameId);
-  选择框2 = AddControl(2, WC_BUTTONW, "开启/关闭", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kScheduleSwitchId);
-  日期框1 = AddControl(2, DATETIMEPICK_CLASSW, "", DTS_TIMEFORMAT | DTS_UPDOWN | WS_TABSTOP, 0, kTimePickerId);
-  SendMessageW(日期框1, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"HH:mm"));
-  组合框1 = AddControl(2, WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VSCROLL, 0, kTypeBoxId);
-  for (const char* type : {schedule::kTypeReminder, schedule::kTypeShutdown})
-    SendMessageW(组合框1, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(type).c_str()));
-  SendMessageW(组合框1, CB_SETCURSEL, 0, 0);
-  按钮5 = AddControl(2, WC_BUTTONW, "添加", BS_PUSHBUTTON | WS_TABSTOP, 0, kAddButtonId);
-  编辑框1 = AddControl(2, WC_EDITW, kReminderPlaceholder, ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
-                       WS_EX_CLIENTEDGE, kContentBoxId);
-  编辑框2 = AddControl(2, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kSoundBoxId);
-  标签设置提示音 = AddControl(2, WC_STATICW, "设置提示音", SS_NOTIFY, 0, kSetSoundLinkId);
-  标签2 = AddControl(2, WC_STATICW, "试听", SS_NOTIFY, 0, kListenLinkId);
-  选择框1 = AddControl(2, WC_BUTTONW, "窗口抖动", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kShakeBoxId);
-  定时计划列表 = AddControl(2, WC_LISTVIEWW, "",
-                           LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
-                           WS_EX_CLIENTEDGE, kScheduleListId);
-  ListView_SetExtendedListViewStyle(定时计划列表, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  const std::pair<const char*, int> columns[] = {{"时间", 60}, {"类型", 70}, {"结果", 105}, {"内容", 0}};
-  for (int i = 0; i < 4; ++i) {
-    std::wstring caption = Widen(columns[i].first);
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = caption.data();
-    column.cx = columns[i].second;
-    ListView_InsertColumn(定时计划列表, i, &column);
-  }
-  临时内容 = AddControl(-1, WC_EDITW, "", ES_AUTOHSCROLL, 0, kHandOverId);
-  // Each control went on top of the ones before it, so the frame lies above the tab control (which
-  // would otherwise clip its border and caption away) and below the controls it frames.
 }
 
 void MainPanel::ApplyFonts() {
   font_ = platform::CreateUiFont(dpi_);
-  for (HWND child = GetWindow(hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
-  for (int i = 0; i < 4; ++i) {
-    const int widths[] = {60, 70, 105, 0};
-    ListView_SetColumnWidth(定时计划列表, i, Scale(widths[i], dpi_));
-  }
-}
-
-void MainPanel::PlaceDesign(HWND h, int left, int top, int width, int height) {
-  SetWindowPos(h, nullptr, Scale(left, dpi_), Scale(top, dpi_), Scale(std::max(width, 0), dpi_),
-               Scale(std::max(height, 0), dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageW(pageTabs_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+  phraseView_.ApplyFont(font_.get(), dpi_);
+  commandView_.ApplyFont(font_.get(), dpi_);
+  scheduleView_.ApplyFont(font_.get(), dpi_);
 }
 
 Size MainPanel::FrameSize() const {
@@ -239,119 +146,32 @@ Size MainPanel::FrameSize() const {
 }
 
 void MainPanel::PanelLayout() {
-  if (!高级选择夹1) return;
+  if (!pageTabs_) return;
   const app::PanelLayout l = LayoutPanel(FrameSize());
-  PlaceDesign(高级选择夹1, l.topTabs.left, l.topTabs.top, l.topTabs.width, l.topTabs.height);
-  // Everything else lies on the pages of 高级选择夹1, placed from its top-left corner.
+  PlaceDesign(pageTabs_, dpi_, l.topTabs.left, l.topTabs.top, l.topTabs.width, l.topTabs.height);
+  // Every page lies on the page tabs, placed from their top-left corner.
   const int ox = l.topTabs.left, oy = l.topTabs.top;
-  for (KindView& v : kinds_) {
-    PlaceDesign(v.strip, ox + l.strip.left, oy + l.strip.top, l.strip.width, l.strip.height);
-    PlaceDesign(v.pictureButton, ox + l.pictureButton.left, oy + l.pictureButton.top, l.pictureButton.width,
-                l.pictureButton.height);
-    PlaceDesign(v.dragButton, ox + l.dragButton.left, oy + l.dragButton.top, l.dragButton.width,
-                l.dragButton.height);
-    RECT area{};
-    GetClientRect(v.strip, &area);
-    TabCtrl_AdjustRect(v.strip, FALSE, &area);
-    const Rect display{Unscale(area.left, dpi_), Unscale(area.top, dpi_), Unscale(area.right - area.left, dpi_),
-                       Unscale(area.bottom - area.top, dpi_)};
-    const Rect list = ListInStrip(l.strip, display, l);
-    PlaceDesign(v.list, ox + list.left, oy + list.top, list.width, list.height);
-    ListView_SetColumnWidth(v.list, 0, Scale(l.listColumnWidth, dpi_));
-  }
-  PlaceDesign(高级选择夹4, ox + l.strip.left, oy + l.strip.top, l.strip.width, l.strip.height);
-  const int tx = ox + l.strip.left, ty = oy + l.strip.top;  // 高级选择夹4's corner
-  const int fx = tx + kFrameLeft, fy = ty + kFrameTop;      // 分组框1's corner
-  PlaceDesign(分组框1, fx, fy, 254, 315);
-  PlaceDesign(选择框2, tx + 104, ty + 32, 76, 13);
-  PlaceDesign(日期框1, fx + 4, fy + 21, 86, 20);
-  PlaceDesign(组合框1, fx + 100, fy + 21, 80, 200);
-  PlaceDesign(按钮5, fx + 194, fy + 20, 54, 20);
-  PlaceDesign(编辑框1, fx + 4, fy + 49, 245, 58);
-  PlaceDesign(编辑框2, fx + 5, fy + 113, 60, 18);
-  PlaceDesign(标签设置提示音, fx + 75, fy + 116, 64, 16);
-  PlaceDesign(标签2, fx + 145, fy + 116, 28, 16);
-  PlaceDesign(选择框1, fx + 183, fy + 117, 68, 16);
-  PlaceDesign(临时内容, fx + 192, fy + 3, 40, 16);
-  ApplyTypeLayout();
-  pageBrush_.reset(CreateSolidBrush(platform::TabBodyColour(高级选择夹4)));
-  // The frame is see-through, so the tab control below it paints over it when resized; the frame
-  // then draws itself again on top.
-  InvalidateRect(分组框1, nullptr, TRUE);
-}
-
-void MainPanel::ApplyTypeLayout() {
-  const Rect strip = LayoutPanel(FrameSize()).strip;
-  const int fx = kTopTabsDesign.left + strip.left + kFrameLeft;
-  const int fy = kTopTabsDesign.top + strip.top + kFrameTop;
-  std::string content = platform::WindowTextUtf8(编辑框1);
-  const std::string before = content;
-  const schedule::ListPlace place =
-      schedule::ApplyTypeLayout(static_cast<int>(SendMessageW(组合框1, CB_GETCURSEL, 0, 0)), content,
-                                GetFocus() == 编辑框1);
-  PlaceDesign(定时计划列表, fx + 4, fy + place.top, 246, place.height);
-  if (content != before) platform::SetWindowTextUtf8(编辑框1, content);
+  phraseView_.Layout(l, ox, oy, dpi_);
+  commandView_.Layout(l, ox, oy, dpi_);
+  scheduleView_.Layout(l, ox, oy, dpi_);
+  // The pages' labels and boxes are drawn on the colour of a tab's body.
+  pageBrush_.reset(CreateSolidBrush(platform::TabBodyColour(pageTabs_)));
 }
 
 void MainPanel::ShowPage(int page) {
   page_ = page;
-  TabCtrl_SetCurSel(高级选择夹1, page);
-  for (int p = 0; p < 3; ++p)
-    if (p != page)
-      for (HWND h : pages_[p]) ShowWindow(h, SW_HIDE);
-  for (HWND h : pages_[page]) ShowWindow(h, SW_SHOWNA);
-  if (page == 2) ApplyTypeLayout();
+  TabCtrl_SetCurSel(pageTabs_, page);
+  if (page != 0) phraseView_.Show(false);
+  if (page != 1) commandView_.Show(false);
+  if (page != 2) scheduleView_.Show(false);
+  if (page == 0) phraseView_.Show(true);
+  if (page == 1) commandView_.Show(true);
+  if (page == 2) scheduleView_.Show(true);
 }
 
-void MainPanel::FillStrip(KindView& view) {
-  TabCtrl_DeleteAllItems(view.strip);
-  view.tabSlots = ws_.library.strip(view.kind).VisibleIndices();
-  for (size_t i = 0; i < view.tabSlots.size(); ++i) {
-    std::wstring caption = Widen(ws_.library.strip(view.kind).slots()[view.tabSlots[i]].name());
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = caption.data();
-    TabCtrl_InsertItem(view.strip, static_cast<int>(i), &item);
-  }
-  TabCtrl_SetCurSel(view.strip, 0);
-  PanelLayout();
-  ShowSelectedGroup(view);
-}
-
-const library::Group* MainPanel::SelectedGroup(const KindView& view) const {
-  const int tab = TabCtrl_GetCurSel(view.strip);
-  if (tab < 0 || static_cast<size_t>(tab) >= view.tabSlots.size()) return nullptr;
-  return ws_.library.strip(view.kind).ListOfGroup(view.tabSlots[tab]);
-}
-
-void MainPanel::ShowSelectedGroup(KindView& view) {
-  const library::Group* group = SelectedGroup(view);
-  ListView_SetItemCountEx(view.list, group ? group->rows().size() : 0, 0);
-  InvalidateRect(view.list, nullptr, TRUE);
-}
-
-void MainPanel::OnGetDispInfo(NMLVDISPINFOW& info) {
-  if (!(info.item.mask & LVIF_TEXT) || !info.item.pszText || info.item.cchTextMax <= 0) return;
-  const size_t row = static_cast<size_t>(info.item.iItem);
-  const std::string* text = nullptr;
-  std::string cell;
-  if (info.hdr.hwndFrom == 定时计划列表) {
-    if (row < ws_.schedule.items.size()) {
-      const schedule::TimedItem& item = ws_.schedule.items[row];
-      // The worker writes the result column; it is read under the schedule's lock.
-      if (info.item.iSubItem == 2 && schedulePage_) cell = schedulePage_->rows().ResultOf(row);
-      const std::string* columns[] = {&item.time, &item.type, &cell, &item.content};
-      if (info.item.iSubItem >= 0 && info.item.iSubItem < 4) text = columns[info.item.iSubItem];
-    }
-  } else {
-    for (const KindView& v : kinds_)
-      if (v.list == info.hdr.hwndFrom)
-        if (const library::Group* g = SelectedGroup(v); g && row < g->rows().size()) text = &g->rows()[row];
-  }
-  dispText_ = text ? Widen(*text) : std::wstring();
-  const size_t n = std::min(dispText_.size(), static_cast<size_t>(info.item.cchTextMax - 1));
-  std::copy_n(dispText_.c_str(), n, info.item.pszText);
-  info.item.pszText[n] = L'\0';
+bool MainPanel::ForwardNotify(const NMHDR& hdr, LRESULT& result) {
+  return phraseView_.OnNotify(hdr, result) || commandView_.OnNotify(hdr, result) ||
+         scheduleView_.OnNotify(hdr, result);
 }
 
 void MainPanel::CenterOnScreen() {
@@ -407,9 +227,7 @@ void MainPanel::CaptureGeometry() {
 
 void MainPanel::SaveAll() {
   CaptureGeometry();
-  ws_.music = platform::WindowTextUtf8(编辑框2);
-  ws_.shake = Button_GetCheck(选择框1) == BST_CHECKED;
-  ws_.schedule.on = Button_GetCheck(选择框2) == BST_CHECKED;
+  scheduleView_.KeepInWorkspace();
   ReportSettingsSave(!store_.SaveAll(ws_).settingsKept);
 }
 
@@ -450,15 +268,11 @@ void MainPanel::ShowPanel(ShowVariant variant) {
   if (variant == ShowVariant::Tray) followLoop_.state().userShownFlag = true;
 }
 
-bool MainPanel::paused() const {
-  wchar_t caption[32] = {};
-  GetMenuStringW(settingsMenu_, static_cast<UINT>(Command::PauseResume), caption, 32, MF_BYCOMMAND);
-  return platform::Narrow(caption) == kResumeCaption;
-}
-
 void MainPanel::PauseOrResume() {
   const UINT id = static_cast<UINT>(Command::PauseResume);
-  if (!paused()) {
+  paused_ = !paused_;
+  // The menu item's caption offers the other state: "恢复工作" while paused.
+  if (paused_) {
     ModifyMenuW(settingsMenu_, id, MF_BYCOMMAND | MF_STRING | MF_CHECKED, id, Widen(kResumeCaption).c_str());
     if (followLoop_.running()) followLoop_.StopFollowLoop();
     SetWindowPos(hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -476,15 +290,6 @@ void MainPanel::ExitProgram() {
   DestroyWindow(hwnd());
 }
 
-void MainPanel::PopUpMenu(HMENU menu) {
-  POINT pt{};
-  GetCursorPos(&pt);
-  // Without the foreground the menu would not close when the user clicks elsewhere.
-  SetForegroundWindow(hwnd());
-  TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd(), nullptr);
-  PostMessageW(hwnd(), WM_NULL, 0, 0);
-}
-
 void MainPanel::OnCommand(Command command) {
   switch (command) {
     case Command::ChangeSettings: settings_.ShowSettings(); break;
@@ -495,20 +300,25 @@ void MainPanel::OnCommand(Command command) {
     case Command::Homepage: platform::OpenAddress(kHomepageAddress); break;
     case Command::ShowSoftware: ShowPanel(ShowVariant::Menu); break;
     case Command::ExitSoftware: ExitProgram(); break;
-    default: OnLibraryCommand(command); break;  // groups and the list menus
+    case Command::AddGroup:
+    case Command::DeleteGroup:
+    case Command::RenameGroup: ShownLibrary().OnGroupCommand(command); break;
+    default:  // the list menus
+      if (!phraseView_.OnCommand(command)) commandView_.OnCommand(command);
+      break;
   }
 }
 
 void MainPanel::OnTrayNotify(UINT mouseMessage) {
   if (mouseMessage == WM_LBUTTONDOWN) ShowPanel(ShowVariant::Tray);
-  if (mouseMessage == WM_RBUTTONDOWN) PopUpMenu(trayMenu_.get());
+  if (mouseMessage == WM_RBUTTONDOWN) PopUpMenuAtCursor(hwnd(), trayMenu_.get());
 }
 
 bool MainPanel::PreTranslate(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE || !hwnd()) return false;
   if (msg.hwnd != hwnd() && !IsChild(hwnd(), msg.hwnd)) return false;
   // A dropped-down combo box closes its list first.
-  if (SendMessageW(组合框1, CB_GETDROPPEDSTATE, 0, 0)) return false;
+  if (scheduleView_.TypeListDropped()) return false;
   HideToTray(kHideOnCloseMs);
   return true;
 }
@@ -519,14 +329,17 @@ void MainPanel::ApplyShotPage() {
     ShowPage(page);
   } else if (page == 11) {
     ShowPage(2);
-    SendMessageW(组合框1, CB_SETCURSEL, schedule::kTypeEntryShutdown, 0);
-    ApplyTypeLayout();
+    scheduleView_.ChooseShutdownForShot();
   } else if (page == 12) {
     // The popup as a reminder opens it, shaking and ringing; here on the panel's own thread.
     shotReminder_ = schedule::NewReminderPopupDisplay();
     shotReminder_->OpenReminder("该给客户回电话了\r\n14:30 前确认订单", {ws_.music, ws_.shake});
   } else if (page >= 5) {
-    ApplyLibraryShot(page);
+    // The group menu, the phrase list menu, the command list menu, the phrase editor adding and
+    // editing, and the command editor.
+    const bool commands = page == 7 || page == 10;
+    ShowPage(commands ? 1 : 0);
+    (commands ? commandView_ : phraseView_).OpenForShot(page);
   } else {
     settings_.ShowSettings();
     settings_.SelectPage(page - 3);
@@ -552,7 +365,7 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       ExitProgram();
       return 0;
     case kScheduleRowRanMessage:
-      ListView_RedrawItems(定时计划列表, static_cast<int>(wp), static_cast<int>(wp));
+      scheduleView_.RedrawRow(static_cast<int>(wp));
       return 0;
     case WM_CLOSE:
       HideToTray(kHideOnCloseMs);
@@ -600,54 +413,26 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
         OnCommand(static_cast<Command>(id));
         return 0;
       }
-      if (OnLibraryButton(id, code)) {
-      } else if ((id == kPictureButtonId[0] || id == kPictureButtonId[1]) && code == BN_CLICKED) {
-        PopUpMenu(groupMenu_.get());
-      } else if (id >= kScheduleFrameId && id <= kHandOverId) {
-        OnScheduleCommand(id, code);
-      }
+      const auto control = reinterpret_cast<HWND>(lp);
+      if (!phraseView_.OnControlCommand(control, code) && !commandView_.OnControlCommand(control, code))
+        scheduleView_.OnControlCommand(control, code);
       return 0;
     }
     case WM_NOTIFY: {
-      auto* hdr = reinterpret_cast<NMHDR*>(lp);
-      if (LRESULT result = 0; OnLibraryNotify(*hdr, result)) return result;
-      if (hdr->code == LVN_GETDISPINFOW) {
-        OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(lp));
-        return 0;
-      }
-      if (hdr->code == TCN_SELCHANGE) {
-        if (hdr->hwndFrom == 高级选择夹1) ShowPage(TabCtrl_GetCurSel(高级选择夹1));
-        for (KindView& v : kinds_)
-          if (hdr->hwndFrom == v.strip) ShowSelectedGroup(v);
-      }
+      const auto& hdr = *reinterpret_cast<const NMHDR*>(lp);
+      if (LRESULT result = 0; ForwardNotify(hdr, result)) return result;
+      if (hdr.hwndFrom == pageTabs_ && hdr.code == TCN_SELCHANGE) ShowPage(TabCtrl_GetCurSel(pageTabs_));
       return 0;
     }
     case WM_DRAWITEM: {
-      auto* di = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
-      // The picture buttons: a small framed "≡" that opens the group menu.
-      RECT rc = di->rcItem;
-      FillRect(di->hDC, &rc, GetSysColorBrush(COLOR_BTNFACE));
-      DrawEdge(di->hDC, &rc, (di->itemState & ODS_SELECTED) ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-      HBRUSH bar = CreateSolidBrush(kRowText);
-      const int w = rc.right - rc.left, h = rc.bottom - rc.top;
-      const int thick = std::max(1, Scale(2, dpi_));
-      for (int i = 0; i < 3; ++i) {
-        const int y = rc.top + h / 2 - thick / 2 + (i - 1) * Scale(5, dpi_);
-        RECT line{rc.left + w / 4, y, rc.right - w / 4, y + thick};
-        FillRect(di->hDC, &line, bar);
-      }
-      DeleteObject(bar);
-      if (di->itemState & ODS_FOCUS) {
-        InflateRect(&rc, -3, -3);
-        DrawFocusRect(di->hDC, &rc);
-      }
-      return TRUE;
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+      if (phraseView_.OnDrawItem(item) || commandView_.OnDrawItem(item)) return TRUE;
+      break;
     }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
       auto dc = reinterpret_cast<HDC>(wp);
-      auto ctl = reinterpret_cast<HWND>(lp);
-      if (ctl == 标签设置提示音 || ctl == 标签2) SetTextColor(dc, RGB(0, 0, 128));
+      scheduleView_.PrepareColour(dc, reinterpret_cast<HWND>(lp));
       SetBkMode(dc, TRANSPARENT);
       return reinterpret_cast<LRESULT>(pageBrush_ ? pageBrush_.get() : GetSysColorBrush(COLOR_BTNFACE));
     }
@@ -667,7 +452,7 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       }
       // Then the workers end: the schedule's closes its Reminder popup, and no pass of the follow
       // loop moves a panel that is going away.
-      if (schedulePage_) schedulePage_->StopLoop();
+      scheduleView_.StopLoop();
       followLoop_.StopFollowLoop();
       tray_.Remove();
       if (settings_.hwnd()) DestroyWindow(settings_.hwnd());

@@ -31,16 +31,16 @@ Size ClientOfFrame(Size frame);
 Size FrameOfClient(Size client);
 
 // Design positions of the controls that the layout does not move.
-inline constexpr Rect kTopTabsDesign{0, 2, 268, 418};       // 高级选择夹1
-inline constexpr Rect kStripDesign{4, 43, 260, 363};        // 高级选择夹2, 3, 4 (inside 高级选择夹1)
-inline constexpr Rect kPictureButtonDesign{241, 41, 23, 23};  // 图形按钮1, 2
-inline constexpr Rect kDragButtonDesign{88, 350, 96, 32};   // 拖放模式, 拖放模式1
+inline constexpr Rect kTopTabsDesign{0, 2, 268, 418};         // the page tabs
+inline constexpr Rect kStripDesign{4, 43, 260, 363};          // a group strip or the tools tab, on a page
+inline constexpr Rect kPictureButtonDesign{241, 41, 23, 23};  // the group menu button of a library page
+inline constexpr Rect kDragButtonDesign{88, 350, 96, 32};     // "退出拖放模式" of a library page
 
 struct PanelLayout {
-  Rect topTabs;        // 高级选择夹1, in the panel's client area
-  Rect strip;          // 高级选择夹2, 3, 4, inside 高级选择夹1
-  Rect pictureButton;  // 图形按钮1, 2, inside 高级选择夹1
-  Rect dragButton;     // 拖放模式, 拖放模式1, inside 高级选择夹1
+  Rect topTabs;        // the page tabs, in the panel's client area
+  Rect strip;          // a group strip or the tools tab, inside the page tabs
+  Rect pictureButton;  // the group menu button, inside the page tabs
+  Rect dragButton;     // "退出拖放模式", inside the page tabs
   int listLeft = 0;
   int listWidth = 0;
   int listColumnWidth = 0;

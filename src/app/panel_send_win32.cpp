@@ -2,9 +2,7 @@
 
 #include "app/main_panel_win32.h"
 
-#include <commctrl.h>
 #include <shellapi.h>
-#include <windowsx.h>
 
 #include "platform/clipboard_win32.h"
 #include "platform/keyboard_win32.h"
@@ -16,16 +14,12 @@ std::optional<std::string> MainPanel::SelectedRowText(chat::PhraseListSource sou
   // The phrase page shows one list, the selected group's; a right click never changes the group,
   // so the list last right-clicked and the list clicked are the same one.
   (void)source;
-  const KindView& view = kinds_[0];
-  const int row = ListView_GetNextItem(view.list, -1, LVNI_SELECTED);
-  const library::Group* group = SelectedGroup(view);
-  if (row < 0 || !group || static_cast<size_t>(row) >= group->rows().size()) return std::nullopt;
-  return group->rows()[static_cast<size_t>(row)];
+  return phraseView_.SelectedRowText();
 }
 
 void MainPanel::ShowNotice(std::string_view message) { platform::ShowInfoMessage(hwnd(), message); }
 
-void MainPanel::SendPhrase(std::string_view mode) {
+void MainPanel::SendPhrase(chat::SendMode mode) {
   platform::Win32Clipboard clipboard;
   platform::Win32Keyboard keyboard;
   const auto waiter = platform::CreateThreadWaiter();

@@ -167,13 +167,13 @@ std::optional<std::string> FileTokenOf(std::string_view text) {
 }
 
 // The send itself; SendPhrase wraps it to give the agent their clipboard back.
-static SendOutcome TypePhrase(SendContext& ctx, std::string_view mode) {
+static SendOutcome TypePhrase(SendContext& ctx, SendMode mode) {
   if (ctx.host.Paused()) {
     ctx.host.ShowNotice(kPausedMessage);
     return SendOutcome::Refused;
   }
   const PhraseListSource source =
-      Contains(mode, kModeMenuSend) ? PhraseListSource::CurrentList : PhraseListSource::ClickedList;
+      mode == SendMode::ListClick ? PhraseListSource::ClickedList : PhraseListSource::CurrentList;
   const std::optional<std::string> row = ctx.host.SelectedRowText(source);
   if (!row) return SendOutcome::NothingToSend;
   std::string text(library::ContentOf(*row));
@@ -256,14 +256,14 @@ static SendOutcome TypePhrase(SendContext& ctx, std::string_view mode) {
 
   typist.Wait(10);
   typist.Paste();
-  if (ctx.options.Get(settings::Option::自动点发送) && mode != kModeMenuSendNoEnter) {
+  if (ctx.options.Get(settings::Option::自动点发送) && mode != SendMode::MenuSendNoEnter) {
     typist.Wait(100);
     typist.Enter();
   }
   return SendOutcome::Sent;
 }
 
-SendOutcome SendPhrase(SendContext& ctx, std::string_view mode) {
+SendOutcome SendPhrase(SendContext& ctx, SendMode mode) {
   ClipboardKeeper keeper(ctx.clipboard, ctx.options.Get(settings::Option::恢复剪贴板));
   SendContext kept{ctx.desktop, keeper, ctx.keyboard, ctx.waiter, ctx.options, ctx.host, ctx.imgFolder};
   const SendOutcome outcome = TypePhrase(kept, mode);

@@ -22,10 +22,13 @@ inline constexpr std::string_view kPausedMessage =
 // The tray balloon's text when a send stopped because the clipboard could not be written.
 inline constexpr std::string_view kClipboardBusyText = "剪贴板正被其他程序占用，本条短语没有发送完，请稍后再试";
 
-// Modes chosen by the callers: a list click sends with the empty mode.
-inline constexpr std::string_view kModeListClick = "";
-inline constexpr std::string_view kModeMenuSend = "右键";
-inline constexpr std::string_view kModeMenuSendNoEnter = "右键不发";
+// How a send was asked for: a click or double click on the phrase list, or one of the list menu's
+// two send items.
+enum class SendMode {
+  ListClick,        // reads the list that raised the click
+  MenuSend,         // "发送此条短语": reads the list last right-clicked
+  MenuSendNoEnter,  // "右键发送不回车": the same, and never presses Enter after the paste
+};
 
 // Which phrase list the selected row is read from.
 enum class PhraseListSource {
@@ -75,7 +78,7 @@ enum class SendOutcome {
   Sent,
 };
 
-SendOutcome SendPhrase(SendContext& ctx, std::string_view mode);
+SendOutcome SendPhrase(SendContext& ctx, SendMode mode);
 
 // Text helpers of the engine, shared with its tests.
 std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view from, std::string_view to);

@@ -13,15 +13,15 @@
 namespace jihe::library {
 
 // Control ids, shared with the end-to-end tests that fill the editors.
-inline constexpr int kEditorChooserId = 1101;   // 组合框1
-inline constexpr int kEditorRemarkId = 1102;    // 编辑框1
-inline constexpr int kEditorContentId = 1103;   // 编辑框2
-inline constexpr int kEditorCloseBoxId = 1104;  // 选择框1 "确认后关闭"
-inline constexpr int kEditorConfirmId = 1105;   // 按钮添加短语 / 按钮添加快捷
-inline constexpr int kEditorAddPictureId = 901;  // 标签4 "添加图片" (phrases)
-inline constexpr int kEditorAddFileId = 902;     // 标签7 "添加文件" (phrases)
-inline constexpr int kEditorPreviewId = 903;     // 标签5 "效果预览" (phrases)
-inline constexpr int kEditorAddProgramId = 904;  // 标签4 "添加程序" (commands)
+inline constexpr int kEditorChooserId = 1101;
+inline constexpr int kEditorRemarkId = 1102;
+inline constexpr int kEditorContentId = 1103;
+inline constexpr int kEditorCloseBoxId = 1104;  // "确认后关闭"
+inline constexpr int kEditorConfirmId = 1105;   // the confirm button
+inline constexpr int kEditorAddPictureId = 901;  // "添加图片" (phrases)
+inline constexpr int kEditorAddFileId = 902;     // "添加文件" (phrases)
+inline constexpr int kEditorPreviewId = 903;     // "效果预览" (phrases)
+inline constexpr int kEditorAddProgramId = 904;  // "添加程序" (commands)
 
 inline constexpr char kPictureFilter[] = "图片文件(*.jpg,*.png,*.gif)|*.jpg;*.gif;*.png";
 

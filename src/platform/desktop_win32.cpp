@@ -107,16 +107,4 @@ void Win32Desktop::PostLeftClick(WindowId window, int x, int y) {
   PostMessageW(hwnd, WM_LBUTTONUP, 0, position);
 }
 
-HWND FocusedWindowOfForeground() {
-  const HWND foreground = GetForegroundWindow();
-  if (!foreground) return nullptr;
-  const DWORD thread = GetWindowThreadProcessId(foreground, nullptr);
-  const DWORD self = GetCurrentThreadId();
-  if (thread == self) return GetFocus();
-  if (!AttachThreadInput(self, thread, TRUE)) return nullptr;
-  const HWND focus = GetFocus();
-  AttachThreadInput(self, thread, FALSE);
-  return focus;
-}
-
 }  // namespace jihe::platform

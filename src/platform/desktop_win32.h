@@ -28,7 +28,4 @@ class Win32Desktop : public Desktop {
   void PostLeftClick(WindowId window, int x, int y) override;
 };
 
-// The window with the keyboard focus in the thread of the foreground window.
-HWND FocusedWindowOfForeground();
-
 }  // namespace jihe::platform

@@ -42,14 +42,14 @@ ReminderPopup::ReminderPopup(const std::string& content, const ReminderOptions& 
   RECT client;
   GetClientRect(hwnd(), &client);
   font_ = platform::CreateUiFont(platform::DpiOf(hwnd()));
-  编辑框1_ = CreateWindowExW(0, WC_EDITW, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0,
+  textBox_ = CreateWindowExW(0, WC_EDITW, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0,
                             client.right, client.bottom, hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(编辑框1_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
-  SetWindowSubclass(编辑框1_, &ReminderPopup::TextBoxProcedure, 1, reinterpret_cast<DWORD_PTR>(this));
+  SendMessageW(textBox_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+  SetWindowSubclass(textBox_, &ReminderPopup::TextBoxProcedure, 1, reinterpret_cast<DWORD_PTR>(this));
 
   // The opening routine.
   shakeStopFlag_ = false;
-  platform::SetWindowTextUtf8(编辑框1_, content);
+  platform::SetWindowTextUtf8(textBox_, content);
   sound_.SetData(SoundForBox(options.music, readFile));  // play mode 0: it rings until stopped
   if (options.shake) SetTimer(hwnd(), kShakeTimer, kShakeDelayMs, nullptr);
   ShowWindow(hwnd(), SW_SHOWNORMAL);
@@ -82,7 +82,7 @@ LRESULT ReminderPopup::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
     }
     case WM_SIZE:
-      if (编辑框1_) MoveWindow(编辑框1_, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
+      if (textBox_) MoveWindow(textBox_, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
       return 0;
     case WM_DESTROY:
       OnDestroy();

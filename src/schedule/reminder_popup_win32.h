@@ -28,7 +28,7 @@ class ReminderPopup final : public platform::Window {
                 std::unique_ptr<platform::SoundPlayer> player, const ReadFileFn& readFile);
   ~ReminderPopup() override;
 
-  HWND textBox() const { return 编辑框1_; }
+  HWND textBox() const { return textBox_; }
   bool shakeStopFlag() const { return shakeStopFlag_; }
   bool shaking() const { return shaking_; }
   const WindowSound& sound() const { return sound_; }
@@ -44,7 +44,7 @@ class ReminderPopup final : public platform::Window {
 
   std::unique_ptr<platform::SoundPlayer> player_;
   WindowSound sound_;
-  HWND 编辑框1_ = nullptr;
+  HWND textBox_ = nullptr;
   platform::UniqueFont font_;
   bool shakeStopFlag_ = false;
   bool shaking_ = false;

@@ -2,6 +2,12 @@
 
 namespace jihe::schedule {
 
+ItemKind KindOfType(std::string_view type) {
+  if (type == kTypeReminder) return ItemKind::Reminder;
+  if (type == kTypeShutdown) return ItemKind::Shutdown;
+  return ItemKind::Unknown;
+}
+
 namespace {
 std::string TwoDigits(int n) { return n < 10 ? "0" + std::to_string(n) : std::to_string(n); }
 }  // namespace

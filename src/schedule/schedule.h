@@ -9,6 +9,11 @@ namespace jihe::schedule {
 inline constexpr char kTypeReminder[] = "定时提醒";
 inline constexpr char kTypeShutdown[] = "定时关机";
 
+// What a row does when its minute comes. The type is kept as the text stored in the Data folder;
+// a text that is neither of the two makes a row that does nothing.
+enum class ItemKind { Reminder, Shutdown, Unknown };
+ItemKind KindOfType(std::string_view type);
+
 struct TimedItem {
   std::string time;     // "HH:mm"
   std::string type;     // kTypeReminder or kTypeShutdown

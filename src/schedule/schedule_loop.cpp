@@ -29,11 +29,12 @@ bool RunScheduleCheck(const ScheduleLoopParts& parts, const platform::LocalTime&
   const std::optional<DueRow> due = parts.schedule->MarkFirstDue(stamp, ResultStamp(now.day, stamp));
   if (!due) return true;
   const TimedItem& item = due->item;
-  if (item.type == kTypeReminder || item.type == kTypeShutdown) parts.host->RowRan(due->index);
-  if (item.type == kTypeReminder) {
+  const ItemKind kind = KindOfType(item.type);
+  if (kind != ItemKind::Unknown) parts.host->RowRan(due->index);
+  if (kind == ItemKind::Reminder) {
     display.CloseReminder();
     display.OpenReminder(item.content, parts.schedule->reminderOptions());
-  } else if (item.type == kTypeShutdown) {
+  } else if (kind == ItemKind::Shutdown) {
     // Whether the command started is not checked: the program closes either way.
     if (auto commandLine = ShutdownCommandLine(parts.systemDirectory)) parts.shell->StartCommandLine(*commandLine);
     if (!signal.WaitFor(kShutdownGraceMs)) return false;

@@ -15,11 +15,11 @@ inline constexpr std::string_view kReminderPlaceholder = "请输入定时提醒�
 inline constexpr std::string_view kNoContentMessage = "请在下方输入框设置好提醒内容！";
 inline constexpr std::string_view kEmptyListMessage = "列表中没有设置定时项目！";
 
-// The entries of the type box 组合框1, in order.
+// The entries of the type box, in order.
 inline constexpr int kTypeEntryReminder = 0;
 inline constexpr int kTypeEntryShutdown = 1;
 
-// Where 定时计划列表 stands inside 分组框1 (design pixels; left 4 and width 246 never change).
+// Where the schedule list stands inside the page's frame (design pixels; left 4 and width 246 never change).
 struct ListPlace {
   int top = 0;
   int height = 0;
@@ -45,12 +45,12 @@ class SchedulePage {
   SharedSchedule& rows() { return shared_; }
   bool running() const { return loop_.running(); }
 
-  // AddTimedItem: a click on 按钮5. The time picker's hour and minute, the selected type's text and
+  // AddTimedItem: a click on the add button. The time picker's hour and minute, the selected type's text and
   // the content box's text. Returns the refusal to show, or nothing when the row was appended.
   std::optional<std::string_view> AddTimedItem(std::string_view type, std::string_view content, int hour,
                                                int minute);
 
-  // SetScheduleSwitch: a click on 选择框2, after the box changed its state. `ticked` is the box's
+  // SetScheduleSwitch: a click on the switch, after the box changed its state. `ticked` is the box's
   // state and is set back to false when the switch is refused; then the message is returned.
   std::optional<std::string_view> SetScheduleSwitch(bool& ticked);
 

@@ -39,7 +39,7 @@ std::optional<DueRow> SharedSchedule::MarkFirstDue(std::string_view stamp, std::
     TimedItem& item = schedule_.items[i];
     if (item.time != stamp) continue;
     // A row of an unknown type does nothing, yet it still takes its minute from the rows below.
-    if (item.type == kTypeReminder || item.type == kTypeShutdown) item.result = result;
+    if (KindOfType(item.type) != ItemKind::Unknown) item.result = result;
     return DueRow{i, item};
   }
   return std::nullopt;

@@ -43,7 +43,7 @@ enum class Kind { Frame, Radio, Check, Line, Label, Link, Edit };
 
 struct SettingsWindow::Control {
   int page;
-  int frame;  // 0: on the page; 1: inside 分组框1; 2: inside 分组框2
+  int frame;  // 0: on the page; 1: inside the first frame; 2: inside the second frame
   Kind kind;
   int id;
   int left, top, width, height;
@@ -130,14 +130,14 @@ bool SettingsWindow::Create(HWND owner) {
 
 void SettingsWindow::CreateControls() {
   HWND self = hwnd();
-  高级选择夹1_ = platform::CreateControl(self, WC_TABCONTROLW, "", WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP,
+  settingsTabs_ = platform::CreateControl(self, WC_TABCONTROLW, "", WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP,
                                          0, kTabsId, nullptr);
   for (const char* caption : {"基础设置", "其他设置"}) {
     std::wstring text = platform::Widen(caption);
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = text.data();
-    TabCtrl_InsertItem(高级选择夹1_, TabCtrl_GetItemCount(高级选择夹1_), &item);
+    TabCtrl_InsertItem(settingsTabs_, TabCtrl_GetItemCount(settingsTabs_), &item);
   }
   for (const Control& c : kControls) {
     const wchar_t* cls = WC_BUTTONW;
@@ -167,14 +167,14 @@ void SettingsWindow::CreateControls() {
   // Bottom to top: the tab control, the frames, then every other control above them.
   for (auto& [c, h] : controls_)
     if (c->kind == Kind::Frame) SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  SetWindowPos(高级选择夹1_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(settingsTabs_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SelectPage(0);
 }
 
 void SettingsWindow::ApplyFonts() {
   font_ = platform::CreateUiFont(dpi_);
   linkFont_ = platform::CreateUiFont(dpi_, true);
-  SendMessageW(高级选择夹1_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+  SendMessageW(settingsTabs_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
   for (auto& [c, h] : controls_) {
     HFONT f = (c->kind == Kind::Link || c->id == kLabel1Id) ? linkFont_.get() : font_.get();
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(f), TRUE);
@@ -182,7 +182,7 @@ void SettingsWindow::ApplyFonts() {
 }
 
 void SettingsWindow::Layout() {
-  SetWindowPos(高级选择夹1_, nullptr, Scale(kTabsLeft, dpi_), Scale(kTabsTop, dpi_), Scale(kTabsWidth, dpi_),
+  SetWindowPos(settingsTabs_, nullptr, Scale(kTabsLeft, dpi_), Scale(kTabsTop, dpi_), Scale(kTabsWidth, dpi_),
                Scale(kTabsHeight, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
   for (auto& [c, h] : controls_) {
     // Positions on a page are relative to the tab control, inside a frame to the frame.
@@ -191,12 +191,12 @@ void SettingsWindow::Layout() {
     SetWindowPos(h, nullptr, Scale(x, dpi_), Scale(y, dpi_), Scale(c->width, dpi_),
                  std::max(1, Scale(c->height, dpi_)), SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  pageBrush_.reset(CreateSolidBrush(platform::TabBodyColour(高级选择夹1_)));
+  pageBrush_.reset(CreateSolidBrush(platform::TabBodyColour(settingsTabs_)));
 }
 
 void SettingsWindow::SelectPage(int page) {
   page_ = page;
-  TabCtrl_SetCurSel(高级选择夹1_, page);
+  TabCtrl_SetCurSel(settingsTabs_, page);
   for (auto& [c, h] : controls_) ShowWindow(h, c->page == page ? SW_SHOWNA : SW_HIDE);
 }
 
@@ -293,7 +293,7 @@ LRESULT SettingsWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
     }
     case WM_NOTIFY: {
       auto* hdr = reinterpret_cast<NMHDR*>(lp);
-      if (hdr->hwndFrom == 高级选择夹1_ && hdr->code == TCN_SELCHANGE) SelectPage(TabCtrl_GetCurSel(高级选择夹1_));
+      if (hdr->hwndFrom == settingsTabs_ && hdr->code == TCN_SELCHANGE) SelectPage(TabCtrl_GetCurSel(settingsTabs_));
       return 0;
     }
     case WM_CTLCOLORSTATIC:
@@ -326,7 +326,7 @@ LRESULT SettingsWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
     }
     case WM_THEMECHANGED:
     case WM_SYSCOLORCHANGE:
-      pageBrush_.reset(CreateSolidBrush(platform::TabBodyColour(高级选择夹1_)));
+      pageBrush_.reset(CreateSolidBrush(platform::TabBodyColour(settingsTabs_)));
       break;
   }
   return Default(msg, wp, lp);

@@ -49,7 +49,7 @@ class SettingsWindow : public platform::Window {
   platform::UniqueFont font_;
   platform::UniqueFont linkFont_;
   platform::UniqueBrush pageBrush_;
-  HWND 高级选择夹1_ = nullptr;
+  HWND settingsTabs_ = nullptr;
   std::vector<std::pair<const Control*, HWND>> controls_;
   int page_ = 0;
 };

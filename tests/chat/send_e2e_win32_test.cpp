@@ -114,7 +114,7 @@ class SendE2E : public ::testing::Test {
     options.SetInterval("50");
   }
 
-  std::vector<Fields> Send(FakeChat& chat, const std::string& row, std::string_view mode, size_t expectedLines) {
+  std::vector<Fields> Send(FakeChat& chat, const std::string& row, SendMode mode, size_t expectedLines) {
     host.row = row;
     host.chat = platform::IdOf(chat.hwnd());
     auto waiter = platform::CreateThreadWaiter();
@@ -144,7 +144,7 @@ bool HasFormat(const Fields& paste, const std::string& format) {
 TEST_F(SendE2E, PlainTextKeepsItsLineBreaks) {
   FakeChat chat(dir, "TXGuiFoundation", "客户甲", "600x700");
   ASSERT_TRUE(chat.hwnd());
-  const auto lines = Send(chat, "问候┃您好\r\n请稍等", "", 2);
+  const auto lines = Send(chat, "问候┃您好\r\n请稍等", SendMode::ListClick, 2);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].at("event"), "paste");
   EXPECT_EQ(lines[0].at("text"), "您好\r\n请稍等");
@@ -154,7 +154,7 @@ TEST_F(SendE2E, PlainTextKeepsItsLineBreaks) {
 
 TEST_F(SendE2E, QQGetsOneRichPasteAndOneEnter) {
   FakeChat chat(dir, "TXGuiFoundation", "客户甲", "600x700");
-  const auto lines = Send(chat, "文字A\r\n[img=a.pngimg]\r\n文字B", "", 2);
+  const auto lines = Send(chat, "文字A\r\n[img=a.pngimg]\r\n文字B", SendMode::ListClick, 2);
   ASSERT_EQ(lines.size(), 2u);
   const Fields& paste = lines[0];
   EXPECT_TRUE(HasFormat(paste, "HTML Format"));
@@ -168,7 +168,7 @@ TEST_F(SendE2E, QQGetsOneRichPasteAndOneEnter) {
 
 TEST_F(SendE2E, WeChatGetsThePictureFirstThenTheJoinedText) {
   FakeChat chat(dir, "ChatWnd", "客户乙", "600x700");
-  const auto lines = Send(chat, "文字A\r\n[img=a.pngimg]\r\n文字B", "", 5);
+  const auto lines = Send(chat, "文字A\r\n[img=a.pngimg]\r\n文字B", SendMode::ListClick, 5);
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0].at("event"), "click");
   RECT client;
@@ -187,7 +187,7 @@ TEST_F(SendE2E, WeChatGetsThePictureFirstThenTheJoinedText) {
 
 TEST_F(SendE2E, AliwangwangGetsABitmap) {
   FakeChat chat(dir, "StandardFrame", "买家 - 阿里旺旺 - 接待", "600x700");
-  const auto lines = Send(chat, "文字A[img=a.pngimg]", "", 4);
+  const auto lines = Send(chat, "文字A[img=a.pngimg]", SendMode::ListClick, 4);
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0].at("picture"), "3x2");
   EXPECT_TRUE(HasFormat(lines[0], "CF_DIB"));
@@ -201,7 +201,7 @@ TEST_F(SendE2E, FileTokenGoesFirstAndRightClickNoSendLeavesTheTextUnsent) {
   FakeChat chat(dir, "TXGuiFoundation", "客户丙", "600x700");
   const std::string file = dir.Sub("报价 单.txt");
   platform::WriteFileAtomically(file, "x");
-  const auto lines = Send(chat, "请查收《" + file + "》", "右键不发", 3);
+  const auto lines = Send(chat, "请查收《" + file + "》", SendMode::MenuSendNoEnter, 3);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].at("files"), file);
   EXPECT_EQ(lines[1].at("event"), "enter");
@@ -213,7 +213,7 @@ TEST_F(SendE2E, PictureNamesReachTheClipboardUnchanged) {
   const std::string name = "截图%201 #2.png";
   ASSERT_TRUE(platform::WriteFileAtomically(imgFolder + "\\" + name, *platform::ReadWholeFile(imgFolder + "\\a.png")));
   FakeChat chat(dir, "ChatWnd", "客户乙", "600x700");
-  const auto lines = Send(chat, "[img=" + name + "img]", "", 3);
+  const auto lines = Send(chat, "[img=" + name + "img]", SendMode::ListClick, 3);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1].at("files"), imgFolder + "\\" + name);
   EXPECT_EQ(lines[1].at("picture"), "3x2");
@@ -223,7 +223,7 @@ TEST_F(SendE2E, AMegabyteUnclosedPictureElementIsSentAsText) {
   // The picture pattern runs on the UI thread, whose stack is small: a long line must not use it up.
   FakeChat chat(dir, "ChatWnd", "客户乙", "600x700");
   const std::string row = "<IMG src=\"" + std::string(1 << 20, 'x');
-  const auto lines = Send(chat, row, "", 3);
+  const auto lines = Send(chat, row, SendMode::ListClick, 3);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1].at("text"), row);
   EXPECT_EQ(lines[2].at("event"), "enter");
@@ -232,7 +232,7 @@ TEST_F(SendE2E, AMegabyteUnclosedPictureElementIsSentAsText) {
 TEST_F(SendE2E, PausedRefusesAndTypesNothing) {
   FakeChat chat(dir, "TXGuiFoundation", "客户丁", "600x700");
   host.paused = true;
-  const auto lines = Send(chat, "您好", "", 0);
+  const auto lines = Send(chat, "您好", SendMode::ListClick, 0);
   EXPECT_TRUE(lines.empty());
   EXPECT_EQ(host.notices, std::vector<std::string>{std::string(kPausedMessage)});
 }

@@ -41,7 +41,7 @@ struct Case {
   const char* name;
   const char* className;
   std::string row;
-  std::string mode;
+  SendMode mode;
   bool autoSend;
   const char* interval;
   Strings expected;  // "{img}" stands for the picture folder's file address prefix
@@ -107,83 +107,83 @@ TEST_F(SendPhraseTest, Sequences) {
   const Strings fileAB = {"wait 10", "files C:\\报价.xlsx", "wait 100", "Ctrl+V", "wait 100", "Enter", "wait 300"};
   const std::string mixed = "备注┃文字A\r\n[img=a.pngimg]\r\n文字B";
   const Case cases[] = {
-      {"plain text keeps its line breaks", "TXGuiFoundation", "问候┃您好\r\n请稍等", "", true, "400",
+      {"plain text keeps its line breaks", "TXGuiFoundation", "问候┃您好\r\n请稍等", SendMode::ListClick, true, "400",
        Join(kStart, Join({"text 您好\r\n请稍等"}, pasteAndSend)), SendOutcome::Sent},
-      {"plain text to WeChat", "ChatWnd", "您好\r\n请稍等", "", true, "400",
+      {"plain text to WeChat", "ChatWnd", "您好\r\n请稍等", SendMode::ListClick, true, "400",
        Join(kStartWeChat, Join({"text 您好\r\n请稍等"}, pasteAndSend)), SendOutcome::Sent},
-      {"plain text to Aliwangwang", "StandardFrame", "您好", "右键", true, "400",
+      {"plain text to Aliwangwang", "StandardFrame", "您好", SendMode::MenuSend, true, "400",
        Join(kStart, Join({"text 您好"}, pasteAndSend)), SendOutcome::Sent},
-      {"right-click without Enter", "TXGuiFoundation", "您好", "右键不发", true, "400",
+      {"right-click without Enter", "TXGuiFoundation", "您好", SendMode::MenuSendNoEnter, true, "400",
        Join(kStart, Join({"text 您好"}, pasteOnly)), SendOutcome::Sent},
-      {"auto-send off", "TXGuiFoundation", "您好", "", false, "400", Join(kStart, Join({"text 您好"}, pasteOnly)),
+      {"auto-send off", "TXGuiFoundation", "您好", SendMode::ListClick, false, "400", Join(kStart, Join({"text 您好"}, pasteOnly)),
        SendOutcome::Sent},
-      {"two separators", "TXGuiFoundation", "甲┃乙┃正文", "", true, "400",
+      {"two separators", "TXGuiFoundation", "甲┃乙┃正文", SendMode::ListClick, true, "400",
        Join(kStart, Join({"text 正文"}, pasteAndSend)), SendOutcome::Sent},
-      {"rich paste to QQ", "TXGuiFoundation", mixed, "", true, "400",
+      {"rich paste to QQ", "TXGuiFoundation", mixed, SendMode::ListClick, true, "400",
        Join(kStart, Join({"rich 文字A<BR><IMG src=\"{img}a.png\"><BR>文字B", "wait 110"}, pasteAndSend)),
        SendOutcome::Sent},
-      {"rich paste to Momo with tokens in any case", "Chrome_WidgetWin_1", "A[img=a.PNGIMG]B", "", true, "400",
+      {"rich paste to Momo with tokens in any case", "Chrome_WidgetWin_1", "A[img=a.PNGIMG]B", SendMode::ListClick, true, "400",
        Join(kStart, Join({"rich A<IMG src=\"{img}a.PNG\">B", "wait 110"}, pasteAndSend)), SendOutcome::Sent},
-      {"an upper-case token start is not a picture", "TXGuiFoundation", "A[IMG=a.pngimg]", "", true, "400",
+      {"an upper-case token start is not a picture", "TXGuiFoundation", "A[IMG=a.pngimg]", SendMode::ListClick, true, "400",
        Join(kStart, Join({"text A[IMG=a.pngimg]"}, pasteAndSend)), SendOutcome::Sent},
-      {"WeChat: picture first, then the text joined", "ChatWnd", mixed, "", true, "400",
+      {"WeChat: picture first, then the text joined", "ChatWnd", mixed, SendMode::ListClick, true, "400",
        Join(kStartWeChat,
             Join({"rich <IMG src=\"{img}a.png\">", "wait 110", "wait 10", "Ctrl+V", "wait 100", "Enter", "wait 400",
                   "wait 10", "text 文字A文字B"},
                  pasteAndSend)),
        SendOutcome::Sent},
-      {"Aliwangwang: picture as a bitmap", "StandardFrame", mixed, "", true, "250ms",
+      {"Aliwangwang: picture as a bitmap", "StandardFrame", mixed, SendMode::ListClick, true, "250ms",
        Join(kStart, Join({"picture A-BYTES", "wait 100", "Ctrl+V", "wait 100", "Enter", "pump", "wait 250", "wait 10",
                           "text 文字A文字B"},
                          pasteAndSend)),
        SendOutcome::Sent},
-      {"Aliwangwang: an unreadable picture still pastes", "StandardFrame", "[img=missing.pngimg]x", "", true, "",
+      {"Aliwangwang: an unreadable picture still pastes", "StandardFrame", "[img=missing.pngimg]x", SendMode::ListClick, true, "",
        Join(kStart, Join({"picture ", "wait 100", "Ctrl+V", "wait 100", "Enter", "pump", "wait 10", "text x"},
                          pasteAndSend)),
        SendOutcome::Sent},
-      {"pictures only: no final paste", "WeChatMainWndForPC", "[img=a.pngimg]\r\n[img=b.pngimg]", "右键不发", true,
+      {"pictures only: no final paste", "WeChatMainWndForPC", "[img=a.pngimg]\r\n[img=b.pngimg]", SendMode::MenuSendNoEnter, true,
        "abc",
        Join(kStartWeChat, {"rich <IMG src=\"{img}a.png\">", "wait 110", "wait 10", "Ctrl+V", "wait 100", "Enter",
                            "rich <IMG src=\"{img}b.png\">", "wait 110", "wait 10", "Ctrl+V", "wait 100", "Enter"}),
        SendOutcome::PicturesOnly},
-      {"file token first, then the text", "TXGuiFoundation", "请查收《C:\\报价.xlsx》谢谢", "", true, "400",
+      {"file token first, then the text", "TXGuiFoundation", "请查收《C:\\报价.xlsx》谢谢", SendMode::ListClick, true, "400",
        Join(kStart, Join(fileAB, Join({"text 请查收谢谢"}, pasteAndSend))), SendOutcome::Sent},
-      {"only a file token pastes an empty text", "TXGuiFoundation", "《C:\\报价.xlsx》", "", true, "400",
+      {"only a file token pastes an empty text", "TXGuiFoundation", "《C:\\报价.xlsx》", SendMode::ListClick, true, "400",
        Join(kStart, Join(fileAB, Join({"text "}, pasteAndSend))), SendOutcome::Sent},
-      {"the path is removed wherever it occurs", "TXGuiFoundation", "c:\\报价.XLSX 见《C:\\报价.xlsx》", "", true,
+      {"the path is removed wherever it occurs", "TXGuiFoundation", "c:\\报价.XLSX 见《C:\\报价.xlsx》", SendMode::ListClick, true,
        "400", Join(kStart, Join(fileAB, Join({"text  见"}, pasteAndSend))), SendOutcome::Sent},
-      {"files are sent even without the final Enter", "ChatWnd", "《C:\\报价.xlsx》好", "", false, "400",
+      {"files are sent even without the final Enter", "ChatWnd", "《C:\\报价.xlsx》好", SendMode::ListClick, false, "400",
        Join(kStartWeChat, Join(fileAB, Join({"text 好"}, pasteOnly))), SendOutcome::Sent},
-      {"a 》 only before the 《: empty list, marks removed", "TXGuiFoundation", "》A《B", "", true, "400",
+      {"a 》 only before the 《: empty list, marks removed", "TXGuiFoundation", "》A《B", SendMode::ListClick, true, "400",
        Join(kStart, Join({"text AB"}, pasteAndSend)), SendOutcome::Sent},
-      {"empty content", "TXGuiFoundation", "备注┃", "", true, "400", {}, SendOutcome::NothingToSend},
+      {"empty content", "TXGuiFoundation", "备注┃", SendMode::ListClick, true, "400", {}, SendOutcome::NothingToSend},
       // Picture names keep "%" and "#", and never lead out of the picture folder.
-      {"a name with % and # reaches the address encoded", "ChatWnd", "[img=截图%201 #2.pngimg]", "", true, "",
+      {"a name with % and # reaches the address encoded", "ChatWnd", "[img=截图%201 #2.pngimg]", SendMode::ListClick, true, "",
        Join(kStartWeChat, {"rich <IMG src=\"{img}截图%25201%20%232.png\">", "wait 110", "wait 10", "Ctrl+V",
                            "wait 100", "Enter"}),
        SendOutcome::PicturesOnly},
-      {"Aliwangwang reads a name with % as it is", "StandardFrame", "[img=截图%201 #2.pngimg]", "", true, "",
+      {"Aliwangwang reads a name with % as it is", "StandardFrame", "[img=截图%201 #2.pngimg]", SendMode::ListClick, true, "",
        Join(kStart, {"picture PERCENT-BYTES", "wait 100", "Ctrl+V", "wait 100", "Enter", "pump"}),
        SendOutcome::PicturesOnly},
-      {"a name out of the folder is a missing picture", "StandardFrame", "[img=../报价.xlsximg]", "", true, "",
+      {"a name out of the folder is a missing picture", "StandardFrame", "[img=../报价.xlsximg]", SendMode::ListClick, true, "",
        Join(kStart, {"picture ", "wait 100", "Ctrl+V", "wait 100", "Enter", "pump"}), SendOutcome::PicturesOnly},
-      {"... for WeChat too", "ChatWnd", "[img=..\\报价.xlsximg]", "", true, "",
+      {"... for WeChat too", "ChatWnd", "[img=..\\报价.xlsximg]", SendMode::ListClick, true, "",
        Join(kStartWeChat, {"rich <IMG src=\"file:///\">", "wait 110", "wait 10", "Ctrl+V", "wait 100", "Enter"}),
        SendOutcome::PicturesOnly},
-      {"... and for QQ", "TXGuiFoundation", "A[img=../报价.xlsximg]", "", true, "",
+      {"... and for QQ", "TXGuiFoundation", "A[img=../报价.xlsximg]", SendMode::ListClick, true, "",
        Join(kStart, Join({"rich A<IMG src=\"file:///\">", "wait 110"}, pasteAndSend)), SendOutcome::Sent},
       // A clipboard write that fails ends the send before its paste.
-      {"busy clipboard: plain text", "TXGuiFoundation", "您好", "", true, "", Join(kStart, {"text 您好"}),
+      {"busy clipboard: plain text", "TXGuiFoundation", "您好", SendMode::ListClick, true, "", Join(kStart, {"text 您好"}),
        SendOutcome::ClipboardBusy, 1},
-      {"busy clipboard: the file", "TXGuiFoundation", "请查收《C:\\报价.xlsx》谢谢", "", true, "",
+      {"busy clipboard: the file", "TXGuiFoundation", "请查收《C:\\报价.xlsx》谢谢", SendMode::ListClick, true, "",
        Join(kStart, {"wait 10", "files C:\\报价.xlsx"}), SendOutcome::ClipboardBusy, 1},
-      {"busy clipboard: the text after the file", "TXGuiFoundation", "请查收《C:\\报价.xlsx》谢谢", "", true, "",
+      {"busy clipboard: the text after the file", "TXGuiFoundation", "请查收《C:\\报价.xlsx》谢谢", SendMode::ListClick, true, "",
        Join(kStart, Join(fileAB, {"text 请查收谢谢"})), SendOutcome::ClipboardBusy, 2},
-      {"busy clipboard: the rich paste", "TXGuiFoundation", mixed, "", true, "",
+      {"busy clipboard: the rich paste", "TXGuiFoundation", mixed, SendMode::ListClick, true, "",
        Join(kStart, {"rich 文字A<BR><IMG src=\"{img}a.png\"><BR>文字B"}), SendOutcome::ClipboardBusy, 1},
-      {"busy clipboard: a WeChat picture", "ChatWnd", mixed, "", true, "",
+      {"busy clipboard: a WeChat picture", "ChatWnd", mixed, SendMode::ListClick, true, "",
        Join(kStartWeChat, {"rich <IMG src=\"{img}a.png\">"}), SendOutcome::ClipboardBusy, 1},
-      {"busy clipboard: the text after a bitmap", "StandardFrame", mixed, "", true, "",
+      {"busy clipboard: the text after a bitmap", "StandardFrame", mixed, SendMode::ListClick, true, "",
        Join(kStart, {"picture A-BYTES", "wait 100", "Ctrl+V", "wait 100", "Enter", "pump", "wait 10",
                      "text 文字A文字B"}),
        SendOutcome::ClipboardBusy, 2},
@@ -210,7 +210,7 @@ TEST_F(SendPhraseTest, MenuModesReadTheCurrentListAndRightClickSendsWithoutEnter
   options.Set(Option::自动点发送, true);
   options.Set(Option::恢复剪贴板, false);
   desktop.Add({"霁禾客服助手", "JihePanel", {900, 100, 1100, 700}});
-  for (const char* mode : {"右键", "右键不发"}) {
+  for (SendMode mode : {SendMode::MenuSend, SendMode::MenuSendNoEnter}) {
     log.Clear();
     host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {100, 100, 700, 800}});
     host.clickedRow = std::nullopt;
@@ -219,7 +219,7 @@ TEST_F(SendPhraseTest, MenuModesReadTheCurrentListAndRightClickSendsWithoutEnter
     const Strings events = log.events();
     ASSERT_GE(events.size(), 5u);
     EXPECT_EQ(events[3], "text 来自右键的短语");
-    EXPECT_EQ(events.back(), std::string(mode) == "右键" ? "Enter" : "Ctrl+V");
+    EXPECT_EQ(events.back(), mode == SendMode::MenuSend ? "Enter" : "Ctrl+V");
   }
 }
 
@@ -234,24 +234,24 @@ TEST_F(SendPhraseTest, SilentEndsAndTheRefusal) {
   host.clickedRow = "您好";
 
   host.paused = true;
-  EXPECT_EQ(SendPhrase(ctx, ""), SendOutcome::Refused);
+  EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), SendOutcome::Refused);
   EXPECT_EQ(host.notices, Strings{std::string(kPausedMessage)});
   host.paused = false;
 
   host.chat = 0;  // nothing docked yet: no keys into a random window
-  EXPECT_EQ(SendPhrase(ctx, ""), SendOutcome::NoChatWindow);
+  EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), SendOutcome::NoChatWindow);
   host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {100, 100, 700, 800}});
   desktop.Destroy(host.chat);
-  EXPECT_EQ(SendPhrase(ctx, ""), SendOutcome::NoChatWindow);
+  EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), SendOutcome::NoChatWindow);
 
   host.clickedRow = std::nullopt;
   host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {100, 100, 700, 800}});
-  EXPECT_EQ(SendPhrase(ctx, ""), SendOutcome::NothingToSend);
+  EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), SendOutcome::NothingToSend);
   EXPECT_EQ(log.events(), Strings{});
 
   host.clickedRow = "您好";
   host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {-8, -8, 1288, 1032}});  // maximised
-  EXPECT_EQ(SendPhrase(ctx, ""), SendOutcome::ChatOffScreen);
+  EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), SendOutcome::ChatOffScreen);
   EXPECT_EQ(log.events(), Strings{"move #3 50,50"});  // moved, and nothing typed
 }
 

@@ -1,0 +1,676 @@
+#include "app/library_view_win32.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "app/page_controls_win32.h"
+#include "library/entry_editor_win32.h"
+#include "library/group_ops.h"
+#include "library/input_box_win32.h"
+#include "library/messages.h"
+#include "library/row_rules.h"
+#include "platform/shell_win32.h"
+#include "platform/utf16.h"
+
+namespace jihe::app {
+
+using library::GroupKind;
+using platform::Scale;
+using platform::Unscale;
+using platform::Widen;
+namespace msg = library::msg;
+
+namespace {
+
+constexpr COLORREF kRowText = RGB(64, 128, 128);
+constexpr COLORREF kDragSortText = RGB(88, 48, 224);
+constexpr COLORREF kDragLabelText = RGB(128, 128, 128);
+// Control ids of the phrase page and the command page; the end-to-end tests find them by these.
+constexpr int kStripId[2] = {110, 111};
+constexpr int kListId[2] = {120, 121};
+constexpr int kGroupMenuButtonId[2] = {130, 131};
+constexpr int kLeaveDragButtonId[2] = {140, 141};
+constexpr UINT_PTR kBalloonHideTimer = 0x4C42;  // on the balloon's own window
+constexpr UINT kBalloonShowMs = 5000;
+constexpr UINT_PTR kShotTimer = 0x4C53;
+constexpr wchar_t kDragLabelClass[] = L"霁禾客服助手.画板";
+constexpr UINT kSelectedFocused = LVIS_SELECTED | LVIS_FOCUSED;
+
+HMENU BuildMenu(const MenuRow* rows, size_t count) {
+  HMENU menu = CreatePopupMenu();
+  for (size_t i = 0; i < count; ++i) {
+    if (rows[i].command == Command::Separator)
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    else
+      AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(rows[i].command), Widen(rows[i].caption).c_str());
+  }
+  return menu;
+}
+
+// The dragged row's text on a small board that follows the pointer.
+LRESULT CALLBACK DragLabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    FillRect(dc, &rc, GetSysColorBrush(COLOR_WINDOW));
+    wchar_t text[1024] = {};
+    GetWindowTextW(hwnd, text, 1024);
+    SetTextColor(dc, kDragLabelText);
+    SetBkMode(dc, TRANSPARENT);
+    auto font = reinterpret_cast<HFONT>(SendMessageW(GetParent(hwnd), WM_GETFONT, 0, 0));
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    DrawTextW(dc, text, -1, &rc, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    if (old) SelectObject(dc, old);
+    EndPaint(hwnd, &ps);
+    return 0;
+  }
+  if (msg == WM_NCHITTEST) return HTTRANSPARENT;
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void CALLBACK HideBalloonTimer(HWND balloon, UINT, UINT_PTR id, DWORD) {
+  KillTimer(balloon, id);
+  SendMessageW(balloon, TTM_TRACKACTIVATE, FALSE, 0);
+}
+
+void BringToTop(HWND control) {
+  SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+LibraryView::LibraryView(GroupKind kind, storage::Store& store, storage::Workspace& workspace, LibraryViewHost& host)
+    : kind_(kind), store_(store), ws_(workspace), host_(host) {}
+
+void LibraryView::Create(HWND panel) {
+  panel_ = panel;
+  const int k = kind_ == GroupKind::Phrase ? 0 : 1;
+  strip_ = AddPageControl(panel, WC_TABCONTROLW, "", WS_TABSTOP, 0, kStripId[k]);
+  list_ = AddPageControl(panel, WC_LISTVIEWW, "",
+                         WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
+                             LVS_SHOWSELALWAYS | WS_BORDER,
+                         0, kListId[k]);
+  ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+  LVCOLUMNW column{};
+  column.mask = LVCF_WIDTH;
+  column.cx = 100;
+  ListView_InsertColumn(list_, 0, &column);
+  ListView_SetTextColor(list_, kRowText);
+  ListView_SetTextBkColor(list_, RGB(255, 255, 255));
+  ListView_SetBkColor(list_, RGB(255, 255, 255));
+  groupMenuButton_ = AddPageControl(panel, WC_BUTTONW, "", BS_OWNERDRAW | WS_TABSTOP, 0, kGroupMenuButtonId[k]);
+  leaveDragButton_ = AddPageControl(panel, WC_BUTTONW, "退出拖放模式", BS_PUSHBUTTON, 0, kLeaveDragButtonId[k]);
+
+  groupMenu_.reset(BuildMenu(kGroupMenu, std::size(kGroupMenu)));
+  listMenu_.reset(kind_ == GroupKind::Phrase ? BuildMenu(kPhraseListMenu, std::size(kPhraseListMenu))
+                                             : BuildMenu(kCommandListMenu, std::size(kCommandListMenu)));
+  SetWindowSubclass(strip_, &LibraryView::Hook, 1, reinterpret_cast<DWORD_PTR>(this));
+  SetWindowSubclass(list_, &LibraryView::Hook, 2, reinterpret_cast<DWORD_PTR>(this));
+}
+
+// The drag label comes after every page's controls, so that it lies above them all.
+void LibraryView::CreateOverlays() {
+  WNDCLASSEXW label{};
+  label.cbSize = sizeof label;
+  label.lpfnWndProc = DragLabelProc;
+  label.hInstance = GetModuleHandleW(nullptr);
+  label.lpszClassName = kDragLabelClass;
+  label.hCursor = LoadCursorW(nullptr, IDC_NO);
+  RegisterClassExW(&label);
+  dragLabel_ = CreateWindowExW(0, kDragLabelClass, L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0, 0, 0, panel_,
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
+
+  previewBalloon_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                    WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, panel_, nullptr,
+                                    GetModuleHandleW(nullptr), nullptr);
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+  tool.hwnd = panel_;
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  SendMessageW(previewBalloon_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(previewBalloon_, TTM_SETMAXTIPWIDTH, 0, 600);  // lines break only where the text says
+}
+
+void LibraryView::ApplyFont(HFONT font, UINT dpi) {
+  dpi_ = dpi;
+  for (HWND control : {strip_, list_, groupMenuButton_, leaveDragButton_, dragLabel_})
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+void LibraryView::Layout(const PanelLayout& l, int ox, int oy, UINT dpi) {
+  dpi_ = dpi;
+  PlaceDesign(strip_, dpi, ox + l.strip.left, oy + l.strip.top, l.strip.width, l.strip.height);
+  PlaceDesign(groupMenuButton_, dpi, ox + l.pictureButton.left, oy + l.pictureButton.top, l.pictureButton.width,
+              l.pictureButton.height);
+  PlaceDesign(leaveDragButton_, dpi, ox + l.dragButton.left, oy + l.dragButton.top, l.dragButton.width,
+              l.dragButton.height);
+  RECT area{};
+  GetClientRect(strip_, &area);
+  TabCtrl_AdjustRect(strip_, FALSE, &area);
+  const Rect display{Unscale(area.left, dpi), Unscale(area.top, dpi), Unscale(area.right - area.left, dpi),
+                     Unscale(area.bottom - area.top, dpi)};
+  const Rect list = ListInStrip(l.strip, display, l);
+  PlaceDesign(list_, dpi, ox + list.left, oy + list.top, list.width, list.height);
+  ListView_SetColumnWidth(list_, 0, Scale(l.listColumnWidth, dpi));
+}
+
+void LibraryView::Show(bool shown) {
+  shown_ = shown;
+  const int show = shown ? SW_SHOWNA : SW_HIDE;
+  for (HWND control : {strip_, list_, groupMenuButton_}) ShowWindow(control, show);
+  // The drag-sort button belongs to the page only while drag-sort mode is on.
+  if (dragSortMode_) ShowWindow(leaveDragButton_, show);
+}
+
+// ---- group slots ------------------------------------------------------------------------------
+
+std::optional<size_t> LibraryView::ShownGroupIndex() const {
+  const int tab = TabCtrl_GetCurSel(strip_);
+  if (tab < 0 || static_cast<size_t>(tab) >= tabSlots_.size()) return std::nullopt;
+  return tabSlots_[static_cast<size_t>(tab)];
+}
+
+const library::Group* LibraryView::ShownGroup() const {
+  const auto index = ShownGroupIndex();
+  return index ? ws_.library.strip(kind_).ListOfGroup(*index) : nullptr;
+}
+
+library::Group* LibraryView::ShownGroupForChange() {
+  const auto index = ShownGroupIndex();
+  return index ? ws_.library.strip(kind_).ListOfGroup(*index) : nullptr;
+}
+
+int LibraryView::SelectedRow() const { return ListView_GetNextItem(list_, -1, LVNI_SELECTED); }
+
+void LibraryView::ClearSelection() { ListView_SetItemState(list_, -1, 0, kSelectedFocused); }
+
+std::optional<std::string> LibraryView::SelectedRowText() const {
+  const int row = SelectedRow();
+  const library::Group* group = ShownGroup();
+  if (row < 0 || !group || static_cast<size_t>(row) >= group->rows().size()) return std::nullopt;
+  return group->rows()[static_cast<size_t>(row)];
+}
+
+void LibraryView::ShowSelectedGroup(UINT countFlags) {
+  const library::Group* group = ShownGroup();
+  ListView_SetItemCountEx(list_, group ? group->rows().size() : 0, countFlags);
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+// The strip shows the visible groups; hidden slots keep their index but have no tab.
+void LibraryView::FillStrip(size_t selectGroup) {
+  const library::GroupStrip& strip = ws_.library.strip(kind_);
+  TabCtrl_DeleteAllItems(strip_);
+  tabSlots_ = strip.VisibleIndices();
+  int selectTab = 0;
+  for (size_t i = 0; i < tabSlots_.size(); ++i) {
+    std::wstring caption = Widen(strip.slots()[tabSlots_[i]].name());
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = caption.data();
+    TabCtrl_InsertItem(strip_, static_cast<int>(i), &item);
+    if (tabSlots_[i] == selectGroup) selectTab = static_cast<int>(i);
+  }
+  TabCtrl_SetCurSel(strip_, selectTab);
+  host_.RelayoutPanel();
+}
+
+void LibraryView::ShowLoadedGroups() {
+  FillStrip(static_cast<size_t>(-1));
+  ShowSelectedGroup(0);
+}
+
+// The shown group's selected row, kept for when the group is shown again. Every switch of the
+// shown group passes here first: a tab click, and a strip rebuilt after a group was added,
+// renamed or deleted.
+void LibraryView::RememberShownRow() {
+  if (auto index = ShownGroupIndex()) {
+    if (rememberedRows_.size() <= *index) rememberedRows_.resize(*index + 1, -1);
+    rememberedRows_[*index] = SelectedRow();
+  }
+}
+
+// Select group: the strip's selected tab decides which group the list shows; the list and the
+// drag-sort button come to the front.
+void LibraryView::SelectGroup() {
+  ClearSelection();
+  ShowSelectedGroup(0);
+  if (auto index = ShownGroupIndex(); index && *index < rememberedRows_.size()) {
+    const int row = rememberedRows_[*index];
+    if (row >= 0 && row < ListView_GetItemCount(list_)) {
+      ListView_SetItemState(list_, row, kSelectedFocused, kSelectedFocused);
+      ListView_EnsureVisible(list_, row, FALSE);
+    }
+  }
+  BringToTop(list_);
+  BringToTop(leaveDragButton_);
+}
+
+void LibraryView::RebuildStrip(size_t selectGroup) {
+  RememberShownRow();
+  FillStrip(selectGroup);
+  SelectGroup();
+}
+
+bool LibraryView::QuestionYesNo(std::string_view text, std::string_view title) {
+  return MessageBoxW(panel_, Widen(text).c_str(), Widen(title).c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void LibraryView::AddGroup() {
+  library::GroupStrip& strip = ws_.library.strip(kind_);
+  const auto name = library::InputBox(panel_, msg::kAddGroupPrompt, msg::kAddGroupTitle, "");
+  if (!name) return;
+  if (auto refusal = library::AddGroupRefusal(strip, *name)) {
+    platform::ShowInfoMessage(panel_, *refusal);
+    return;
+  }
+  RebuildStrip(library::AddGroup(strip, *name));
+}
+
+void LibraryView::DeleteShownGroup() {
+  library::GroupStrip& strip = ws_.library.strip(kind_);
+  const auto index = ShownGroupIndex();
+  if (!index) return;
+  if (auto refusal = library::DeleteGroupRefusal(*index)) {
+    platform::ShowInfoMessage(panel_, *refusal);
+    return;
+  }
+  const std::string name = strip.slots()[*index].name();
+  if (!QuestionYesNo(library::DeleteFirstQuestion(name), kMessageTitle)) return;
+  if (!QuestionYesNo(library::DeleteSecondQuestion(name), msg::kDeleteSecondTitle)) return;
+  library::DeleteGroup(strip, *index);
+  RebuildStrip(library::FirstVisibleIndex(strip));
+}
+
+void LibraryView::RenameShownGroup() {
+  library::GroupStrip& strip = ws_.library.strip(kind_);
+  const auto index = ShownGroupIndex();
+  if (!index) return;
+  const auto name = library::InputBox(panel_, msg::kRenamePrompt, msg::kRenameTitle, strip.slots()[*index].name());
+  if (!name || name->empty()) return;
+  if (auto refusal = library::RenameGroupRefusal(strip, *name)) {
+    platform::ShowInfoMessage(panel_, *refusal);
+    return;
+  }
+  library::RenameGroup(strip, *index, *name);
+  RebuildStrip(*index);
+}
+
+void LibraryView::ClearShownGroup() {
+  if (!QuestionYesNo(msg::kClearQuestion, kMessageTitle)) return;
+  if (auto index = ShownGroupIndex()) library::ClearGroup(ws_.library.strip(kind_), *index);
+  ClearSelection();
+  ShowSelectedGroup(LVSICF_NOSCROLL);
+}
+
+// ---- entries ----------------------------------------------------------------------------------
+
+void LibraryView::OpenEntryEditor(bool edit) {
+  const auto group = ShownGroupIndex();
+  if (!group) return;
+  const int row = SelectedRow();
+  if (edit && row < 0) {
+    platform::ShowInfoMessage(panel_, msg::kSelectToEdit);
+    return;
+  }
+  library::EntryEditorContext ctx;
+  ctx.kind = kind_;
+  ctx.mode = edit ? library::EditorMode::Edit : library::EditorMode::Add;
+  ctx.library = &ws_.library;
+  ctx.selectedGroup = *group;
+  ctx.currentList = *group;
+  ctx.editedRow = edit ? static_cast<size_t>(row) : 0;
+  ctx.folder = &store_.folder();
+  ctx.onConfirmed = [this](bool rowLeftList) {
+    if (rowLeftList) ClearSelection();
+    ShowSelectedGroup(LVSICF_NOSCROLL);
+    host_.SaveAll();
+  };
+  library::RunEntryEditor(panel_, ctx);
+}
+
+void LibraryView::DeleteSelectedEntry() {
+  const int row = SelectedRow();
+  library::Group* g = ShownGroupForChange();
+  if (row < 0 || !g || static_cast<size_t>(row) >= g->rows().size()) {
+    platform::ShowInfoMessage(panel_, msg::kSelectToDelete);
+    return;
+  }
+  auto& rows = g->MutableRows();
+  rows.erase(rows.begin() + row);
+  ClearSelection();
+  ShowSelectedGroup(LVSICF_NOSCROLL);
+  host_.SaveAll();
+}
+
+void LibraryView::LaunchSelectedCommand() {
+  const auto row = SelectedRowText();
+  if (!row) return;
+  const std::string content(library::ContentOf(*row));
+  // A launch that fails says nothing.
+  switch (library::LaunchKindOf(content)) {
+    case library::LaunchKind::Address: platform::SystemShell().OpenWithShell(content); break;
+    case library::LaunchKind::Path: platform::OpenMaximised(content); break;
+    case library::LaunchKind::None: break;
+  }
+}
+
+// ---- mouse on the list --------------------------------------------------------------------------
+
+void LibraryView::OnListRightClick() {
+  if (dragSortMode_) {
+    platform::ShowInfoMessage(panel_, msg::kLeaveDragModeFirst);
+    return;
+  }
+  HidePreviewBalloon();
+  PopUpMenuAtCursor(panel_, listMenu_.get());
+}
+
+void LibraryView::OnListClick() {
+  HidePreviewBalloon();
+  if (dragSortMode_) {
+    ResetDrag();
+    return;
+  }
+  if (kind_ != GroupKind::Phrase) return;  // a single click only selects a command
+  if (ws_.options.Get(settings::Option::单击发送)) {
+    host_.SendPhrase(chat::SendMode::ListClick);
+    return;
+  }
+  if (ws_.options.Get(settings::Option::显示预览)) ShowPreviewBalloon();
+}
+
+void LibraryView::OnListDoubleClick() {
+  if (kind_ == GroupKind::Command)
+    LaunchSelectedCommand();  // in every mode, whatever the settings
+  else if (ws_.options.Get(settings::Option::双击发送))
+    host_.SendPhrase(chat::SendMode::ListClick);
+}
+
+void LibraryView::OnGetDispInfo(NMLVDISPINFOW& info) {
+  if (!(info.item.mask & LVIF_TEXT) || !info.item.pszText || info.item.cchTextMax <= 0) return;
+  const size_t row = static_cast<size_t>(info.item.iItem);
+  const library::Group* g = ShownGroup();
+  dispText_ = g && row < g->rows().size() ? Widen(g->rows()[row]) : std::wstring();
+  const size_t n = std::min(dispText_.size(), static_cast<size_t>(info.item.cchTextMax - 1));
+  std::copy_n(dispText_.c_str(), n, info.item.pszText);
+  info.item.pszText[n] = L'\0';
+}
+
+void LibraryView::ShowPreviewBalloon() {
+  const auto row = SelectedRowText();
+  if (!row) return;
+  const std::string text = library::PreviewBalloonText(*row);
+  if (text.empty()) return;
+  std::wstring wide = Widen(text);
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = panel_;
+  tool.lpszText = wide.data();
+  SendMessageW(previewBalloon_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  POINT pt{};
+  GetCursorPos(&pt);
+  SendMessageW(previewBalloon_, TTM_TRACKPOSITION, 0, MAKELPARAM(pt.x + 20, pt.y));
+  SendMessageW(previewBalloon_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  SetTimer(previewBalloon_, kBalloonHideTimer, kBalloonShowMs, HideBalloonTimer);
+}
+
+void LibraryView::HidePreviewBalloon() {
+  if (!previewBalloon_) return;
+  KillTimer(previewBalloon_, kBalloonHideTimer);
+  SendMessageW(previewBalloon_, TTM_TRACKACTIVATE, FALSE, 0);
+}
+
+// ---- drag-sort ----------------------------------------------------------------------------------
+
+void LibraryView::EnterDragSort() {
+  if (dragSortMode_) return;
+  dragSortMode_ = true;
+  // The button belongs to its page: it shows and hides with it.
+  if (shown_) ShowWindow(leaveDragButton_, SW_SHOWNA);
+  BringToTop(leaveDragButton_);
+  ListView_SetTextColor(list_, kDragSortText);
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+void LibraryView::LeaveDragSort() {
+  dragSortMode_ = false;
+  ShowWindow(leaveDragButton_, SW_HIDE);
+  ListView_SetTextColor(list_, kRowText);
+  InvalidateRect(list_, nullptr, TRUE);
+  ResetDrag();
+}
+
+void LibraryView::ResetDrag() {
+  if (dragLabel_) {
+    SetWindowTextW(dragLabel_, L"");
+    SetWindowPos(dragLabel_, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  dragArmed_ = false;
+  dragLabelText_.clear();
+  if (GetCapture() == list_) ReleaseCapture();
+}
+
+void LibraryView::DragMove(POINT inList) {
+  POINT inPanel = inList;
+  MapWindowPoints(list_, panel_, &inPanel, 1);
+  if (!OverList(inList)) {
+    // Over the panel's own surface: nothing can be dropped here.
+    SetCursor(LoadCursorW(nullptr, IDC_NO));
+    SetWindowPos(dragLabel_, HWND_TOP, inPanel.x + 10, inPanel.y + 10, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    return;
+  }
+  // Back over the list: the capture keeps WM_SETCURSOR away, so the pointer is set here.
+  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+  if (dragLabelText_.empty()) {
+    if (const auto row = SelectedRowText()) dragLabelText_ = library::DragLabelText(*row);
+    return;
+  }
+  const UINT dpi = platform::DpiOf(panel_);
+  platform::SetWindowTextUtf8(dragLabel_, dragLabelText_);
+  SetWindowPos(dragLabel_, HWND_TOP, inPanel.x + 10, inPanel.y + 10, Scale(library::DragLabelWidth(dragLabelText_), dpi),
+               Scale(16, dpi), SWP_NOACTIVATE);
+  InvalidateRect(dragLabel_, nullptr, TRUE);
+}
+
+// The list's whole window counts, its scroll bar included: a release there is a drop below the
+// last row, not a release over the panel.
+bool LibraryView::OverList(POINT inList) const {
+  RECT window{};
+  GetWindowRect(list_, &window);
+  MapWindowPoints(HWND_DESKTOP, list_, reinterpret_cast<POINT*>(&window), 2);
+  return PtInRect(&window, inList) != FALSE;
+}
+
+void LibraryView::Drop(POINT inList, bool armed) {
+  ResetDrag();
+  if (!armed) return;
+  if (!OverList(inList)) return;  // released over the panel: nothing moves
+  const int from = SelectedRow();
+  ClearSelection();
+  LVHITTESTINFO hit{};
+  hit.pt = inList;
+  const int to = ListView_HitTest(list_, &hit) >= 0 && (hit.flags & LVHT_ONITEM) ? hit.iItem : -1;
+  library::Group* g = ShownGroupForChange();
+  // A drop with no row taken, in a list of one row, or onto the dragged row itself moves nothing
+  // and leaves no row selected.
+  if (!g || from < 0 || g->rows().size() < 2 || from == to) return;
+  if (const auto moved = library::MoveRow(g->MutableRows(), from, to)) {
+    const int at = static_cast<int>(*moved);
+    ListView_SetItemState(list_, at, kSelectedFocused, kSelectedFocused);
+    ListView_EnsureVisible(list_, at, FALSE);
+  }
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+// Right button down on the strip opens the group menu; the list's own mouse messages arm, move
+// and drop a drag while the view is in drag-sort mode.
+LRESULT CALLBACK LibraryView::Hook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
+  return reinterpret_cast<LibraryView*>(self)->OnHookedMessage(hwnd, msg, wp, lp);
+}
+
+LRESULT LibraryView::OnHookedMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (hwnd == strip_ && msg == WM_RBUTTONDOWN) {
+    PopUpMenuAtCursor(panel_, groupMenu_.get());
+    return 0;
+  }
+  if (hwnd != list_ || !dragSortMode_) return DefSubclassProc(hwnd, msg, wp, lp);
+  const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+  switch (msg) {
+    case WM_LBUTTONDOWN:
+      dragArmed_ = true;
+      break;
+    case WM_MOUSEMOVE:
+      if (dragArmed_ && (wp & MK_LBUTTON)) {
+        if (GetCapture() != hwnd) SetCapture(hwnd);
+        DragMove(pt);
+        return 0;
+      }
+      break;
+    case WM_LBUTTONUP: {
+      const bool armed = dragArmed_;
+      const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+      Drop(pt, armed);
+      return r;
+    }
+    case WM_CAPTURECHANGED:
+      if (dragArmed_ && reinterpret_cast<HWND>(lp) != hwnd && !(GetKeyState(VK_LBUTTON) & 0x8000)) ResetDrag();
+      break;
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+// ---- events from the panel ---------------------------------------------------------------------
+
+void LibraryView::OnGroupCommand(Command command) {
+  switch (command) {
+    case Command::AddGroup: AddGroup(); break;
+    case Command::DeleteGroup: DeleteShownGroup(); break;
+    case Command::RenameGroup: RenameShownGroup(); break;
+    default: break;
+  }
+}
+
+bool LibraryView::OnCommand(Command command) {
+  const bool phrases = kind_ == GroupKind::Phrase;
+  switch (command) {
+    case Command::AddPhrase: case Command::AddCommand:
+      if (phrases != (command == Command::AddPhrase)) return false;
+      OpenEntryEditor(false);
+      return true;
+    case Command::EditPhrase: case Command::EditCommand:
+      if (phrases != (command == Command::EditPhrase)) return false;
+      OpenEntryEditor(true);
+      return true;
+    case Command::DeletePhrase: case Command::DeleteCommand:
+      if (phrases != (command == Command::DeletePhrase)) return false;
+      DeleteSelectedEntry();
+      return true;
+    case Command::ClearPhraseGroup: case Command::ClearCommandGroup:
+      if (phrases != (command == Command::ClearPhraseGroup)) return false;
+      ClearShownGroup();
+      return true;
+    case Command::PhraseDragSort: case Command::CommandDragSort:
+      if (phrases != (command == Command::PhraseDragSort)) return false;
+      EnterDragSort();
+      return true;
+    case Command::SendThisPhrase:
+      if (!phrases) return false;
+      host_.SendPhrase(chat::SendMode::MenuSend);
+      return true;
+    case Command::SendWithoutEnter:
+      if (!phrases) return false;
+      host_.SendPhrase(chat::SendMode::MenuSendNoEnter);
+      return true;
+    default: return false;
+  }
+}
+
+bool LibraryView::OnControlCommand(HWND control, int code) {
+  if (control == leaveDragButton_) {
+    if (code == BN_CLICKED) LeaveDragSort();
+    return true;
+  }
+  if (control == groupMenuButton_) {
+    if (code == BN_CLICKED) PopUpMenuAtCursor(panel_, groupMenu_.get());
+    return true;
+  }
+  return false;
+}
+
+bool LibraryView::OnNotify(const NMHDR& hdr, LRESULT& result) {
+  if (hdr.hwndFrom == strip_) {
+    result = 0;
+    if (hdr.code == TCN_SELCHANGING) {
+      RememberShownRow();
+      HidePreviewBalloon();
+    } else if (hdr.code == TCN_SELCHANGE) {
+      SelectGroup();
+    }
+    return true;
+  }
+  if (hdr.hwndFrom != list_) return false;
+  result = 0;
+  switch (hdr.code) {
+    case NM_CLICK: OnListClick(); break;
+    case NM_RCLICK: OnListRightClick(); break;
+    case NM_DBLCLK: OnListDoubleClick(); break;
+    case LVN_BEGINDRAG:
+      if (dragSortMode_ && dragArmed_) SetCapture(list_);
+      break;
+    case LVN_GETDISPINFOW: OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&hdr))); break;
+  }
+  return true;
+}
+
+// The group menu button: a small framed "≡".
+bool LibraryView::OnDrawItem(const DRAWITEMSTRUCT& di) {
+  if (di.hwndItem != groupMenuButton_) return false;
+  RECT rc = di.rcItem;
+  FillRect(di.hDC, &rc, GetSysColorBrush(COLOR_BTNFACE));
+  DrawEdge(di.hDC, &rc, (di.itemState & ODS_SELECTED) ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+  platform::UniqueBrush bar(CreateSolidBrush(kRowText));
+  const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+  const int thick = std::max(1, Scale(2, dpi_));
+  for (int i = 0; i < 3; ++i) {
+    const int y = rc.top + h / 2 - thick / 2 + (i - 1) * Scale(5, dpi_);
+    RECT line{rc.left + w / 4, y, rc.right - w / 4, y + thick};
+    FillRect(di.hDC, &line, bar.get());
+  }
+  if (di.itemState & ODS_FOCUS) {
+    InflateRect(&rc, -3, -3);
+    DrawFocusRect(di.hDC, &rc);
+  }
+  return true;
+}
+
+// ---- screenshots --------------------------------------------------------------------------------
+
+void LibraryView::OpenForShot(int shot) {
+  static LibraryView* pendingView = nullptr;
+  static int pendingShot = 0;
+  pendingView = this;
+  pendingShot = shot;
+  if (shot == 9) ListView_SetItemState(list_, 0, kSelectedFocused, kSelectedFocused);
+  // The menus and editors run their own loops: open them once the panel's loop is running.
+  SetTimer(panel_, kShotTimer, 300, [](HWND panel, UINT, UINT_PTR id, DWORD) {
+    KillTimer(panel, id);
+    LibraryView& view = *pendingView;
+    RECT rc{};
+    GetWindowRect(pendingShot == 5 ? view.strip_ : view.list_, &rc);
+    SetCursorPos(rc.left + 40, rc.top + 12);
+    switch (pendingShot) {
+      case 5: PopUpMenuAtCursor(panel, view.groupMenu_.get()); break;
+      case 6: case 7: PopUpMenuAtCursor(panel, view.listMenu_.get()); break;
+      case 8: case 10: view.OpenEntryEditor(false); break;
+      case 9: view.OpenEntryEditor(true); break;
+    }
+  });
+}
+
+}  // namespace jihe::app

@@ -1,0 +1,133 @@
+#pragma once
+// A library page of the Main panel: the phrase page or the command page. Each is one instance of
+// this view over one kind of the library, and owns everything on its page:
+//  - its group strip (a tab per visible group) and the group menu, opened from the strip's right
+//    button or the "≡" picture button; adding, renaming and deleting groups;
+//  - its list, an owner-data view of the shown group's rows, remembering each group's selected row;
+//  - its list menu and what a click, a double click and a right click on a row do: a send or the
+//    preview balloon for phrases, a launch for commands, the entry editor for both;
+//  - drag-sort mode, with its "退出拖放模式" button and the label that follows the pointer.
+// Its controls are children of the panel, which forwards their notifications here.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "app/panel_layout.h"
+#include "chat/send_engine.h"
+#include "library/library.h"
+#include "platform/window_win32.h"
+#include "storage/store.h"
+#include "storage/workspace.h"
+
+namespace jihe::app {
+
+// What a library view asks of the panel.
+class LibraryViewHost {
+ public:
+  virtual void SendPhrase(chat::SendMode mode) = 0;
+  virtual void SaveAll() = 0;
+  // The strip's tabs changed and may take another number of rows: lay the panel out again.
+  virtual void RelayoutPanel() = 0;
+
+ protected:
+  ~LibraryViewHost() = default;
+};
+
+class LibraryView {
+ public:
+  LibraryView(library::GroupKind kind, storage::Store& store, storage::Workspace& workspace, LibraryViewHost& host);
+  LibraryView(const LibraryView&) = delete;
+  LibraryView& operator=(const LibraryView&) = delete;
+
+  // Creates the page's controls on `panel` and its menus.
+  void Create(HWND panel);
+  // Creates the drag label and the preview balloon, once every page has its controls.
+  void CreateOverlays();
+  void ApplyFont(HFONT font, UINT dpi);
+  // Places the page inside the page tabs, whose top-left corner is at (originX, originY).
+  void Layout(const PanelLayout& layout, int originX, int originY, UINT dpi);
+  void Show(bool shown);
+  // After the library was loaded: the strip shows its groups, the first one selected.
+  void ShowLoadedGroups();
+
+  // The group menu's commands, for the view of the page shown.
+  void OnGroupCommand(Command command);
+  // The list menu's commands of this view's kind; false for any other command.
+  bool OnCommand(Command command);
+  // WM_COMMAND from a control; false when the control is not this view's.
+  bool OnControlCommand(HWND control, int code);
+  // WM_NOTIFY from a control; false (and `result` untouched) when the control is not this view's.
+  bool OnNotify(const NMHDR& hdr, LRESULT& result);
+  // WM_DRAWITEM of the picture button; false when the control is not this view's.
+  bool OnDrawItem(const DRAWITEMSTRUCT& item);
+
+  // The full text of the selected row of the shown group, if there is one.
+  std::optional<std::string> SelectedRowText() const;
+
+  // --shot-page 5 to 10: the group menu, the list menu, and the entry editor adding or editing.
+  void OpenForShot(int shot);
+
+ private:
+  std::optional<size_t> ShownGroupIndex() const;
+  const library::Group* ShownGroup() const;
+  library::Group* ShownGroupForChange();
+  int SelectedRow() const;
+  void ClearSelection();
+  void FillStrip(size_t selectGroup);
+  void ShowSelectedGroup(UINT countFlags);
+  void RememberShownRow();
+  void SelectGroup();
+  void RebuildStrip(size_t selectGroup);
+  void AddGroup();
+  void DeleteShownGroup();
+  void RenameShownGroup();
+  void ClearShownGroup();
+  void OpenEntryEditor(bool edit);
+  void DeleteSelectedEntry();
+  void LaunchSelectedCommand();
+  void OnListClick();
+  void OnListDoubleClick();
+  void OnListRightClick();
+  void OnGetDispInfo(NMLVDISPINFOW& info);
+  void ShowPreviewBalloon();
+  void HidePreviewBalloon();
+  void EnterDragSort();
+  void LeaveDragSort();
+  void ResetDrag();
+  void DragMove(POINT inList);
+  void Drop(POINT inList, bool armed);
+  bool OverList(POINT inList) const;
+  bool QuestionYesNo(std::string_view text, std::string_view title);
+  LRESULT OnHookedMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK Hook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+
+  const library::GroupKind kind_;
+  storage::Store& store_;
+  storage::Workspace& ws_;
+  LibraryViewHost& host_;
+  HWND panel_ = nullptr;
+  UINT dpi_ = 96;
+  bool shown_ = false;
+
+  HWND strip_ = nullptr;          // a tab per visible group
+  HWND list_ = nullptr;           // the shown group's rows
+  HWND groupMenuButton_ = nullptr;  // "≡", opens the group menu
+  HWND leaveDragButton_ = nullptr;  // "退出拖放模式", shown only in drag-sort mode
+  HWND dragLabel_ = nullptr;      // the dragged row's text, following the pointer
+  HWND previewBalloon_ = nullptr;  // a phrase's preview after a click
+  platform::UniqueMenu groupMenu_;
+  platform::UniqueMenu listMenu_;
+
+  std::vector<size_t> tabSlots_;    // group index of each visible tab
+  std::vector<int> rememberedRows_;  // the selected row of each group while another is shown
+  bool dragSortMode_ = false;
+  bool dragArmed_ = false;
+  std::string dragLabelText_;
+  std::wstring dispText_;
+};
+
+}  // namespace jihe::app
