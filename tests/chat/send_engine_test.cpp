@@ -311,7 +311,7 @@ TEST_F(SendPhraseTest, TheAgentsClipboardComesBackUnlessSomethingNewerWasCopied)
     host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {100, 100, 700, 800}});
     host.clickedRow = "您好";
     SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, img.str()};
-    EXPECT_EQ(SendPhrase(ctx, ""), c.outcome) << c.name;
+    EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), c.outcome) << c.name;
     EXPECT_EQ(log.events(), c.expected) << c.name;
     EXPECT_EQ(clipboard.content.formats, c.after) << c.name;
   }
