@@ -11,7 +11,6 @@
 #include <windows.h>
 
 #include <chrono>
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
