@@ -3,6 +3,7 @@
 #include <chrono>
 #include <set>
 
+#include "storage/gb18030.h"
 #include "storage/group_file.h"
 #include "storage/ini_file.h"
 #include "storage/store.h"
@@ -108,10 +109,22 @@ std::string Joined(const std::string& folder, const std::string& name) {
   return path + name;
 }
 
+// Which team folder the cache holds, so that another one set later never shows its groups.
+std::string CacheSourceFile(const DataFolder& cache) { return cache.root() + "来源.txt"; }
+
+bool CacheIsOf(const DataFolder& cache, const std::string& teamFolder) {
+  const auto source = platform::ReadWholeFile(CacheSourceFile(cache));
+  return source && DecodeGb18030(*source) == teamFolder;
+}
+
 // The cache is itself a Data folder: the group files go first and conf.ini last, each replaced
-// atomically, so a program stopped halfway leaves the previous cache readable.
-void WriteCache(const Snapshot& snap, const TeamContent& content, const DataFolder& team, const DataFolder& cache) {
+// atomically, so a program stopped halfway leaves the previous cache readable. A cache of another
+// team folder is first marked as no one's, and named after the new one only once it is whole.
+void WriteCache(const Snapshot& snap, const TeamContent& content, const DataFolder& team, const DataFolder& cache,
+                const std::string& teamFolder) {
   if (!cache.EnsureFolders()) return;
+  const bool sameTeam = CacheIsOf(cache, teamFolder);
+  if (!sameTeam && !platform::WriteFileAtomically(CacheSourceFile(cache), "")) return;
   for (const GroupRead& g : snap.groups) {
     const std::string path = cache.GroupFile(g.kind, g.stem);
     if (platform::ReadWholeFile(path) != g.bytes) platform::WriteFileAtomically(path, g.bytes);
@@ -124,7 +137,8 @@ void WriteCache(const Snapshot& snap, const TeamContent& content, const DataFold
     if (copied && copied->size == source->size) continue;
     if (auto bytes = platform::ReadWholeFile(from)) platform::WriteFileAtomically(to, *bytes);
   }
-  platform::WriteFileAtomically(cache.ConfIni(), snap.confBytes);
+  if (!platform::WriteFileAtomically(cache.ConfIni(), snap.confBytes) || sameTeam) return;
+  platform::WriteFileAtomically(CacheSourceFile(cache), EncodeGb18030(teamFolder));
 }
 
 // All the bytes a snapshot read, folded into one value.
@@ -160,6 +174,7 @@ DataFolder TeamLibrary::CacheFolder() const { return DataFolder(Joined(own_.root
 
 std::optional<TeamContent> TeamLibrary::LoadCache() const {
   const DataFolder cache = CacheFolder();
+  if (!CacheIsOf(cache, teamFolder_)) return std::nullopt;
   Snapshot snap = ReadSnapshot(cache, true);
   if (snap.status != Snapshot::Status::Loaded) return std::nullopt;
   return ContentOf(snap, cache, true);
@@ -201,7 +216,7 @@ TeamCheck TeamLibrary::Check() {
   loadedBytes_ = bytes;
   confirmed_ = false;
   TeamContent content = ContentOf(snap, team, false);
-  WriteCache(snap, content, team, CacheFolder());
+  WriteCache(snap, content, team, CacheFolder(), teamFolder_);
   return {TeamCheckStatus::Reloaded, std::move(content)};
 }
 

@@ -56,7 +56,7 @@ class TeamLibrary {
   TeamLibrary(std::string teamFolder, DataFolder own);
 
   // The cached copy: local files only, so a start does not wait for the network. Nothing when no
-  // load was ever cached.
+  // load of this team folder was cached (the cache holds the last team folder read).
   std::optional<TeamContent> LoadCache() const;
 
   // A cheap look at the stamps of conf.ini and the group files; only when they moved is the

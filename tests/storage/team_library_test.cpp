@@ -110,6 +110,19 @@ TEST_F(TeamLibraryTest, UnreachableFolderShowsTheCacheOnceThenComesBack) {
   EXPECT_FALSE(check.content->fromCache);
 }
 
+TEST_F(TeamLibraryTest, TheCacheStandsInOnlyForTheFolderItWasReadFrom) {
+  SaveTeam({Group("问候", {"您好"})});
+  ASSERT_EQ(TeamLibrary(team_, own_).Check().status, TeamCheckStatus::Reloaded);
+  EXPECT_TRUE(TeamLibrary(team_, own_).LoadCache());
+
+  // Another team folder is set and cannot be reached: the first team's groups are not shown for it.
+  TeamLibrary other(dir_.Sub("共享/别的团队"), own_);
+  EXPECT_FALSE(other.LoadCache());
+  TeamCheck check = other.Check();
+  EXPECT_EQ(check.status, TeamCheckStatus::Unreachable);
+  EXPECT_FALSE(check.content);
+}
+
 TEST_F(TeamLibraryTest, ASaveInProgressIsReadAgainNeverHalfLoaded) {
   SaveTeam({Group("甲", {"一"}), Group("乙", {"一"})});
   TeamLibrary lib(team_, own_);

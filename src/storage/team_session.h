@@ -1,0 +1,58 @@
+#pragma once
+// What the team library's worker does in one pass, apart from its thread: check the team folder,
+// say what the panel must hear, and when to look again. The thread around it is
+// team_session_win32.h.
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "library/team_groups.h"
+#include "storage/team_library.h"
+
+namespace jihe::storage {
+
+// The tray balloon of an outage, shown once per outage for kTeamUnreachableBalloonMs.
+inline constexpr char kTeamUnreachable[] = "团队短语库暂时无法访问，正在使用上次保存的内容";
+inline constexpr unsigned kTeamUnreachableBalloonMs = 10'000;
+
+// The longest wait between two checks: the fallback for a share that sends no notifications.
+inline constexpr std::chrono::milliseconds kTeamCheckPeriod{10'000};
+// The wait after a read met a save under way: the rest of the save is moments away.
+inline constexpr std::chrono::milliseconds kTeamRetryAfterIncomplete{1'000};
+
+// What the panel hears from the worker.
+struct TeamUpdate {
+  // Reloaded: `content` is the team folder's new state; the panel shows it.
+  // Unreachable: once per outage; `content` is the cache (nothing when none was ever made); the
+  // panel shows it and the balloon kTeamUnreachable.
+  TeamCheckStatus status = TeamCheckStatus::Reloaded;
+  std::optional<TeamContent> content;
+  // A Reloaded that ends an outage. Nothing is shown for it.
+  bool back = false;
+};
+
+class TeamPasses {
+ public:
+  TeamPasses(std::string teamFolder, DataFolder own) : library_(std::move(teamFolder), std::move(own)) {}
+
+  // One check: an update for the panel when there is news, nothing otherwise.
+  std::optional<TeamUpdate> Pass();
+  // How long the worker waits (for a change, or at most this long) before the next pass.
+  std::chrono::milliseconds NextWait(std::chrono::milliseconds period) const;
+  // The folder could not be reached at the last pass.
+  bool out() const { return out_; }
+
+  TeamLibrary& library() { return library_; }
+
+ private:
+  TeamLibrary library_;
+  bool out_ = false;
+  bool incomplete_ = false;
+};
+
+// The img folder that holds the pictures of a row of this tab: the agent's own for an own group;
+// for a team group, the folder the team library was last read from (the team folder, or the cache
+// while the team folder is away), so a send never points at a share that is not there.
+std::string ImgFolderOfTab(library::TabRef tab, const DataFolder& own, const std::optional<TeamContent>& team);
+
+}  // namespace jihe::storage
