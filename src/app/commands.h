@@ -21,6 +21,8 @@ enum class Command : std::uint16_t {
   AddGroup = 301,     // 添加分组
   DeleteGroup = 302,  // 删除分组
   RenameGroup = 303,  // 修改名称
+  ImportCsv = 304,    // 导入CSV…
+  ExportCsv = 305,    // 导出CSV…
   // 短语右键
   AddPhrase = 401,           // 添加短语
   EditPhrase = 402,          // 编辑短语
@@ -59,6 +61,8 @@ inline constexpr MenuRow kGroupMenu[] = {
     {"添加分组", Command::AddGroup},
     {"删除分组", Command::DeleteGroup},
     {"修改名称", Command::RenameGroup},
+    {"导入CSV…", Command::ImportCsv},
+    {"导出CSV…", Command::ExportCsv},
 };
 
 inline constexpr MenuRow kPhraseListMenu[] = {  // 短语右键
@@ -98,6 +102,8 @@ inline constexpr unsigned kTrayNotifyMessage = 0x8000 + 1;
 // a row whose result it has just written (WPARAM: the row).
 inline constexpr unsigned kScheduleCloseMessage = 0x8000 + 2;
 inline constexpr unsigned kScheduleRowRanMessage = 0x8000 + 3;
+// The team library's worker posts each update it has for the panel (LPARAM: its ticket).
+inline constexpr unsigned kTeamUpdateMessage = 0x8000 + 20;
 inline constexpr unsigned kTrayIconId = 1;
 inline constexpr unsigned kBalloonTimerId = 741852;
 

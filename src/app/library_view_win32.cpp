@@ -1,8 +1,10 @@
 #include "app/library_view_win32.h"
 
 #include <windowsx.h>
+#include <commdlg.h>
 
 #include <algorithm>
+#include <variant>
 
 #include "app/page_controls_win32.h"
 #include "library/entry_editor_win32.h"
@@ -11,7 +13,9 @@
 #include "library/messages.h"
 #include "library/row_rules.h"
 #include "platform/shell_win32.h"
+#include "platform/file_system.h"
 #include "platform/utf16.h"
+#include "storage/csv_exchange.h"
 
 namespace jihe::app {
 
@@ -169,15 +173,17 @@ void LibraryView::Show(bool shown) {
 
 // ---- group slots ------------------------------------------------------------------------------
 
+// The own group shown; nothing while a team group is shown.
 std::optional<size_t> LibraryView::ShownGroupIndex() const {
-  const int tab = TabCtrl_GetCurSel(strip_);
-  if (tab < 0 || static_cast<size_t>(tab) >= tabSlots_.size()) return std::nullopt;
-  return tabSlots_[static_cast<size_t>(tab)];
+  const auto tab = ShownTab();
+  if (!tab || tab->team) return std::nullopt;
+  return tab->index;
 }
 
 const library::Group* LibraryView::ShownGroup() const {
-  const auto index = ShownGroupIndex();
-  return index ? ws_.library.strip(kind_).ListOfGroup(*index) : nullptr;
+  const auto tab = ShownTab();
+  if (tab && tab->team) return team_ ? team_->ListOfGroup(tab->index) : nullptr;
+  return tab ? ws_.library.strip(kind_).ListOfGroup(tab->index) : nullptr;
 }
 
 library::Group* LibraryView::ShownGroupForChange() {
@@ -202,19 +208,26 @@ void LibraryView::ShowSelectedGroup(UINT countFlags) {
   InvalidateRect(list_, nullptr, TRUE);
 }
 
-// The strip shows the visible groups; hidden slots keep their index but have no tab.
-void LibraryView::FillStrip(size_t selectGroup) {
+void LibraryView::FillStrip(size_t selectGroup) { FillStrip(library::TabRef{false, selectGroup}); }
+
+// The strip shows the visible groups, the agent's own first, then the team's; hidden slots keep
+// their index but have no tab.
+void LibraryView::FillStrip(library::TabRef select) {
   const library::GroupStrip& strip = ws_.library.strip(kind_);
+  static const library::GroupStrip noTeam;
+  const library::GroupStrip& team = team_ ? *team_ : noTeam;
   TabCtrl_DeleteAllItems(strip_);
-  tabSlots_ = strip.VisibleIndices();
+  tabSlots_.clear();
+  for (size_t index : strip.VisibleIndices()) tabSlots_.push_back({false, index});
+  for (size_t index : team.VisibleIndices()) tabSlots_.push_back({true, index});
   int selectTab = 0;
   for (size_t i = 0; i < tabSlots_.size(); ++i) {
-    std::wstring caption = Widen(strip.slots()[tabSlots_[i]].name());
+    std::wstring caption = Widen(library::TabCaption(strip, team, tabSlots_[i]));
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = caption.data();
     TabCtrl_InsertItem(strip_, static_cast<int>(i), &item);
-    if (tabSlots_[i] == selectGroup) selectTab = static_cast<int>(i);
+    if (tabSlots_[i].team == select.team && tabSlots_[i].index == select.index) selectTab = static_cast<int>(i);
   }
   TabCtrl_SetCurSel(strip_, selectTab);
   host_.RelayoutPanel();
@@ -229,6 +242,10 @@ void LibraryView::ShowLoadedGroups() {
 // shown group passes here first: a tab click, and a strip rebuilt after a group was added,
 // renamed or deleted.
 void LibraryView::RememberShownRow() {
+  if (const auto tab = ShownTab(); tab && tab->team) {
+    if (const library::Group* g = ShownGroup()) teamRememberedRows_[g->name()] = SelectedRow();
+    return;
+  }
   if (auto index = ShownGroupIndex()) {
     if (rememberedRows_.size() <= *index) rememberedRows_.resize(*index + 1, -1);
     rememberedRows_[*index] = SelectedRow();
@@ -240,8 +257,13 @@ void LibraryView::RememberShownRow() {
 void LibraryView::SelectGroup() {
   ClearSelection();
   ShowSelectedGroup(0);
-  if (auto index = ShownGroupIndex(); index && *index < rememberedRows_.size()) {
-    const int row = rememberedRows_[*index];
+  std::optional<int> remembered;
+  if (auto index = ShownGroupIndex(); index && *index < rememberedRows_.size()) remembered = rememberedRows_[*index];
+  if (const auto tab = ShownTab(); tab && tab->team)
+    if (const library::Group* g = ShownGroup())
+      if (auto it = teamRememberedRows_.find(g->name()); it != teamRememberedRows_.end()) remembered = it->second;
+  if (remembered) {
+    const int row = *remembered;
     if (row >= 0 && row < ListView_GetItemCount(list_)) {
       ListView_SetItemState(list_, row, kSelectedFocused, kSelectedFocused);
       ListView_EnsureVisible(list_, row, FALSE);
@@ -262,6 +284,7 @@ bool LibraryView::QuestionYesNo(std::string_view text, std::string_view title) {
 }
 
 void LibraryView::AddGroup() {
+  if (RefuseTeamChange()) return;
   library::GroupStrip& strip = ws_.library.strip(kind_);
   const auto name = library::InputBox(panel_, msg::kAddGroupPrompt, msg::kAddGroupTitle, "");
   if (!name) return;
@@ -273,6 +296,7 @@ void LibraryView::AddGroup() {
 }
 
 void LibraryView::DeleteShownGroup() {
+  if (RefuseTeamChange()) return;
   library::GroupStrip& strip = ws_.library.strip(kind_);
   const auto index = ShownGroupIndex();
   if (!index) return;
@@ -288,6 +312,7 @@ void LibraryView::DeleteShownGroup() {
 }
 
 void LibraryView::RenameShownGroup() {
+  if (RefuseTeamChange()) return;
   library::GroupStrip& strip = ws_.library.strip(kind_);
   const auto index = ShownGroupIndex();
   if (!index) return;
@@ -302,6 +327,7 @@ void LibraryView::RenameShownGroup() {
 }
 
 void LibraryView::ClearShownGroup() {
+  if (RefuseTeamChange()) return;
   if (!QuestionYesNo(msg::kClearQuestion, kMessageTitle)) return;
   if (auto index = ShownGroupIndex()) library::ClearGroup(ws_.library.strip(kind_), *index);
   ClearSelection();
@@ -311,6 +337,7 @@ void LibraryView::ClearShownGroup() {
 // ---- entries ----------------------------------------------------------------------------------
 
 void LibraryView::OpenEntryEditor(bool edit) {
+  if (RefuseTeamChange()) return;
   const auto group = ShownGroupIndex();
   if (!group) return;
   const int row = SelectedRow();
@@ -335,6 +362,7 @@ void LibraryView::OpenEntryEditor(bool edit) {
 }
 
 void LibraryView::DeleteSelectedEntry() {
+  if (RefuseTeamChange()) return;
   const int row = SelectedRow();
   library::Group* g = ShownGroupForChange();
   if (row < 0 || !g || static_cast<size_t>(row) >= g->rows().size()) {
@@ -429,7 +457,7 @@ void LibraryView::HidePreviewBalloon() {
 // ---- drag-sort ----------------------------------------------------------------------------------
 
 void LibraryView::EnterDragSort() {
-  if (dragSortMode_) return;
+  if (dragSortMode_ || RefuseTeamChange()) return;
   dragSortMode_ = true;
   // The button belongs to its page: it shows and hides with it.
   if (shown_) ShowWindow(leaveDragButton_, SW_SHOWNA);
@@ -496,6 +524,8 @@ void LibraryView::Drop(POINT inList, bool armed) {
   LVHITTESTINFO hit{};
   hit.pt = inList;
   const int to = ListView_HitTest(list_, &hit) >= 0 && (hit.flags & LVHT_ONITEM) ? hit.iItem : -1;
+  // Drag-sort was turned on in an own group, and a team group is shown now.
+  if (from >= 0 && from != to && RefuseTeamChange()) return;
   library::Group* g = ShownGroupForChange();
   // A drop with no row taken, in a list of one row, or onto the dragged row itself moves nothing
   // and leaves no row selected.
@@ -552,6 +582,8 @@ void LibraryView::OnGroupCommand(Command command) {
     case Command::AddGroup: AddGroup(); break;
     case Command::DeleteGroup: DeleteShownGroup(); break;
     case Command::RenameGroup: RenameShownGroup(); break;
+    case Command::ImportCsv: ImportCsv(); break;
+    case Command::ExportCsv: ExportCsv(); break;
     default: break;
   }
 }
@@ -647,6 +679,128 @@ bool LibraryView::OnDrawItem(const DRAWITEMSTRUCT& di) {
     DrawFocusRect(di.hDC, &rc);
   }
   return true;
+}
+
+// ---- the team's groups ---------------------------------------------------------------------------
+
+std::optional<library::TabRef> LibraryView::ShownTab() const {
+  const int tab = TabCtrl_GetCurSel(strip_);
+  if (tab < 0 || static_cast<size_t>(tab) >= tabSlots_.size()) return std::nullopt;
+  return tabSlots_[static_cast<size_t>(tab)];
+}
+
+bool LibraryView::RefuseTeamChange() {
+  const auto tab = ShownTab();
+  if (!tab) return false;
+  const auto refusal = library::ChangeRefusal(*tab);
+  if (refusal) platform::ShowInfoMessage(panel_, *refusal);
+  return refusal.has_value();
+}
+
+std::optional<LibraryView::TeamPlace> LibraryView::ShownTeamPlace() const {
+  const auto tab = ShownTab();
+  const library::Group* g = ShownGroup();
+  if (!tab || !tab->team || !g) return std::nullopt;
+  TeamPlace place{g->name(), std::nullopt, {}};
+  if (const int row = SelectedRow(); row >= 0 && static_cast<size_t>(row) < g->rows().size()) {
+    place.row = static_cast<size_t>(row);
+    place.rowText = g->rows()[static_cast<size_t>(row)];
+  }
+  return place;
+}
+
+void LibraryView::ShowTeamGroups(const library::GroupStrip* team, const std::optional<TeamPlace>& place) {
+  HidePreviewBalloon();
+  const auto tab = ShownTab();
+  if (!place) {
+    // An own group is shown (or none yet): it stays, with its row.
+    if (tab) RememberShownRow();
+    team_ = team;
+    FillStrip(tab && !tab->team ? *tab : library::TabRef{false, library::FirstVisibleIndex(ws_.library.strip(kind_))});
+    SelectGroup();
+    return;
+  }
+  team_ = team;
+  static const library::GroupStrip noTeam;
+  const library::KeptSelection kept = library::KeepSelection(team ? *team : noTeam, place->group, place->row, place->rowText);
+  if (!kept.group) {
+    // The team group is gone: back to the first own group.
+    FillStrip(library::TabRef{false, library::FirstVisibleIndex(ws_.library.strip(kind_))});
+    SelectGroup();
+    return;
+  }
+  FillStrip(library::TabRef{true, *kept.group});
+  ClearSelection();
+  ShowSelectedGroup(LVSICF_NOSCROLL);
+  if (kept.row) {
+    const int row = static_cast<int>(*kept.row);
+    ListView_SetItemState(list_, row, kSelectedFocused, kSelectedFocused);
+    ListView_EnsureVisible(list_, row, FALSE);
+  }
+  BringToTop(list_);
+  BringToTop(leaveDragButton_);
+}
+
+// ---- CSV import and export ------------------------------------------------------------------------
+
+namespace {
+
+std::optional<std::string> AskCsvPath(HWND owner, bool save) {
+  std::wstring file(32768, L'\0');
+  static const wchar_t filter[] = L"CSV 文件 (*.csv)\0*.csv\0所有文件 (*.*)\0*.*\0";
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = filter;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrDefExt = L"csv";
+  ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
+              (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  if (!(save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) return std::nullopt;
+  file.resize(wcslen(file.c_str()));
+  return platform::Narrow(file);
+}
+
+}  // namespace
+
+// Rows go into the agent's own groups of this page, by the group names of the file.
+void LibraryView::ImportCsv() {
+  if (RefuseTeamChange()) return;
+  const auto path = AskCsvPath(panel_, false);
+  if (!path) return;
+  const std::optional<std::string> bytes = platform::ReadWholeFile(*path);
+  if (!bytes) {
+    platform::ShowInfoMessage(panel_, "无法读取文件：" + *path);
+    return;
+  }
+  library::GroupStrip& strip = ws_.library.strip(kind_);
+  const auto result = storage::ImportCsv(*bytes, strip);
+  if (const auto* error = std::get_if<storage::CsvImportError>(&result)) {
+    platform::ShowInfoMessage(panel_, error->message + "\r\n没有导入任何内容。");
+    return;
+  }
+  const auto& counts = std::get<storage::CsvImportCounts>(result);
+  if (counts.added > 0) {
+    RebuildStrip(ShownGroupIndex().value_or(library::FirstVisibleIndex(strip)));
+    host_.SaveAll();
+  }
+  platform::ShowInfoMessage(panel_, storage::ImportSummary(counts));
+}
+
+void LibraryView::ExportCsv() {
+  const auto path = AskCsvPath(panel_, true);
+  if (!path) return;
+  const library::GroupStrip& strip = ws_.library.strip(kind_);
+  if (!platform::WriteFileAtomically(*path, storage::ExportCsv(strip))) {
+    platform::ShowInfoMessage(panel_, "无法写入文件：" + *path);
+    return;
+  }
+  size_t rows = 0;
+  const std::vector<size_t> groups = strip.VisibleIndices();
+  for (size_t index : groups) rows += strip.ListOfGroup(index)->rows().size();
+  platform::ShowInfoMessage(panel_, "导出完成：" + std::to_string(groups.size()) + " 个分组，" +
+                                        std::to_string(rows) + " 条");
 }
 
 // ---- screenshots --------------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "app/panel_layout.h"
 #include "chat/send_engine.h"
 #include "library/library.h"
+#include "library/team_groups.h"
 #include "platform/window_win32.h"
 #include "storage/store.h"
 #include "storage/workspace.h"
@@ -68,6 +70,20 @@ class LibraryView {
   // The full text of the selected row of the shown group, if there is one.
   std::optional<std::string> SelectedRowText() const;
 
+  // ---- the team's groups: read-only tabs after the agent's own ----
+  // The tab shown: an own group or a team group; nothing with no tab.
+  std::optional<library::TabRef> ShownTab() const;
+  // Where the agent is in a team group, taken before the team library is replaced.
+  struct TeamPlace {
+    std::string group;
+    std::optional<size_t> row;
+    std::string rowText;
+  };
+  std::optional<TeamPlace> ShownTeamPlace() const;
+  // The team's groups of this view's kind (nothing without a team library) are shown again: the
+  // shown tab and its selected row stay where they still exist. The strip stays the panel's.
+  void ShowTeamGroups(const library::GroupStrip* team, const std::optional<TeamPlace>& place);
+
   // --shot-page 5 to 10: the group menu, the list menu, and the entry editor adding or editing.
   void OpenForShot(int shot);
 
@@ -78,6 +94,7 @@ class LibraryView {
   int SelectedRow() const;
   void ClearSelection();
   void FillStrip(size_t selectGroup);
+  void FillStrip(library::TabRef select);
   void ShowSelectedGroup(UINT countFlags);
   void RememberShownRow();
   void SelectGroup();
@@ -101,6 +118,11 @@ class LibraryView {
   void DragMove(POINT inList);
   void Drop(POINT inList, bool armed);
   bool OverList(POINT inList) const;
+  // True, after telling the agent, when the shown tab is a team group, which only its maintainer
+  // changes.
+  bool RefuseTeamChange();
+  void ImportCsv();
+  void ExportCsv();
   bool QuestionYesNo(std::string_view text, std::string_view title);
   LRESULT OnHookedMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   static LRESULT CALLBACK Hook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
@@ -122,11 +144,13 @@ class LibraryView {
   platform::UniqueMenu groupMenu_;
   platform::UniqueMenu listMenu_;
 
-  std::vector<size_t> tabSlots_;    // group index of each visible tab
+  std::vector<library::TabRef> tabSlots_;  // the group of each tab: own slot or team slot
   std::vector<int> rememberedRows_;  // the selected row of each group while another is shown
   bool dragSortMode_ = false;
   bool dragArmed_ = false;
   std::string dragLabelText_;
+  const library::GroupStrip* team_ = nullptr;      // the team's groups, owned by the panel
+  std::map<std::string, int> teamRememberedRows_;  // by team group name: a reload may move them
   std::wstring dispText_;
 };
 

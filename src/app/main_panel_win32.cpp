@@ -91,12 +91,14 @@ bool MainPanel::Create() {
   phraseView_.CreateOverlays();
   commandView_.CreateOverlays();
   settings_.Create(hwnd());
+  settings_.SetTeamFolderChanged([this] { StartTeamLibrary(); });
   followLoop_.Attach(desktop_, ws_.options, platform::IdOf(hwnd()), [] { return platform::CreateThreadWaiter(); });
   chat::ApplyFollowSwitches(followLoop_, ws_.options);
   tray_.Add(hwnd(), kTrayIconId, kTrayNotifyMessage, smallIcon_.get(), kPanelTitle, kBalloonTimerId);
   store_.LoadAll(ws_);
   phraseView_.ShowLoadedGroups();
   commandView_.ShowLoadedGroups();
+  StartTeamLibrary();
   scheduleView_.StartSchedule();
 
   const HMONITOR monitor = MonitorFromWindow(hwnd(), MONITOR_DEFAULTTOPRIMARY);
@@ -302,7 +304,9 @@ void MainPanel::OnCommand(Command command) {
     case Command::ExitSoftware: ExitProgram(); break;
     case Command::AddGroup:
     case Command::DeleteGroup:
-    case Command::RenameGroup: ShownLibrary().OnGroupCommand(command); break;
+    case Command::RenameGroup:
+    case Command::ImportCsv:
+    case Command::ExportCsv: ShownLibrary().OnGroupCommand(command); break;
     default:  // the list menus
       if (!phraseView_.OnCommand(command)) commandView_.OnCommand(command);
       break;
@@ -346,6 +350,34 @@ void MainPanel::ApplyShotPage() {
   }
 }
 
+// ---- the team library -----------------------------------------------------------------------------
+
+// At the start and after the team folder was changed in the Settings window: the cached copy is
+// shown at once (local files only), the folder itself is read on the worker.
+void MainPanel::StartTeamLibrary() {
+  if (!teamSession_) teamSession_ = std::make_unique<storage::TeamSession>(hwnd(), kTeamUpdateMessage, store_.folder());
+  ShowTeamContent(teamSession_->Start(storage::LoadTeamFolderSetting(store_.folder())));
+}
+
+void MainPanel::OnTeamUpdate(LPARAM ticket) {
+  if (!teamSession_) return;
+  const std::unique_ptr<storage::TeamUpdate> update = teamSession_->Take(ticket);
+  if (!update) return;
+  // An outage with no cache keeps what is shown.
+  if (update->content) ShowTeamContent(std::move(update->content));
+  if (update->status == storage::TeamCheckStatus::Unreachable)
+    ShowBalloon(kBalloonTitle, storage::kTeamUnreachable, NIIF_WARNING, storage::kTeamUnreachableBalloonMs);
+}
+
+void MainPanel::ShowTeamContent(std::optional<storage::TeamContent> content) {
+  // Where the agent is in a team group is taken from the old groups, before they go.
+  const auto phrasePlace = phraseView_.ShownTeamPlace();
+  const auto commandPlace = commandView_.ShownTeamPlace();
+  team_ = std::move(content);
+  phraseView_.ShowTeamGroups(team_ ? &team_->library.strip(library::GroupKind::Phrase) : nullptr, phrasePlace);
+  commandView_.ShowTeamGroups(team_ ? &team_->library.strip(library::GroupKind::Command) : nullptr, commandPlace);
+}
+
 LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
   if (msg == kTrayNotifyMessage) {
     OnTrayNotify(static_cast<UINT>(lp));
@@ -363,6 +395,9 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
     case kScheduleCloseMessage:
       // A timed shutdown: the program ends the way "退出软件" ends it, with its save.
       ExitProgram();
+      return 0;
+    case kTeamUpdateMessage:
+      OnTeamUpdate(lp);
       return 0;
     case kScheduleRowRanMessage:
       scheduleView_.RedrawRow(static_cast<int>(wp));
@@ -454,6 +489,7 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       // loop moves a panel that is going away.
       scheduleView_.StopLoop();
       followLoop_.StopFollowLoop();
+      if (teamSession_) teamSession_->Stop();
       tray_.Remove();
       if (settings_.hwnd()) DestroyWindow(settings_.hwnd());
       PostQuitMessage(0);

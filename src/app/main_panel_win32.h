@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "app/command_line.h"
 #include "app/commands.h"
@@ -22,6 +23,7 @@
 #include "platform/window_win32.h"
 #include "settings/settings_window_win32.h"
 #include "storage/store.h"
+#include "storage/team_session_win32.h"
 #include "storage/workspace.h"
 
 namespace jihe::app {
@@ -79,6 +81,12 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   void OnTrayNotify(UINT mouseMessage);
   void ApplyShotPage();
 
+  // The team library: its worker follows the team folder of config.ini; each update it posts
+  // replaces the team's tabs on both library pages.
+  void StartTeamLibrary();
+  void OnTeamUpdate(LPARAM ticket);
+  void ShowTeamContent(std::optional<storage::TeamContent> content);
+
   storage::Store& store_;
   storage::Workspace& ws_;
   StartOptions start_;
@@ -107,6 +115,9 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   LibraryView phraseView_;
   LibraryView commandView_;
   ScheduleView scheduleView_;
+
+  std::optional<storage::TeamContent> team_;  // the team's groups as last read; never saved by the agent
+  std::unique_ptr<storage::TeamSession> teamSession_;
 };
 
 }  // namespace jihe::app

@@ -1,6 +1,7 @@
 #include "settings/settings_window_win32.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <optional>
 
@@ -10,6 +11,7 @@
 #include "settings/autostart_win32.h"
 #include "settings/option_rules.h"
 #include "storage/store.h"
+#include "storage/team_library.h"
 #include "webchat/web_chat_window_win32.h"
 
 namespace jihe::settings {
@@ -33,13 +35,14 @@ constexpr int kLabel4Id = 2004;
 constexpr int kLabel5Id = 2005;
 constexpr int kIntervalId = 2010;
 constexpr int kFrame1Id = 2011, kFrame2Id = 2012, kLine1Id = 2013, kLine2Id = 2014;
+constexpr int kTeamLabelId = 2020, kTeamFolderId = 2021, kTeamBrowseId = 2022, kTeamClearId = 2023;
 constexpr int OptionId(Option o) { return 1000 + static_cast<int>(o); }
 
 constexpr COLORREF kDarkBlue = RGB(0, 0, 128);
 constexpr COLORREF kHelpPurple = RGB(144, 0, 255);
 }  // namespace
 
-enum class Kind { Frame, Radio, Check, Line, Label, Link, Edit };
+enum class Kind { Frame, Radio, Check, Line, Label, Link, Edit, Text, Button };
 
 struct SettingsWindow::Control {
   int page;
@@ -88,6 +91,11 @@ static const SettingsWindow::Control kControls[] = {
     // Page "其他设置"
     {1, 0, Kind::Check, OptionId(Option::开机自启), 15, 34, 160, 24, "开机自动启动本软件", Option::开机自启},
     {1, 0, Kind::Check, OptionId(Option::智能隐藏), 15, 86, 264, 24, "当打开非跟随的窗口时,隐藏本软件", Option::智能隐藏},
+    // The team library: a folder on the office share, empty for none.
+    {1, 0, Kind::Label, kTeamLabelId, 15, 300, 200, 16, "团队短语库文件夹：", {}},
+    {1, 0, Kind::Text, kTeamFolderId, 15, 320, 290, 22, "", {}},
+    {1, 0, Kind::Button, kTeamBrowseId, 310, 319, 56, 24, "浏览…", {}},
+    {1, 0, Kind::Button, kTeamClearId, 370, 319, 56, 24, "清除", {}},
 };
 
 SettingsWindow::SettingsWindow(Options& options, const storage::Store& store,
@@ -159,11 +167,18 @@ void SettingsWindow::CreateControls() {
         style |= ES_NUMBER | ES_CENTER | ES_AUTOHSCROLL | WS_TABSTOP;
         exStyle = WS_EX_CLIENTEDGE;
         break;
+      case Kind::Text:
+        cls = WC_EDITW;
+        style |= ES_AUTOHSCROLL | WS_TABSTOP;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+      case Kind::Button: style |= BS_PUSHBUTTON | WS_TABSTOP; break;
     }
     HWND h = platform::CreateControl(self, cls, c.caption, style, exStyle, c.id, nullptr);
     controls_.emplace_back(&c, h);
   }
   SetWindowTextW(ControlById(kIntervalId), platform::Widen(options_.Interval()).c_str());
+  platform::SetWindowTextUtf8(ControlById(kTeamFolderId), storage::LoadTeamFolderSetting(store_.folder()));
   // Bottom to top: the tab control, the frames, then every other control above them.
   for (auto& [c, h] : controls_)
     if (c->kind == Kind::Frame) SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -224,7 +239,7 @@ void SettingsWindow::ShowSettings() {
 
 void SettingsWindow::CloseSettings() {
   if (applyFollowSwitches_) applyFollowSwitches_();
-  const bool saved = store_.SaveSettings(options_);
+  const bool saved = store_.SaveSettings(options_) && KeepTeamFolder();
   if (settingsSaved_) settingsSaved_(saved);
   ShowWindow(hwnd(), SW_HIDE);
 }
@@ -270,8 +285,38 @@ void SettingsWindow::OnClicked(int id) {
       OnOptionClicked(*c->option);
       return;
     }
+  if (id == kTeamBrowseId) BrowseTeamFolder();
+  if (id == kTeamClearId) SetWindowTextW(ControlById(kTeamFolderId), L"");
   if (id == kLabel5Id) platform::ShowInfoMessage(hwnd(), kIntervalHelpMessage);
   if (id == kLabel2Id) webchat::OpenWebChatWindow();
+}
+
+// ---- the team folder -------------------------------------------------------------------------------
+
+void SettingsWindow::BrowseTeamFolder() {
+  const std::wstring title = platform::Widen("请选择团队短语库文件夹（含“数据”文件夹的那一层）");
+  BROWSEINFOW info{};
+  info.hwndOwner = hwnd();
+  info.lpszTitle = title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+  if (!chosen) return;
+  wchar_t path[MAX_PATH] = {};
+  const bool got = SHGetPathFromIDListW(chosen, path);
+  CoTaskMemFree(chosen);
+  if (got) SetWindowTextW(ControlById(kTeamFolderId), path);
+}
+
+// Stores the folder typed or chosen when it differs from config.ini's; the panel then follows the
+// new folder. False when config.ini did not take it.
+bool SettingsWindow::KeepTeamFolder() {
+  std::string folder = platform::WindowTextUtf8(ControlById(kTeamFolderId));
+  const auto notBlank = folder.find_first_not_of(" \t");
+  folder = notBlank == std::string::npos ? std::string() : folder.substr(notBlank, folder.find_last_not_of(" \t") - notBlank + 1);
+  if (folder == storage::LoadTeamFolderSetting(store_.folder())) return true;
+  if (!storage::SaveTeamFolderSetting(store_.folder(), folder)) return false;
+  if (teamFolderChanged_) teamFolderChanged_();
+  return true;
 }
 
 LRESULT SettingsWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {

@@ -24,6 +24,8 @@ class SettingsWindow : public platform::Window {
   void ShowSettings();
   void CloseSettings();
   void SelectPage(int page);
+  // Hears that the team folder was changed and stored, when the window closes.
+  void SetTeamFolderChanged(std::function<void()> changed) { teamFolderChanged_ = std::move(changed); }
 
  struct Control;  // one row of the window's control table
 
@@ -39,6 +41,8 @@ class SettingsWindow : public platform::Window {
   void OnOptionClicked(Option option);
   void OnAutostartClicked();
   HWND ControlById(int id) const;
+  void BrowseTeamFolder();
+  bool KeepTeamFolder();
 
   Options& options_;
   const storage::Store& store_;
@@ -52,6 +56,7 @@ class SettingsWindow : public platform::Window {
   HWND settingsTabs_ = nullptr;
   std::vector<std::pair<const Control*, HWND>> controls_;
   int page_ = 0;
+  std::function<void()> teamFolderChanged_;
 };
 
 }  // namespace jihe::settings
