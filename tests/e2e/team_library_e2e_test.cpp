@@ -1,0 +1,126 @@
+// The team library in the running panel, with a local folder standing in for the office share: its
+// groups as tabs after the agent's own, a team picture sent, the refusal of every change, a change
+// made by the team lead arriving while the panel runs, and the cache when the folder goes away.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include "app/commands.h"
+#include "e2e/jihe_driver.h"
+#include "library/team_groups.h"
+#include "platform/file_system.h"
+#include "platform/picture_win32.h"
+#include "platform/utf16.h"
+#include "storage/store.h"
+#include "storage/team_library.h"
+
+namespace jihe::e2e {
+namespace {
+
+constexpr int kPhraseStripId = 110;
+constexpr int kPhraseListId = 120;
+
+class TeamLibraryE2e : public ::testing::Test {
+ protected:
+  // The agent has one own phrase group; the team folder has "公告" (two rows, the second a
+  // picture of the team's img) and one command group.
+  void SetUp() override {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(platform::CreateDirectories(team_.Utf8(L"img")));
+    const auto png = platform::EncodePng({3, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF0000FF, 0xFF000000, 0xFFFFFFFF}});
+    ASSERT_TRUE(png);
+    ASSERT_TRUE(platform::WriteFileAtomically(team_.Utf8(L"img\\t.png"), *png));
+    SaveTeam({"欢迎┃您好，欢迎光临", "[img=t.pngimg]"});
+    ASSERT_TRUE(WriteOptions(data_, {{"跟随旺旺", true}, {"自动点发送", true}, {"双击发送", true}}));
+    ASSERT_TRUE(storage::SaveTeamFolderSetting(storage::DataFolder(data_.Utf8()), team_.Utf8()));
+  }
+  void TearDown() override { CoUninitialize(); }
+
+  // What the team lead saves with the program or jihe-data: an ordinary Data folder.
+  void SaveTeam(std::vector<std::string> rows) {
+    storage::Store store{storage::DataFolder(team_.Utf8())};
+    ASSERT_TRUE(store.folder().EnsureFolders());
+    storage::Workspace ws;
+    ws.library.phrases.slots() = {library::Group("公告", std::move(rows))};
+    ws.library.commands.slots() = {library::Group("团队网址", {"https://example.com/"})};
+    ASSERT_EQ(store.SaveAll(ws).failures, 0);
+  }
+
+  std::vector<std::string> Tabs(const Jihe& jihe) const {
+    HWND strip = GetDlgItem(jihe.Panel(), kPhraseStripId);
+    std::vector<std::string> tabs;
+    for (int i = 0; i < TabCtrl_GetItemCount(strip); ++i) tabs.push_back(jihe.TabCaption(strip, i));
+    return tabs;
+  }
+
+  TempFolder data_;
+  TempFolder team_;
+};
+
+TEST_F(TeamLibraryE2e, TeamTabsSendRefuseChangesAndFollowTheTeamFolder) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  const std::vector<std::string> withTeam{"分组1", "团队·公告"};
+  ASSERT_TRUE(WaitFor([&] { return Tabs(jihe) == withTeam; })) << "the team tab does not show";
+  HWND strip = GetDlgItem(panel, kPhraseStripId);
+  HWND list = GetDlgItem(panel, kPhraseListId);
+  ASSERT_TRUE(ClickTab(jihe.process(), strip, 1));
+  ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 2; }));
+
+  {
+    // The picture token resolves in the team folder's img.
+    FakeChat wangwang(data_, "StandardFrame", "阿里旺旺 - 客户丙", {340, 60, 560, 600});
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(panel) && RectOf(panel).left == wangwang.rect().right - 5; }));
+    ASSERT_TRUE(SelectListRow(jihe.process(), list, 1));
+    jihe.PostCommand(static_cast<UINT>(app::Command::SendThisPhrase));
+    const auto events = wangwang.WaitForEvents(1);
+    ASSERT_GE(events.size(), 1u);
+    EXPECT_EQ(events[0].Field("picture"), "3x2");
+  }
+
+  // Rows and the group itself refuse every change.
+  ASSERT_TRUE(SelectListRow(jihe.process(), list, 0));
+  for (app::Command change : {app::Command::EditPhrase, app::Command::DeletePhrase, app::Command::PhraseDragSort,
+                              app::Command::RenameGroup, app::Command::DeleteGroup, app::Command::ImportCsv}) {
+    jihe.PostCommand(static_cast<UINT>(change));
+    ExpectMessage(jihe, library::kTeamReadOnly);
+  }
+  EXPECT_EQ(ListView_GetItemCount(list), 2);
+
+  // The agent's save leaves the team's groups out of the agent's Data folder.
+  SendMessageW(panel, WM_COMMAND, static_cast<WPARAM>(app::Command::SaveConfig), 0);
+  EXPECT_FALSE(platform::FileExists(data_.Utf8(L"数据\\短语\\公告.txt")));
+
+  // The team lead changes the second row: it shows while the first stays selected.
+  SaveTeam({"欢迎┃您好，欢迎光临", "新的活动已开始"});
+  EXPECT_TRUE(WaitFor([&] { return ListCellText(jihe.process(), list, 1, 0) == "新的活动已开始"; }, 12000));
+  EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 0);
+  EXPECT_EQ(TabCtrl_GetCurSel(strip), 1);
+}
+
+TEST_F(TeamLibraryE2e, AFolderGoneAwayLeavesTheCachedGroupsAndOneBalloon) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  const std::vector<std::string> withTeam{"分组1", "团队·公告"};
+  ASSERT_TRUE(WaitFor([&] { return Tabs(jihe) == withTeam; }));
+  const auto visibleBalloons = [] {
+    int n = 0;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
+      if (IsWindowVisible(w) && ClassOf(w) == TOOLTIPS_CLASSW) ++n;
+    return n;
+  };
+  ASSERT_TRUE(HoldsFor([&] { return visibleBalloons() == 0; }, 300));
+
+  const std::wstring away = team_.path() + L"_away";
+  ASSERT_TRUE(MoveFileW(team_.path().c_str(), away.c_str()));
+  EXPECT_TRUE(WaitFor([&] { return visibleBalloons() > 0; }, 12000)) << "no balloon for the outage";
+  EXPECT_EQ(Tabs(jihe), withTeam) << "the cached groups stay";
+  ASSERT_TRUE(MoveFileW(away.c_str(), team_.path().c_str()));
+}
+
+}  // namespace
+}  // namespace jihe::e2e
