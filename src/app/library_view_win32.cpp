@@ -12,8 +12,8 @@
 #include "library/input_box_win32.h"
 #include "library/messages.h"
 #include "library/row_rules.h"
-#include "platform/shell_win32.h"
 #include "platform/file_system.h"
+#include "platform/shell_win32.h"
 #include "platform/utf16.h"
 #include "storage/csv_exchange.h"
 
