@@ -59,6 +59,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   // What the library views ask of the panel.
   void SaveAll() override;
   void RelayoutPanel() override { PanelLayout(); }
+  void SearchKeyDone() override;
 
   void OnCommand(Command command);
   void CreateMenus();
@@ -78,6 +79,14 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   Size FrameSize() const;
   void OnTrayNotify(UINT mouseMessage);
   void ApplyShotPage();
+
+  // ---- search from the keyboard and the global hotkey (panel_search_win32.cpp) ----
+  // Ctrl+F and the keys of the search boxes.
+  bool PreTranslateSearch(const MSG& msg);
+  // Registers the combination that calls up the search; the one registered before is released
+  // only when the system took the new one. False when it refused.
+  bool RegisterSearchHotkey(settings::Hotkey hotkey);
+  void OnSearchHotkey();
 
   storage::Store& store_;
   storage::Workspace& ws_;
@@ -107,6 +116,10 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   LibraryView phraseView_;
   LibraryView commandView_;
   ScheduleView scheduleView_;
+
+  int hotkeyId_ = 0;  // 0 while none is registered, else 1 or 2 (the two alternate on a change)
+  settings::Hotkey registeredHotkey_{};
+  HWND calledFrom_ = nullptr;  // the window in front when the hotkey called the search up
 };
 
 }  // namespace jihe::app

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/window_win32.h"
+#include "settings/hotkey.h"
 #include "settings/options.h"
 
 namespace jihe::storage {
@@ -24,6 +25,8 @@ class SettingsWindow : public platform::Window {
   void ShowSettings();
   void CloseSettings();
   void SelectPage(int page);
+  // Who registers the search hotkey with the system: true when it took the combination.
+  void SetHotkeyChanger(std::function<bool(Hotkey)> changeHotkey) { changeHotkey_ = std::move(changeHotkey); }
 
  struct Control;  // one row of the window's control table
 
@@ -39,6 +42,8 @@ class SettingsWindow : public platform::Window {
   void OnOptionClicked(Option option);
   void OnAutostartClicked();
   HWND ControlById(int id) const;
+  void ShowHotkey(Hotkey hotkey);
+  void OnHotkeyEdited();
 
   Options& options_;
   const storage::Store& store_;
@@ -52,6 +57,7 @@ class SettingsWindow : public platform::Window {
   HWND settingsTabs_ = nullptr;
   std::vector<std::pair<const Control*, HWND>> controls_;
   int page_ = 0;
+  std::function<bool(Hotkey)> changeHotkey_;
 };
 
 }  // namespace jihe::settings
