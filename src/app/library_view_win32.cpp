@@ -621,6 +621,11 @@ bool LibraryView::OnCommand(Command command) {
 bool LibraryView::OnControlCommand(HWND control, int code) {
   if (control == search_) {
     if (code == EN_CHANGE) OnSearchChanged();
+    // The index is built while the agent starts typing, not on the first keystroke.
+    if (code == EN_SETFOCUS && indexStale_) {
+      index_ = library::SearchIndex(ws_.library.strip(kind_));
+      indexStale_ = false;
+    }
     return true;
   }
   if (control == leaveDragButton_) {
@@ -759,8 +764,10 @@ void LibraryView::RunSearch(bool selectFirst) {
   }
   const std::optional<ListRow> before = selectFirst ? std::nullopt : SelectedEntry();
   hits_ = index_.Search(platform::WindowTextUtf8(search_));
-  ClearSelection();
-  ListView_SetItemCountEx(list_, hits_.size(), 0);
+  // Only the one selected row is cleared: clearing "all rows" walks every row of the list, which
+  // with a hundred thousand results costs more than the search.
+  if (const int selected = SelectedRow(); selected >= 0) ListView_SetItemState(list_, selected, 0, kSelectedFocused);
+  ListView_SetItemCountEx(list_, hits_.size(), LVSICF_NOINVALIDATEALL);
   int select = hits_.empty() ? -1 : 0;
   if (before) {
     select = -1;
