@@ -18,8 +18,8 @@ PanelLayout LayoutPanel(Size frame) {
   PanelLayout l;
   l.topTabs = {kTopTabsDesign.left, kTopTabsDesign.top, w - 5, h - 38};
   l.strip = {kStripDesign.left, kStripDesign.top, w - 12, h - 85};
-  const int below = kSearchBoxHeight + kSearchBoxGap;
-  l.searchBox = {kStripDesign.left, kStripDesign.top, w - 12, kSearchBoxHeight};
+  l.searchBox = {kSearchBoxDesign.left, kSearchBoxDesign.top, w - 12, kSearchBoxDesign.height};
+  const int below = l.searchBox.top + l.searchBox.height + kSearchBoxGap - kStripDesign.top;
   l.groupStrip = {l.strip.left, l.strip.top + below, l.strip.width, l.strip.height - below};
   l.pictureButton = {w - 35, kPictureButtonDesign.top + below, kPictureButtonDesign.width,
                      kPictureButtonDesign.height};
