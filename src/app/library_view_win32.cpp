@@ -35,6 +35,9 @@ constexpr int kStripId[2] = {110, 111};
 constexpr int kListId[2] = {120, 121};
 constexpr int kGroupMenuButtonId[2] = {130, 131};
 constexpr int kLeaveDragButtonId[2] = {140, 141};
+constexpr int kSearchBoxId[2] = {180, 181};
+constexpr const char* kSearchCue[2] = {"搜索短语", "搜索快捷"};
+constexpr char kNoDragSortInSearch[] = "搜索结果不能拖放排序，请先按 Esc 清空搜索框！";
 constexpr UINT_PTR kBalloonHideTimer = 0x4C42;  // on the balloon's own window
 constexpr UINT kBalloonShowMs = 5000;
 constexpr UINT_PTR kShotTimer = 0x4C53;
@@ -107,6 +110,9 @@ void LibraryView::Create(HWND panel) {
   ListView_SetBkColor(list_, RGB(255, 255, 255));
   groupMenuButton_ = AddPageControl(panel, WC_BUTTONW, "", BS_OWNERDRAW | WS_TABSTOP, 0, kGroupMenuButtonId[k]);
   leaveDragButton_ = AddPageControl(panel, WC_BUTTONW, "退出拖放模式", BS_PUSHBUTTON, 0, kLeaveDragButtonId[k]);
+  search_ = AddPageControl(panel, WC_EDITW, "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, kSearchBoxId[k]);
+  // The cue stays while the box has the focus: after the hotkey it says what to type.
+  SendMessageW(search_, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Widen(kSearchCue[k]).c_str()));
 
   groupMenu_.reset(BuildMenu(kGroupMenu, std::size(kGroupMenu)));
   listMenu_.reset(kind_ == GroupKind::Phrase ? BuildMenu(kPhraseListMenu, std::size(kPhraseListMenu))
@@ -142,13 +148,14 @@ void LibraryView::CreateOverlays() {
 
 void LibraryView::ApplyFont(HFONT font, UINT dpi) {
   dpi_ = dpi;
-  for (HWND control : {strip_, list_, groupMenuButton_, leaveDragButton_, dragLabel_})
+  for (HWND control : {strip_, list_, groupMenuButton_, leaveDragButton_, dragLabel_, search_})
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
 void LibraryView::Layout(const PanelLayout& l, int ox, int oy, UINT dpi) {
   dpi_ = dpi;
-  PlaceDesign(strip_, dpi, ox + l.strip.left, oy + l.strip.top, l.strip.width, l.strip.height);
+  PlaceDesign(search_, dpi, ox + l.searchBox.left, oy + l.searchBox.top, l.searchBox.width, l.searchBox.height);
+  PlaceDesign(strip_, dpi, ox + l.groupStrip.left, oy + l.groupStrip.top, l.groupStrip.width, l.groupStrip.height);
   PlaceDesign(groupMenuButton_, dpi, ox + l.pictureButton.left, oy + l.pictureButton.top, l.pictureButton.width,
               l.pictureButton.height);
   PlaceDesign(leaveDragButton_, dpi, ox + l.dragButton.left, oy + l.dragButton.top, l.dragButton.width,
@@ -158,7 +165,7 @@ void LibraryView::Layout(const PanelLayout& l, int ox, int oy, UINT dpi) {
   TabCtrl_AdjustRect(strip_, FALSE, &area);
   const Rect display{Unscale(area.left, dpi), Unscale(area.top, dpi), Unscale(area.right - area.left, dpi),
                      Unscale(area.bottom - area.top, dpi)};
-  const Rect list = ListInStrip(l.strip, display, l);
+  const Rect list = ListInStrip(l.groupStrip, display, l);
   PlaceDesign(list_, dpi, ox + list.left, oy + list.top, list.width, list.height);
   ListView_SetColumnWidth(list_, 0, Scale(l.listColumnWidth, dpi));
 }
@@ -166,7 +173,7 @@ void LibraryView::Layout(const PanelLayout& l, int ox, int oy, UINT dpi) {
 void LibraryView::Show(bool shown) {
   shown_ = shown;
   const int show = shown ? SW_SHOWNA : SW_HIDE;
-  for (HWND control : {strip_, list_, groupMenuButton_}) ShowWindow(control, show);
+  for (HWND control : {strip_, list_, groupMenuButton_, search_}) ShowWindow(control, show);
   // The drag-sort button belongs to the page only while drag-sort mode is on.
   if (dragSortMode_) ShowWindow(leaveDragButton_, show);
 }
@@ -196,10 +203,9 @@ int LibraryView::SelectedRow() const { return ListView_GetNextItem(list_, -1, LV
 void LibraryView::ClearSelection() { ListView_SetItemState(list_, -1, 0, kSelectedFocused); }
 
 std::optional<std::string> LibraryView::SelectedRowText() const {
-  const int row = SelectedRow();
-  const library::Group* group = ShownGroup();
-  if (row < 0 || !group || static_cast<size_t>(row) >= group->rows().size()) return std::nullopt;
-  return group->rows()[static_cast<size_t>(row)];
+  const std::string* row = RowAt(SelectedRow());
+  if (!row) return std::nullopt;
+  return *row;
 }
 
 void LibraryView::ShowSelectedGroup(UINT countFlags) {
@@ -236,12 +242,14 @@ void LibraryView::FillStrip(library::TabRef select) {
 void LibraryView::ShowLoadedGroups() {
   FillStrip(static_cast<size_t>(-1));
   ShowSelectedGroup(0);
+  LibraryChanged();
 }
 
 // The shown group's selected row, kept for when the group is shown again. Every switch of the
 // shown group passes here first: a tab click, and a strip rebuilt after a group was added,
 // renamed or deleted.
 void LibraryView::RememberShownRow() {
+  if (searching_) return;  // the list shows results, not the group's rows
   if (const auto tab = ShownTab(); tab && tab->team) {
     if (const library::Group* g = ShownGroup()) teamRememberedRows_[g->name()] = SelectedRow();
     return;
@@ -293,6 +301,7 @@ void LibraryView::AddGroup() {
     return;
   }
   RebuildStrip(library::AddGroup(strip, *name));
+  LibraryChanged();
 }
 
 void LibraryView::DeleteShownGroup() {
@@ -309,6 +318,7 @@ void LibraryView::DeleteShownGroup() {
   if (!QuestionYesNo(library::DeleteSecondQuestion(name), msg::kDeleteSecondTitle)) return;
   library::DeleteGroup(strip, *index);
   RebuildStrip(library::FirstVisibleIndex(strip));
+  LibraryChanged();
 }
 
 void LibraryView::RenameShownGroup() {
@@ -324,6 +334,7 @@ void LibraryView::RenameShownGroup() {
   }
   library::RenameGroup(strip, *index, *name);
   RebuildStrip(*index);
+  LibraryChanged();
 }
 
 void LibraryView::ClearShownGroup() {
@@ -331,17 +342,19 @@ void LibraryView::ClearShownGroup() {
   if (!QuestionYesNo(msg::kClearQuestion, kMessageTitle)) return;
   if (auto index = ShownGroupIndex()) library::ClearGroup(ws_.library.strip(kind_), *index);
   ClearSelection();
-  ShowSelectedGroup(LVSICF_NOSCROLL);
+  if (!searching_) ShowSelectedGroup(LVSICF_NOSCROLL);
+  LibraryChanged();
 }
 
 // ---- entries ----------------------------------------------------------------------------------
 
 void LibraryView::OpenEntryEditor(bool edit) {
-  if (RefuseTeamChange()) return;
-  const auto group = ShownGroupIndex();
+  if (!searching_ && RefuseTeamChange()) return;
+  // In search mode a result is edited in its own group; an added entry goes to the shown group.
+  const auto selected = SelectedEntry();
+  const auto group = edit && selected ? std::optional<size_t>(selected->group) : ShownGroupIndex();
   if (!group) return;
-  const int row = SelectedRow();
-  if (edit && row < 0) {
+  if (edit && !selected) {
     platform::ShowInfoMessage(panel_, msg::kSelectToEdit);
     return;
   }
@@ -351,28 +364,30 @@ void LibraryView::OpenEntryEditor(bool edit) {
   ctx.library = &ws_.library;
   ctx.selectedGroup = *group;
   ctx.currentList = *group;
-  ctx.editedRow = edit ? static_cast<size_t>(row) : 0;
+  ctx.editedRow = edit ? selected->row : 0;
   ctx.folder = &store_.folder();
   ctx.onConfirmed = [this](bool rowLeftList) {
     if (rowLeftList) ClearSelection();
-    ShowSelectedGroup(LVSICF_NOSCROLL);
+    if (!searching_) ShowSelectedGroup(LVSICF_NOSCROLL);
+    LibraryChanged();
     host_.SaveAll();
   };
   library::RunEntryEditor(panel_, ctx);
 }
 
 void LibraryView::DeleteSelectedEntry() {
-  if (RefuseTeamChange()) return;
-  const int row = SelectedRow();
-  library::Group* g = ShownGroupForChange();
-  if (row < 0 || !g || static_cast<size_t>(row) >= g->rows().size()) {
+  if (!searching_ && RefuseTeamChange()) return;
+  const auto selected = SelectedEntry();
+  library::Group* g = selected ? ws_.library.strip(kind_).ListOfGroup(selected->group) : nullptr;
+  if (!g) {
     platform::ShowInfoMessage(panel_, msg::kSelectToDelete);
     return;
   }
   auto& rows = g->MutableRows();
-  rows.erase(rows.begin() + row);
+  rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(selected->row));
   ClearSelection();
-  ShowSelectedGroup(LVSICF_NOSCROLL);
+  if (!searching_) ShowSelectedGroup(LVSICF_NOSCROLL);
+  LibraryChanged();
   host_.SaveAll();
 }
 
@@ -422,9 +437,15 @@ void LibraryView::OnListDoubleClick() {
 
 void LibraryView::OnGetDispInfo(NMLVDISPINFOW& info) {
   if (!(info.item.mask & LVIF_TEXT) || !info.item.pszText || info.item.cchTextMax <= 0) return;
-  const size_t row = static_cast<size_t>(info.item.iItem);
-  const library::Group* g = ShownGroup();
-  dispText_ = g && row < g->rows().size() ? Widen(g->rows()[row]) : std::wstring();
+  const std::string* row = RowAt(info.item.iItem);
+  if (!row) {
+    dispText_.clear();
+  } else if (searching_) {
+    const size_t group = hits_[static_cast<size_t>(info.item.iItem)].group;
+    dispText_ = Widen(library::SearchRowText(ws_.library.strip(kind_).slots()[group].name(), *row));
+  } else {
+    dispText_ = Widen(*row);
+  }
   const size_t n = std::min(dispText_.size(), static_cast<size_t>(info.item.cchTextMax - 1));
   std::copy_n(dispText_.c_str(), n, info.item.pszText);
   info.item.pszText[n] = L'\0';
@@ -457,7 +478,12 @@ void LibraryView::HidePreviewBalloon() {
 // ---- drag-sort ----------------------------------------------------------------------------------
 
 void LibraryView::EnterDragSort() {
-  if (dragSortMode_ || RefuseTeamChange()) return;
+  if (dragSortMode_) return;
+  if (searching_) {
+    platform::ShowInfoMessage(panel_, kNoDragSortInSearch);
+    return;
+  }
+  if (RefuseTeamChange()) return;
   dragSortMode_ = true;
   // The button belongs to its page: it shows and hides with it.
   if (shown_) ShowWindow(leaveDragButton_, SW_SHOWNA);
@@ -534,6 +560,7 @@ void LibraryView::Drop(POINT inList, bool armed) {
     const int at = static_cast<int>(*moved);
     ListView_SetItemState(list_, at, kSelectedFocused, kSelectedFocused);
     ListView_EnsureVisible(list_, at, FALSE);
+    LibraryChanged();
   }
   InvalidateRect(list_, nullptr, TRUE);
 }
@@ -578,6 +605,7 @@ LRESULT LibraryView::OnHookedMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
 // ---- events from the panel ---------------------------------------------------------------------
 
 void LibraryView::OnGroupCommand(Command command) {
+  CancelSearch();  // the group operations work on the group view
   switch (command) {
     case Command::AddGroup: AddGroup(); break;
     case Command::DeleteGroup: DeleteShownGroup(); break;
@@ -624,6 +652,15 @@ bool LibraryView::OnCommand(Command command) {
 }
 
 bool LibraryView::OnControlCommand(HWND control, int code) {
+  if (control == search_) {
+    if (code == EN_CHANGE) OnSearchChanged();
+    // The index is built while the agent starts typing, not on the first keystroke.
+    if (code == EN_SETFOCUS && indexStale_) {
+      index_ = library::SearchIndex(ws_.library.strip(kind_));
+      indexStale_ = false;
+    }
+    return true;
+  }
   if (control == leaveDragButton_) {
     if (code == BN_CLICKED) LeaveDragSort();
     return true;
@@ -639,6 +676,7 @@ bool LibraryView::OnNotify(const NMHDR& hdr, LRESULT& result) {
   if (hdr.hwndFrom == strip_) {
     result = 0;
     if (hdr.code == TCN_SELCHANGING) {
+      CancelSearch();  // back to the group view first, whose row is then remembered
       RememberShownRow();
       HidePreviewBalloon();
     } else if (hdr.code == TCN_SELCHANGE) {
@@ -825,6 +863,132 @@ void LibraryView::OpenForShot(int shot) {
       case 9: view.OpenEntryEditor(true); break;
     }
   });
+}
+
+// ---- search ------------------------------------------------------------------------------------
+
+const std::string* LibraryView::RowAt(int listRow) const {
+  if (listRow < 0) return nullptr;
+  const library::GroupStrip& strip = ws_.library.strip(kind_);
+  const library::Group* g = nullptr;
+  size_t row = static_cast<size_t>(listRow);
+  if (searching_) {
+    if (row >= hits_.size()) return nullptr;
+    g = strip.ListOfGroup(hits_[row].group);
+    row = hits_[row].row;
+  } else {
+    g = ShownGroup();
+  }
+  return g && row < g->rows().size() ? &g->rows()[row] : nullptr;
+}
+
+std::optional<LibraryView::ListRow> LibraryView::SelectedEntry() const {
+  const int selected = SelectedRow();
+  if (!RowAt(selected)) return std::nullopt;
+  if (searching_) return ListRow{hits_[static_cast<size_t>(selected)].group, hits_[static_cast<size_t>(selected)].row};
+  const auto group = ShownGroupIndex();  // nothing on a team tab: those rows are not the agent's
+  if (!group) return std::nullopt;
+  return ListRow{*group, static_cast<size_t>(selected)};
+}
+
+void LibraryView::LibraryChanged() {
+  indexStale_ = true;
+  if (searching_) RunSearch(false);
+}
+
+void LibraryView::OnSearchChanged() {
+  const std::string query = platform::WindowTextUtf8(search_);
+  if (query.empty()) {
+    CancelSearch();
+    return;
+  }
+  if (!searching_) {
+    RememberShownRow();
+    HidePreviewBalloon();
+    // Results come from several groups: a drag among them would mean nothing.
+    if (dragSortMode_) LeaveDragSort();
+    searching_ = true;
+  }
+  RunSearch(true);
+}
+
+// The list shows the results of the box's query; the first one is selected so that Enter sends
+// it, or the one selected before when the results are searched again after a change.
+void LibraryView::RunSearch(bool selectFirst) {
+  if (indexStale_) {
+    index_ = library::SearchIndex(ws_.library.strip(kind_));
+    indexStale_ = false;
+  }
+  const std::optional<ListRow> before = selectFirst ? std::nullopt : SelectedEntry();
+  hits_ = index_.Search(platform::WindowTextUtf8(search_));
+  // Only the one selected row is cleared: clearing "all rows" walks every row of the list, which
+  // with a hundred thousand results costs more than the search.
+  if (const int selected = SelectedRow(); selected >= 0) ListView_SetItemState(list_, selected, 0, kSelectedFocused);
+  ListView_SetItemCountEx(list_, hits_.size(), LVSICF_NOINVALIDATEALL);
+  int select = hits_.empty() ? -1 : 0;
+  if (before) {
+    select = -1;
+    for (size_t i = 0; i < hits_.size(); ++i)
+      if (hits_[i].group == before->group && hits_[i].row == before->row) select = static_cast<int>(i);
+  }
+  if (select >= 0) {
+    ListView_SetItemState(list_, select, kSelectedFocused, kSelectedFocused);
+    ListView_EnsureVisible(list_, select, FALSE);
+  }
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+// Back to the group view as it was: the same tab, the same selected row.
+void LibraryView::CancelSearch() {
+  if (!searching_) return;
+  searching_ = false;
+  hits_.clear();
+  HidePreviewBalloon();
+  if (GetWindowTextLengthW(search_) > 0) SetWindowTextW(search_, L"");  // its EN_CHANGE finds nothing to do
+  SelectGroup();
+}
+
+void LibraryView::FocusSearch() {
+  SetFocus(search_);
+  SendMessageW(search_, EM_SETSEL, 0, -1);
+}
+
+void LibraryView::MoveSearchSelection(int step) {
+  const int count = ListView_GetItemCount(list_);
+  if (count == 0) return;
+  const int at = std::clamp(SelectedRow() + step, 0, count - 1);
+  ClearSelection();
+  ListView_SetItemState(list_, at, kSelectedFocused, kSelectedFocused);
+  ListView_EnsureVisible(list_, at, FALSE);
+}
+
+bool LibraryView::PreTranslateSearchKey(const MSG& m) {
+  if (m.hwnd != search_ || m.message != WM_KEYDOWN) return false;
+  switch (m.wParam) {
+    case VK_DOWN: MoveSearchSelection(1); return true;
+    case VK_UP: MoveSearchSelection(-1); return true;
+    case VK_RETURN: {
+      // As a double click would: a phrase is sent (every mode and refusal of the send applies),
+      // a command launched. Shift+Enter sends without pressing Enter in the chat window.
+      if (kind_ == GroupKind::Command)
+        LaunchSelectedCommand();
+      else
+        host_.SendPhrase((GetKeyState(VK_SHIFT) & 0x8000) ? chat::SendMode::MenuSendNoEnter
+                                                          : chat::SendMode::ListClick);
+      host_.SearchKeyDone();
+      return true;
+    }
+    case VK_ESCAPE:
+      CancelSearch();
+      host_.SearchKeyDone();
+      return true;
+  }
+  return false;
+}
+
+void LibraryView::SearchForShot(std::string_view query) {
+  platform::SetWindowTextUtf8(search_, query);
+  FocusSearch();
 }
 
 }  // namespace jihe::app

@@ -21,6 +21,7 @@
 #include "chat/send_engine.h"
 #include "library/library.h"
 #include "library/team_groups.h"
+#include "library/search.h"
 #include "platform/window_win32.h"
 #include "storage/store.h"
 #include "storage/workspace.h"
@@ -34,6 +35,9 @@ class LibraryViewHost {
   virtual void SaveAll() = 0;
   // The strip's tabs changed and may take another number of rows: lay the panel out again.
   virtual void RelayoutPanel() = 0;
+  // Enter or Esc in a search box: whatever the agent called the panel up for is done, the focus
+  // may go back to where it came from.
+  virtual void SearchKeyDone() = 0;
 
  protected:
   ~LibraryViewHost() = default;
@@ -86,6 +90,15 @@ class LibraryView {
 
   // --shot-page 5 to 10: the group menu, the list menu, and the entry editor adding or editing.
   void OpenForShot(int shot);
+
+  // ---- search ----
+  // The focus in the search box, its text selected (Ctrl+F, the global hotkey).
+  void FocusSearch();
+  // Down, Up, Enter, Shift+Enter and Esc pressed in this view's search box, taken before they are
+  // translated (so Enter and Esc neither beep nor hide the panel); false for any other message.
+  bool PreTranslateSearchKey(const MSG& msg);
+  // --shot-page: the page with `query` typed into its search box.
+  void SearchForShot(std::string_view query);
 
  private:
   std::optional<size_t> ShownGroupIndex() const;
@@ -152,6 +165,28 @@ class LibraryView {
   const library::GroupStrip* team_ = nullptr;      // the team's groups, owned by the panel
   std::map<std::string, int> teamRememberedRows_;  // by team group name: a reload may move them
   std::wstring dispText_;
+
+  // ---- search ----
+  struct ListRow {
+    size_t group;
+    size_t row;
+  };
+  // The row the list's selection stands for: a row of the shown group, or a search result's.
+  std::optional<ListRow> SelectedEntry() const;
+  const std::string* RowAt(int listRow) const;
+  void OnSearchChanged();
+  void RunSearch(bool selectFirst);
+  void CancelSearch();
+  // The library of this kind changed: the index is built again before the next search, and the
+  // results shown are searched again.
+  void LibraryChanged();
+  void MoveSearchSelection(int step);
+
+  HWND search_ = nullptr;  // "搜索短语" / "搜索快捷"
+  bool searching_ = false;  // the list shows search results instead of the shown group
+  bool indexStale_ = true;
+  library::SearchIndex index_;
+  std::vector<library::SearchHit> hits_;
 };
 
 }  // namespace jihe::app

@@ -95,6 +95,9 @@ bool MainPanel::Create() {
   followLoop_.Attach(desktop_, ws_.options, platform::IdOf(hwnd()), [] { return platform::CreateThreadWaiter(); });
   chat::ApplyFollowSwitches(followLoop_, ws_.options);
   tray_.Add(hwnd(), kTrayIconId, kTrayNotifyMessage, smallIcon_.get(), kPanelTitle, kBalloonTimerId);
+  if (!RegisterSearchHotkey(ws_.options.Hotkey()))
+    ShowBalloon(kBalloonTitle, settings::HotkeyTakenMessage(ws_.options.Hotkey()), NIIF_WARNING, 10000);
+  settings_.SetHotkeyChanger([this](settings::Hotkey hotkey) { return RegisterSearchHotkey(hotkey); });
   store_.LoadAll(ws_);
   phraseView_.ShowLoadedGroups();
   commandView_.ShowLoadedGroups();
@@ -319,6 +322,7 @@ void MainPanel::OnTrayNotify(UINT mouseMessage) {
 }
 
 bool MainPanel::PreTranslate(const MSG& msg) {
+  if (PreTranslateSearch(msg)) return true;
   if (msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE || !hwnd()) return false;
   if (msg.hwnd != hwnd() && !IsChild(hwnd(), msg.hwnd)) return false;
   // A dropped-down combo box closes its list first.
@@ -334,6 +338,9 @@ void MainPanel::ApplyShotPage() {
   } else if (page == 11) {
     ShowPage(2);
     scheduleView_.ChooseShutdownForShot();
+  } else if (page == 13) {
+    ShowPage(0);
+    phraseView_.SearchForShot("th");
   } else if (page == 12) {
     // The popup as a reminder opens it, shaking and ringing; here on the panel's own thread.
     shotReminder_ = schedule::NewReminderPopupDisplay();
@@ -435,6 +442,9 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       PanelLayout();
       return 0;
     }
+    case WM_HOTKEY:
+      if (hotkeyId_ != 0 && static_cast<int>(wp) == hotkeyId_) OnSearchHotkey();
+      return 0;
     case WM_TIMER:
       if (wp == kBalloonTimerId) {
         tray_.OnBalloonTimer();

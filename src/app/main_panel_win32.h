@@ -61,6 +61,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   // What the library views ask of the panel.
   void SaveAll() override;
   void RelayoutPanel() override { PanelLayout(); }
+  void SearchKeyDone() override;
 
   void OnCommand(Command command);
   void CreateMenus();
@@ -86,6 +87,13 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   void StartTeamLibrary();
   void OnTeamUpdate(LPARAM ticket);
   void ShowTeamContent(std::optional<storage::TeamContent> content);
+  // ---- search from the keyboard and the global hotkey (panel_search_win32.cpp) ----
+  // Ctrl+F and the keys of the search boxes.
+  bool PreTranslateSearch(const MSG& msg);
+  // Registers the combination that calls up the search; the one registered before is released
+  // only when the system took the new one. False when it refused.
+  bool RegisterSearchHotkey(settings::Hotkey hotkey);
+  void OnSearchHotkey();
 
   storage::Store& store_;
   storage::Workspace& ws_;
@@ -118,6 +126,9 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
 
   std::optional<storage::TeamContent> team_;  // the team's groups as last read; never saved by the agent
   std::unique_ptr<storage::TeamSession> teamSession_;
+  int hotkeyId_ = 0;  // 0 while none is registered, else 1 or 2 (the two alternate on a change)
+  settings::Hotkey registeredHotkey_{};
+  HWND calledFrom_ = nullptr;  // the window in front when the hotkey called the search up
 };
 
 }  // namespace jihe::app

@@ -17,9 +17,12 @@ PanelLayout LayoutPanel(Size frame) {
   const int h = frame.height;
   PanelLayout l;
   l.topTabs = {kTopTabsDesign.left, kTopTabsDesign.top, w - 5, h - 38};
-  l.pictureButton = {w - 35, kPictureButtonDesign.top, kPictureButtonDesign.width,
-                     kPictureButtonDesign.height};
   l.strip = {kStripDesign.left, kStripDesign.top, w - 12, h - 85};
+  l.searchBox = {kSearchBoxDesign.left, kSearchBoxDesign.top, w - 12, kSearchBoxDesign.height};
+  const int below = l.searchBox.top + l.searchBox.height + kSearchBoxGap - kStripDesign.top;
+  l.groupStrip = {l.strip.left, l.strip.top + below, l.strip.width, l.strip.height - below};
+  l.pictureButton = {w - 35, kPictureButtonDesign.top + below, kPictureButtonDesign.width,
+                     kPictureButtonDesign.height};
   // W / 2 - 50 with the half kept as a fraction, truncated toward zero at the end.
   const int dragLeft = static_cast<int>(w / 2.0 - 50.0);
   l.dragButton = {dragLeft, h - 100, kDragButtonDesign.width, kDragButtonDesign.height};

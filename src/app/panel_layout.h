@@ -35,12 +35,18 @@ inline constexpr Rect kTopTabsDesign{0, 2, 268, 418};         // the page tabs
 inline constexpr Rect kStripDesign{4, 43, 260, 363};          // a group strip or the tools tab, on a page
 inline constexpr Rect kPictureButtonDesign{241, 41, 23, 23};  // the group menu button of a library page
 inline constexpr Rect kDragButtonDesign{88, 350, 96, 32};     // "退出拖放模式" of a library page
+// A library page's search box sits just below the page tabs' headers, in the room above the group
+// strip; the strip and its menu button move down as far as the box needs beyond that room.
+inline constexpr Rect kSearchBoxDesign{4, 27, 0, 22};  // its width follows the list's
+inline constexpr int kSearchBoxGap = 2;
 
 struct PanelLayout {
   Rect topTabs;        // the page tabs, in the panel's client area
   Rect strip;          // a group strip or the tools tab, inside the page tabs
-  Rect pictureButton;  // the group menu button, inside the page tabs
+  Rect pictureButton;  // the group menu button, inside the page tabs, on the group strip's headers
   Rect dragButton;     // "退出拖放模式", inside the page tabs
+  Rect searchBox;      // a library page's search box, inside the page tabs
+  Rect groupStrip;     // a library page's group strip, below its search box
   int listLeft = 0;
   int listWidth = 0;
   int listColumnWidth = 0;

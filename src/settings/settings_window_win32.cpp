@@ -36,13 +36,14 @@ constexpr int kLabel5Id = 2005;
 constexpr int kIntervalId = 2010;
 constexpr int kFrame1Id = 2011, kFrame2Id = 2012, kLine1Id = 2013, kLine2Id = 2014;
 constexpr int kTeamLabelId = 2020, kTeamFolderId = 2021, kTeamBrowseId = 2022, kTeamClearId = 2023;
+constexpr int kHotkeyLabelId = 2030, kHotkeyId = 2031;
 constexpr int OptionId(Option o) { return 1000 + static_cast<int>(o); }
 
 constexpr COLORREF kDarkBlue = RGB(0, 0, 128);
 constexpr COLORREF kHelpPurple = RGB(144, 0, 255);
 }  // namespace
 
-enum class Kind { Frame, Radio, Check, Line, Label, Link, Edit, Text, Button };
+enum class Kind { Frame, Radio, Check, Line, Label, Link, Edit, Text, Button, Hotkey };
 
 struct SettingsWindow::Control {
   int page;
@@ -96,6 +97,10 @@ static const SettingsWindow::Control kControls[] = {
     {1, 0, Kind::Text, kTeamFolderId, 15, 320, 290, 22, "", {}},
     {1, 0, Kind::Button, kTeamBrowseId, 310, 319, 56, 24, "浏览…", {}},
     {1, 0, Kind::Button, kTeamClearId, 370, 319, 56, 24, "清除", {}},
+    // Search and sending without the mouse.
+    {1, 0, Kind::Check, OptionId(Option::恢复剪贴板), 15, 138, 264, 24, "发送后恢复剪贴板原有内容", Option::恢复剪贴板},
+    {1, 0, Kind::Label, kHotkeyLabelId, 17, 193, 110, 16, "呼出搜索的热键", {}},
+    {1, 0, Kind::Hotkey, kHotkeyId, 130, 190, 160, 22, "", {}},
 };
 
 SettingsWindow::SettingsWindow(Options& options, const storage::Store& store,
@@ -173,12 +178,14 @@ void SettingsWindow::CreateControls() {
         exStyle = WS_EX_CLIENTEDGE;
         break;
       case Kind::Button: style |= BS_PUSHBUTTON | WS_TABSTOP; break;
+      case Kind::Hotkey: cls = HOTKEY_CLASSW; style |= WS_TABSTOP; break;
     }
     HWND h = platform::CreateControl(self, cls, c.caption, style, exStyle, c.id, nullptr);
     controls_.emplace_back(&c, h);
   }
   SetWindowTextW(ControlById(kIntervalId), platform::Widen(options_.Interval()).c_str());
   platform::SetWindowTextUtf8(ControlById(kTeamFolderId), storage::LoadTeamFolderSetting(store_.folder()));
+  ShowHotkey(options_.Hotkey());
   // Bottom to top: the tab control, the frames, then every other control above them.
   for (auto& [c, h] : controls_)
     if (c->kind == Kind::Frame) SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -328,6 +335,7 @@ LRESULT SettingsWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       const int id = LOWORD(wp);
       const int code = HIWORD(wp);
       if (code == BN_CLICKED || code == STN_CLICKED) OnClicked(id);
+      if (id == kHotkeyId && code == EN_CHANGE) OnHotkeyEdited();
       if (id == kIntervalId && code == EN_CHANGE) {
         const std::string typed = platform::WindowTextUtf8(reinterpret_cast<HWND>(lp));
         const std::string digits = DigitsOnly(typed);
@@ -375,6 +383,40 @@ LRESULT SettingsWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       break;
   }
   return Default(msg, wp, lp);
+}
+
+// ---- the search hotkey ----------------------------------------------------------------------------
+
+namespace {
+// The hotkey control's modifier flags (HOTKEYF_*) are not RegisterHotKey's (MOD_*): Shift and Alt
+// trade places. The control knows no Win key.
+constexpr std::pair<unsigned, BYTE> kModifierFlags[] = {
+    {kModCtrl, HOTKEYF_CONTROL}, {kModAlt, HOTKEYF_ALT}, {kModShift, HOTKEYF_SHIFT}};
+}  // namespace
+
+void SettingsWindow::ShowHotkey(Hotkey hotkey) {
+  BYTE flags = 0;
+  for (auto [mod, flag] : kModifierFlags)
+    if (hotkey.modifiers & mod) flags |= flag;
+  SendMessageW(ControlById(kHotkeyId), HKM_SETHOTKEY, MAKEWORD(hotkey.virtualKey, flags), 0);
+}
+
+// Every key the agent presses in the control changes it; a combination that is whole (a key, and
+// one that does not take over ordinary typing) is offered to the system at once. When the system
+// refuses it, the agent hears which, and the one in use stays and shows again.
+void SettingsWindow::OnHotkeyEdited() {
+  const LRESULT value = SendMessageW(ControlById(kHotkeyId), HKM_GETHOTKEY, 0, 0);
+  Hotkey typed{0, LOBYTE(LOWORD(value))};
+  for (auto [mod, flag] : kModifierFlags)
+    if (HIBYTE(LOWORD(value)) & flag) typed.modifiers |= mod;
+  if (typed.virtualKey == 0 || typed == options_.Hotkey()) return;
+  if (ParseHotkey(FormatHotkey(typed)) != typed) return;  // not a combination we would store
+  if (changeHotkey_ && !changeHotkey_(typed)) {
+    ShowHotkey(options_.Hotkey());
+    platform::ShowInfoMessage(hwnd(), HotkeyTakenMessage(typed));
+    return;
+  }
+  options_.SetHotkey(typed);
 }
 
 }  // namespace jihe::settings

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/window_win32.h"
+#include "settings/hotkey.h"
 #include "settings/options.h"
 
 namespace jihe::storage {
@@ -26,6 +27,8 @@ class SettingsWindow : public platform::Window {
   void SelectPage(int page);
   // Hears that the team folder was changed and stored, when the window closes.
   void SetTeamFolderChanged(std::function<void()> changed) { teamFolderChanged_ = std::move(changed); }
+  // Who registers the search hotkey with the system: true when it took the combination.
+  void SetHotkeyChanger(std::function<bool(Hotkey)> changeHotkey) { changeHotkey_ = std::move(changeHotkey); }
 
  struct Control;  // one row of the window's control table
 
@@ -43,6 +46,8 @@ class SettingsWindow : public platform::Window {
   HWND ControlById(int id) const;
   void BrowseTeamFolder();
   bool KeepTeamFolder();
+  void ShowHotkey(Hotkey hotkey);
+  void OnHotkeyEdited();
 
   Options& options_;
   const storage::Store& store_;
@@ -57,6 +62,7 @@ class SettingsWindow : public platform::Window {
   std::vector<std::pair<const Control*, HWND>> controls_;
   int page_ = 0;
   std::function<void()> teamFolderChanged_;
+  std::function<bool(Hotkey)> changeHotkey_;
 };
 
 }  // namespace jihe::settings

@@ -27,7 +27,7 @@ TEST(CommandLineTest, RefusesWhatItCannotUse) {
            {"--shot-page"},
            {"--record-commands"},
            {"--record-commands", ""},
-           {"--shot-page", "13"},
+           {"--shot-page", "14"},
            {"--shot-page", "-1"},
            {"--shot-page", "2x"},
            {"--unknown"},

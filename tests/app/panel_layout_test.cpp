@@ -16,7 +16,11 @@ TEST(PanelLayoutTest, FollowsThePanelSize) {
     const PanelLayout l = LayoutPanel(c.frame);
     EXPECT_EQ(l.topTabs, (Rect{0, 2, c.frame.width - 5, c.frame.height - 38}));
     EXPECT_EQ(l.strip, (Rect{4, 43, c.frame.width - 12, c.frame.height - 85}));
-    EXPECT_EQ(l.pictureButton, (Rect{c.frame.width - 35, 41, 23, 23}));
+    // The search box lies below the page tabs' headers, as wide as the list; the group strip and
+    // its menu button move below it.
+    EXPECT_EQ(l.searchBox, (Rect{4, 27, c.frame.width - 12, 22}));
+    EXPECT_EQ(l.groupStrip, (Rect{4, 51, c.frame.width - 12, c.frame.height - 93}));
+    EXPECT_EQ(l.pictureButton, (Rect{c.frame.width - 35, 49, 23, 23}));
     EXPECT_EQ(l.dragButton, (Rect{c.dragLeft, c.frame.height - 100, 96, 32}));
     EXPECT_EQ(l.listWidth, c.frame.width - 12);
     EXPECT_EQ(l.listColumnWidth, c.frame.width - 15);

@@ -1,0 +1,65 @@
+// The Main panel's side of searching from the keyboard: Ctrl+F, the keys of the search boxes, and
+// the global hotkey that calls the phrase search up from any program.
+
+#include "app/main_panel_win32.h"
+
+#include <utility>
+
+namespace jihe::app {
+
+bool MainPanel::PreTranslateSearch(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || !hwnd()) return false;
+  if (phraseView_.PreTranslateSearchKey(msg) || commandView_.PreTranslateSearchKey(msg)) return true;
+  if (msg.wParam == 'F' && (GetKeyState(VK_CONTROL) & 0x8000) && page_ != 2 &&
+      (msg.hwnd == hwnd() || IsChild(hwnd(), msg.hwnd))) {
+    ShownLibrary().FocusSearch();
+    return true;
+  }
+  return false;
+}
+
+bool MainPanel::RegisterSearchHotkey(settings::Hotkey hotkey) {
+  if (hotkeyId_ != 0 && hotkey == registeredHotkey_) return true;
+  // A second id, so the old combination stays registered until the new one is taken.
+  const int id = hotkeyId_ == 1 ? 2 : 1;
+  if (!RegisterHotKey(hwnd(), id, hotkey.modifiers, hotkey.virtualKey)) return false;
+  if (hotkeyId_ != 0) UnregisterHotKey(hwnd(), hotkeyId_);
+  hotkeyId_ = id;
+  registeredHotkey_ = hotkey;
+  return true;
+}
+
+// The window in front is remembered, so that Enter and Esc give the focus back to it; when it is a
+// chat window the follow rules accept, it is also where the phrase goes, and the panel docks
+// beside it at once instead of at the follow loop's next look.
+void MainPanel::OnSearchHotkey() {
+  HWND front = GetForegroundWindow();
+  DWORD process = 0;
+  if (front) GetWindowThreadProcessId(front, &process);
+  calledFrom_ = front && process != GetCurrentProcessId() ? front : nullptr;
+  bool docked = false;
+  if (calledFrom_) {
+    const platform::WindowId chat = platform::IdOf(calledFrom_);
+    const platform::Rect rect = desktop_.WindowRect(chat);
+    if (chat::RecogniseChatWindow(desktop_, ws_.options, chat, desktop_.WindowText(chat), desktop_.ClassName(chat),
+                                  rect) == chat::Recognition::Match) {
+      followLoop_.state().currentChatWindow = chat;
+      chat::DockPanel(desktop_, ws_.options, platform::IdOf(hwnd()), desktop_.WindowRect(chat));
+      docked = true;
+    }
+  }
+  if (!docked && (!IsWindowVisible(hwnd()) || IsIconic(hwnd()))) ShowPanel(ShowVariant::Menu);
+  ShowWindow(hwnd(), SW_SHOW);
+  SetForegroundWindow(hwnd());
+  // Smart hide leaves a panel the agent called up in place until it has docked.
+  followLoop_.state().userShownFlag = true;
+  if (page_ != 0) ShowPage(0);
+  phraseView_.FocusSearch();
+}
+
+void MainPanel::SearchKeyDone() {
+  HWND back = std::exchange(calledFrom_, nullptr);
+  if (back && IsWindow(back)) SetForegroundWindow(back);
+}
+
+}  // namespace jihe::app
