@@ -352,6 +352,7 @@ void LibraryView::OpenEntryEditor(bool edit) {
   if (!searching_ && RefuseTeamChange()) return;
   // In search mode a result is edited in its own group; an added entry goes to the shown group.
   const auto selected = SelectedEntry();
+  if (edit && selected && RefuseTeamResultChange(*selected)) return;
   const auto group = edit && selected ? std::optional<size_t>(selected->group) : ShownGroupIndex();
   if (!group) return;
   if (edit && !selected) {
@@ -378,6 +379,7 @@ void LibraryView::OpenEntryEditor(bool edit) {
 void LibraryView::DeleteSelectedEntry() {
   if (!searching_ && RefuseTeamChange()) return;
   const auto selected = SelectedEntry();
+  if (selected && RefuseTeamResultChange(*selected)) return;
   library::Group* g = selected ? ws_.library.strip(kind_).ListOfGroup(selected->group) : nullptr;
   if (!g) {
     platform::ShowInfoMessage(panel_, msg::kSelectToDelete);
@@ -441,8 +443,11 @@ void LibraryView::OnGetDispInfo(NMLVDISPINFOW& info) {
   if (!row) {
     dispText_.clear();
   } else if (searching_) {
-    const size_t group = hits_[static_cast<size_t>(info.item.iItem)].group;
-    dispText_ = Widen(library::SearchRowText(ws_.library.strip(kind_).slots()[group].name(), *row));
+    const library::SearchHit& hit = hits_[static_cast<size_t>(info.item.iItem)];
+    static const library::GroupStrip noTeam;
+    const std::string group =
+        library::TabCaption(ws_.library.strip(kind_), team_ ? *team_ : noTeam, {hit.team, hit.group});
+    dispText_ = Widen(library::SearchRowText(group, *row));
   } else {
     dispText_ = Widen(*row);
   }
@@ -656,7 +661,7 @@ bool LibraryView::OnControlCommand(HWND control, int code) {
     if (code == EN_CHANGE) OnSearchChanged();
     // The index is built while the agent starts typing, not on the first keystroke.
     if (code == EN_SETFOCUS && indexStale_) {
-      index_ = library::SearchIndex(ws_.library.strip(kind_));
+      index_ = library::SearchIndex(ws_.library.strip(kind_), team_);
       indexStale_ = false;
     }
     return true;
@@ -727,6 +732,20 @@ std::optional<library::TabRef> LibraryView::ShownTab() const {
   return tabSlots_[static_cast<size_t>(tab)];
 }
 
+// A search result from a team group is as read-only as its tab.
+bool LibraryView::RefuseTeamResultChange(const ListRow& entry) {
+  const auto refusal = library::ChangeRefusal({entry.team, entry.group});
+  if (refusal) platform::ShowInfoMessage(panel_, *refusal);
+  return refusal.has_value();
+}
+
+std::optional<library::TabRef> LibraryView::SelectedTab() const {
+  if (!searching_) return ShownTab();
+  const auto entry = SelectedEntry();
+  if (!entry) return ShownTab();
+  return library::TabRef{entry->team, entry->group};
+}
+
 bool LibraryView::RefuseTeamChange() {
   const auto tab = ShownTab();
   if (!tab) return false;
@@ -749,6 +768,20 @@ std::optional<LibraryView::TeamPlace> LibraryView::ShownTeamPlace() const {
 
 void LibraryView::ShowTeamGroups(const library::GroupStrip* team, const std::optional<TeamPlace>& place) {
   HidePreviewBalloon();
+  // The strip is rebuilt under a search under way; then its results are searched again in the new
+  // team library, keeping the selected result where it still exists.
+  indexStale_ = true;
+  const bool wasSearching = searching_;
+  const std::optional<ListRow> selected = wasSearching ? SelectedEntry() : std::nullopt;
+  searching_ = false;
+  ShowTeamGroupsInStrip(team, place);
+  if (wasSearching) {
+    searching_ = true;
+    RunSearch(false, selected);
+  }
+}
+
+void LibraryView::ShowTeamGroupsInStrip(const library::GroupStrip* team, const std::optional<TeamPlace>& place) {
   const auto tab = ShownTab();
   if (!place) {
     // An own group is shown (or none yet): it stays, with its row.
@@ -874,7 +907,8 @@ const std::string* LibraryView::RowAt(int listRow) const {
   size_t row = static_cast<size_t>(listRow);
   if (searching_) {
     if (row >= hits_.size()) return nullptr;
-    g = strip.ListOfGroup(hits_[row].group);
+    const library::GroupStrip* source = hits_[row].team ? team_ : &strip;
+    g = source ? source->ListOfGroup(hits_[row].group) : nullptr;
     row = hits_[row].row;
   } else {
     g = ShownGroup();
@@ -885,7 +919,10 @@ const std::string* LibraryView::RowAt(int listRow) const {
 std::optional<LibraryView::ListRow> LibraryView::SelectedEntry() const {
   const int selected = SelectedRow();
   if (!RowAt(selected)) return std::nullopt;
-  if (searching_) return ListRow{hits_[static_cast<size_t>(selected)].group, hits_[static_cast<size_t>(selected)].row};
+  if (searching_) {
+    const library::SearchHit& hit = hits_[static_cast<size_t>(selected)];
+    return ListRow{hit.group, hit.row, hit.team};
+  }
   const auto group = ShownGroupIndex();  // nothing on a team tab: those rows are not the agent's
   if (!group) return std::nullopt;
   return ListRow{*group, static_cast<size_t>(selected)};
@@ -914,12 +951,12 @@ void LibraryView::OnSearchChanged() {
 
 // The list shows the results of the box's query; the first one is selected so that Enter sends
 // it, or the one selected before when the results are searched again after a change.
-void LibraryView::RunSearch(bool selectFirst) {
+void LibraryView::RunSearch(bool selectFirst, std::optional<ListRow> keep) {
   if (indexStale_) {
-    index_ = library::SearchIndex(ws_.library.strip(kind_));
+    index_ = library::SearchIndex(ws_.library.strip(kind_), team_);
     indexStale_ = false;
   }
-  const std::optional<ListRow> before = selectFirst ? std::nullopt : SelectedEntry();
+  const std::optional<ListRow> before = selectFirst ? std::nullopt : keep ? keep : SelectedEntry();
   hits_ = index_.Search(platform::WindowTextUtf8(search_));
   // Only the one selected row is cleared: clearing "all rows" walks every row of the list, which
   // with a hundred thousand results costs more than the search.
@@ -929,7 +966,8 @@ void LibraryView::RunSearch(bool selectFirst) {
   if (before) {
     select = -1;
     for (size_t i = 0; i < hits_.size(); ++i)
-      if (hits_[i].group == before->group && hits_[i].row == before->row) select = static_cast<int>(i);
+      if (hits_[i].group == before->group && hits_[i].row == before->row && hits_[i].team == before->team)
+        select = static_cast<int>(i);
   }
   if (select >= 0) {
     ListView_SetItemState(list_, select, kSelectedFocused, kSelectedFocused);

@@ -77,6 +77,8 @@ class LibraryView {
   // ---- the team's groups: read-only tabs after the agent's own ----
   // The tab shown: an own group or a team group; nothing with no tab.
   std::optional<library::TabRef> ShownTab() const;
+  // The tab of the row the list's selection stands for: in a search, the result's own group.
+  std::optional<library::TabRef> SelectedTab() const;
   // Where the agent is in a team group, taken before the team library is replaced.
   struct TeamPlace {
     std::string group;
@@ -170,12 +172,16 @@ class LibraryView {
   struct ListRow {
     size_t group;
     size_t row;
+    bool team = false;
   };
+  bool RefuseTeamResultChange(const ListRow& entry);
   // The row the list's selection stands for: a row of the shown group, or a search result's.
   std::optional<ListRow> SelectedEntry() const;
   const std::string* RowAt(int listRow) const;
   void OnSearchChanged();
-  void RunSearch(bool selectFirst);
+  // `keep`: the result to select again, instead of the one the list selects now.
+  void RunSearch(bool selectFirst, std::optional<ListRow> keep = std::nullopt);
+  void ShowTeamGroupsInStrip(const library::GroupStrip* team, const std::optional<TeamPlace>& place);
   void CancelSearch();
   // The library of this kind changed: the index is built again before the next search, and the
   // results shown are searched again.

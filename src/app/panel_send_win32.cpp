@@ -24,7 +24,7 @@ void MainPanel::SendPhrase(chat::SendMode mode) {
   platform::Win32Keyboard keyboard;
   const auto waiter = platform::CreateThreadWaiter();
   // A team phrase's pictures are in the team folder's img (or its cache's).
-  std::string img = storage::ImgFolderOfTab(phraseView_.ShownTab().value_or(library::TabRef{}), store_.folder(), team_);
+  std::string img = storage::ImgFolderOfTab(phraseView_.SelectedTab().value_or(library::TabRef{}), store_.folder(), team_);
   if (!img.empty() && (img.back() == '\\' || img.back() == '/')) img.pop_back();
   chat::SendContext ctx{desktop_, clipboard, keyboard, *waiter, ws_.options, *this, std::move(img)};
   // The agent must learn that the phrase did not (fully) go out, without a box that takes the focus

@@ -105,7 +105,7 @@ std::uint32_t SearchIndex::IdOf(char32_t c) {
   return id;
 }
 
-SearchIndex::SearchIndex(const GroupStrip& strip) {
+SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team) {
   std::vector<std::uint64_t> idLetters;
   std::vector<char32_t> chars;
   auto append = [&](std::string_view text, std::uint64_t& letters) {
@@ -124,21 +124,25 @@ SearchIndex::SearchIndex(const GroupStrip& strip) {
       units_.push_back(id);
     }
   };
-  const std::vector<Group>& groups = strip.slots();
-  for (size_t g = 0; g < groups.size(); ++g) {
-    if (groups[g].hidden()) continue;
-    const std::vector<std::string>& rows = groups[g].rows();
-    for (size_t r = 0; r < rows.size(); ++r) {
-      const std::string_view text = rows[r];
-      const std::string_view content = ContentOf(text);
-      const size_t remarkLength = content.size() == text.size() ? 0 : text.size() - content.size() - kRemarkSeparator.size();
-      Row row{static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(r), 0, 0, 0, 0};
-      row.begin = static_cast<std::uint32_t>(units_.size());
-      append(text.substr(0, remarkLength), row.letters);
-      row.split = static_cast<std::uint32_t>(units_.size());
-      append(content, row.letters);
-      row.end = static_cast<std::uint32_t>(units_.size());
-      rows_.push_back(row);
+  for (const GroupStrip* source : {&strip, team}) {
+    if (!source) continue;
+    const std::vector<Group>& groups = source->slots();
+    for (size_t g = 0; g < groups.size(); ++g) {
+      if (groups[g].hidden()) continue;
+      const std::vector<std::string>& rows = groups[g].rows();
+      for (size_t r = 0; r < rows.size(); ++r) {
+        const std::string_view text = rows[r];
+        const std::string_view content = ContentOf(text);
+        const size_t remarkLength =
+            content.size() == text.size() ? 0 : text.size() - content.size() - kRemarkSeparator.size();
+        Row row{static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(r), 0, 0, 0, 0, source == team};
+        row.begin = static_cast<std::uint32_t>(units_.size());
+        append(text.substr(0, remarkLength), row.letters);
+        row.split = static_cast<std::uint32_t>(units_.size());
+        append(content, row.letters);
+        row.end = static_cast<std::uint32_t>(units_.size());
+        rows_.push_back(row);
+      }
     }
   }
   bmpId_.clear();
@@ -208,7 +212,7 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) const {
     if (anchored & goal) tier = 0;
     else if (occurs(units + row.begin, units + row.split)) tier = 1;
     else if (occurs(units + row.split, units + row.end)) tier = 2;
-    if (tier >= 0) tiers[tier].push_back({row.group, row.row});
+    if (tier >= 0) tiers[tier].push_back({row.group, row.row, row.team});
   }
   std::vector<SearchHit> out = std::move(tiers[0]);
   out.insert(out.end(), tiers[1].begin(), tiers[1].end());
@@ -231,7 +235,7 @@ std::vector<SearchHit> SearchIndex::SearchLiteral(const std::vector<char32_t>& q
                : remarkHit != units + row.split                                         ? 1
                : std::search(units + row.split, units + row.end, wanted.begin(), wanted.end()) != units + row.end ? 2
                                                                                                                    : -1;
-    if (tier >= 0) tiers[tier].push_back({row.group, row.row});
+    if (tier >= 0) tiers[tier].push_back({row.group, row.row, row.team});
   }
   std::vector<SearchHit> out = std::move(tiers[0]);
   out.insert(out.end(), tiers[1].begin(), tiers[1].end());

@@ -18,14 +18,16 @@ namespace jihe::library {
 struct SearchHit {
   size_t group;  // the group's index (its slot in the strip)
   size_t row;
+  bool team = false;  // a group of the team library rather than the agent's own
   bool operator==(const SearchHit&) const = default;
 };
 
 class SearchIndex {
  public:
   SearchIndex() = default;
-  // Hidden groups (deleted during this run) are left out.
-  explicit SearchIndex(const GroupStrip& strip);
+  // Hidden groups (deleted during this run) are left out. The team's groups, when given, come
+  // after the agent's own, as their tabs do.
+  explicit SearchIndex(const GroupStrip& strip, const GroupStrip* team = nullptr);
 
   // The matching rows: first those whose remark starts with the query, then those whose remark
   // contains it, then those whose content contains it; each in library order. An empty query
@@ -42,6 +44,7 @@ class SearchIndex {
     std::uint32_t split;
     std::uint32_t end;
     std::uint64_t letters;  // what the row can match at all; see LetterBit
+    bool team = false;
   };
   std::uint32_t IdOf(char32_t folded);
   std::vector<SearchHit> SearchLiteral(const std::vector<char32_t>& query) const;

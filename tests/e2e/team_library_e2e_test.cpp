@@ -21,6 +21,7 @@ namespace {
 
 constexpr int kPhraseStripId = 110;
 constexpr int kPhraseListId = 120;
+constexpr int kPhraseSearchId = 180;
 
 class TeamLibraryE2e : public ::testing::Test {
  protected:
@@ -89,6 +90,16 @@ TEST_F(TeamLibraryE2e, TeamTabsSendRefuseChangesAndFollowTheTeamFolder) {
     ExpectMessage(jihe, library::kTeamReadOnly);
   }
   EXPECT_EQ(ListView_GetItemCount(list), 2);
+
+  // The search finds team phrases, under their tab's caption, and they stay read-only there.
+  HWND search = GetDlgItem(panel, kPhraseSearchId);
+  SendMessageW(search, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"huanying"));
+  ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 1; }));
+  EXPECT_EQ(ListCellText(jihe.process(), list, 0, 0), "团队·公告 · 欢迎┃您好，欢迎光临");
+  jihe.PostCommand(static_cast<UINT>(app::Command::DeletePhrase));
+  ExpectMessage(jihe, library::kTeamReadOnly);
+  SendMessageW(search, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+  ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 2; }));
 
   // The agent's save leaves the team's groups out of the agent's Data folder.
   SendMessageW(panel, WM_COMMAND, static_cast<WPARAM>(app::Command::SaveConfig), 0);

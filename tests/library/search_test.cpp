@@ -8,7 +8,9 @@
 
 namespace jihe::library {
 
-void PrintTo(const SearchHit& hit, std::ostream* os) { *os << '{' << hit.group << ',' << hit.row << '}'; }
+void PrintTo(const SearchHit& hit, std::ostream* os) {
+  *os << '{' << hit.group << ',' << hit.row << (hit.team ? ",team" : "") << '}';
+}
 
 namespace {
 
@@ -62,6 +64,14 @@ TEST(SearchIndexTest, FindsByTextPinyinAndFoldedFormsInRankOrder) {
       {std::string(71, 'x'), {}},
   };
   for (const auto& c : kCases) EXPECT_EQ(index.Search(c.query), c.hits) << c.query;
+}
+
+TEST(SearchIndexTest, TheTeamsGroupsFollowTheAgentsOwnInEachRank) {
+  GroupStrip team;
+  team.slots().emplace_back("公告", std::vector<std::string>{"退货须知┃七天", "运费┃退货运费"});
+  const std::vector<SearchHit> hits = SearchIndex(Strip(), &team).Search("th");
+  const std::vector<SearchHit> expected = {{0, 0}, {0, 0, true}, {2, 1}, {0, 1}, {2, 0}, {0, 1, true}};
+  EXPECT_EQ(hits, expected);
 }
 
 TEST(SearchIndexTest, EveryReadingOfAPolyphoneIsKnown) {
