@@ -766,19 +766,51 @@ std::optional<LibraryView::TeamPlace> LibraryView::ShownTeamPlace() const {
   return place;
 }
 
-void LibraryView::ShowTeamGroups(const library::GroupStrip* team, const std::optional<TeamPlace>& place) {
-  HidePreviewBalloon();
-  // The strip is rebuilt under a search under way; then its results are searched again in the new
-  // team library, keeping the selected result where it still exists.
-  indexStale_ = true;
-  const bool wasSearching = searching_;
-  const std::optional<ListRow> selected = wasSearching ? SelectedEntry() : std::nullopt;
-  searching_ = false;
-  ShowTeamGroupsInStrip(team, place);
-  if (wasSearching) {
-    searching_ = true;
-    RunSearch(false, selected);
+LibraryView::TeamReload LibraryView::PlaceBeforeTeamReload() const {
+  TeamReload before{ShownTeamPlace(), std::nullopt};
+  if (!searching_) return before;
+  if (const auto entry = SelectedEntry()) {
+    const library::GroupStrip* source = entry->team ? team_ : &ws_.library.strip(kind_);
+    const library::Group* g = source ? source->ListOfGroup(entry->group) : nullptr;
+    if (g && entry->row < g->rows().size())
+      before.result = ResultPlace{entry->team, entry->group, entry->row, g->name(), g->rows()[entry->row]};
   }
+  return before;
+}
+
+void LibraryView::ShowTeamGroups(const library::GroupStrip* team, const TeamReload& before) {
+  HidePreviewBalloon();
+  indexStale_ = true;
+  if (searching_)
+    ShowTeamGroupsUnderSearch(team, before);
+  else
+    ShowTeamGroupsInStrip(team, before.shown);
+}
+
+// A search is under way: the strip is rebuilt under it, keeping its tab, and the results are
+// searched again in the new team library, the selected one kept where it still exists.
+void LibraryView::ShowTeamGroupsUnderSearch(const library::GroupStrip* team, const TeamReload& before) {
+  team_ = team;
+  static const library::GroupStrip noTeam;
+  const auto tab = ShownTab();
+  library::TabRef select{false, library::FirstVisibleIndex(ws_.library.strip(kind_))};
+  if (tab && !tab->team) {
+    select = *tab;
+  } else if (before.shown) {
+    const library::KeptSelection kept = library::KeepSelection(team ? *team : noTeam, before.shown->group, {}, {});
+    if (kept.group) select = {true, *kept.group};
+  }
+  FillStrip(select);
+  std::optional<ListRow> keep;
+  if (const auto& result = before.result) {
+    if (!result->team) {
+      keep = ListRow{result->group, result->row, false};
+    } else if (team) {
+      const library::KeptSelection kept = library::KeepSelection(*team, result->groupName, result->row, result->rowText);
+      if (kept.group && kept.row) keep = ListRow{*kept.group, *kept.row, true};
+    }
+  }
+  RunSearch(!keep, keep);
 }
 
 void LibraryView::ShowTeamGroupsInStrip(const library::GroupStrip* team, const std::optional<TeamPlace>& place) {
@@ -854,6 +886,7 @@ void LibraryView::ImportCsv() {
   const auto& counts = std::get<storage::CsvImportCounts>(result);
   if (counts.added > 0) {
     RebuildStrip(ShownGroupIndex().value_or(library::FirstVisibleIndex(strip)));
+    LibraryChanged();  // the new rows are searched too
     host_.SaveAll();
   }
   platform::ShowInfoMessage(panel_, storage::ImportSummary(counts));

@@ -85,10 +85,23 @@ class LibraryView {
     std::optional<size_t> row;
     std::string rowText;
   };
-  std::optional<TeamPlace> ShownTeamPlace() const;
+  // The search result selected while a search is under way, by place and by text.
+  struct ResultPlace {
+    bool team = false;
+    size_t group = 0;
+    size_t row = 0;
+    std::string groupName;
+    std::string rowText;
+  };
+  struct TeamReload {
+    std::optional<TeamPlace> shown;
+    std::optional<ResultPlace> result;
+  };
+  // Where the agent is, taken while the old team library still lives.
+  TeamReload PlaceBeforeTeamReload() const;
   // The team's groups of this view's kind (nothing without a team library) are shown again: the
-  // shown tab and its selected row stay where they still exist. The strip stays the panel's.
-  void ShowTeamGroups(const library::GroupStrip* team, const std::optional<TeamPlace>& place);
+  // shown tab, its selected row and a selected search result stay where they still exist.
+  void ShowTeamGroups(const library::GroupStrip* team, const TeamReload& before);
 
   // --shot-page 5 to 10: the group menu, the list menu, and the entry editor adding or editing.
   void OpenForShot(int shot);
@@ -181,7 +194,9 @@ class LibraryView {
   void OnSearchChanged();
   // `keep`: the result to select again, instead of the one the list selects now.
   void RunSearch(bool selectFirst, std::optional<ListRow> keep = std::nullopt);
+  std::optional<TeamPlace> ShownTeamPlace() const;
   void ShowTeamGroupsInStrip(const library::GroupStrip* team, const std::optional<TeamPlace>& place);
+  void ShowTeamGroupsUnderSearch(const library::GroupStrip* team, const TeamReload& before);
   void CancelSearch();
   // The library of this kind changed: the index is built again before the next search, and the
   // results shown are searched again.

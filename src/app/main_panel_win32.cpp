@@ -378,8 +378,8 @@ void MainPanel::OnTeamUpdate(LPARAM ticket) {
 
 void MainPanel::ShowTeamContent(std::optional<storage::TeamContent> content) {
   // Where the agent is in a team group is taken from the old groups, before they go.
-  const auto phrasePlace = phraseView_.ShownTeamPlace();
-  const auto commandPlace = commandView_.ShownTeamPlace();
+  const auto phrasePlace = phraseView_.PlaceBeforeTeamReload();
+  const auto commandPlace = commandView_.PlaceBeforeTeamReload();
   team_ = std::move(content);
   phraseView_.ShowTeamGroups(team_ ? &team_->library.strip(library::GroupKind::Phrase) : nullptr, phrasePlace);
   commandView_.ShowTeamGroups(team_ ? &team_->library.strip(library::GroupKind::Command) : nullptr, commandPlace);

@@ -116,7 +116,8 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   Size screenLimit_{};  // frame size of the whole screen, measured at creation
   bool paused_ = false;
   bool saved_ = false;
-  bool settingsWarned_ = false;  // the agent was told that config.ini was not saved
+  bool settingsWarned_ = false;
+  bool sending_ = false;  // a send is under way (its waits let messages through)  // the agent was told that config.ini was not saved
 
   HWND pageTabs_ = nullptr;  // "快捷短语", "快捷打开", "其他工具"
   int page_ = 0;

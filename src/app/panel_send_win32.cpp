@@ -20,6 +20,15 @@ std::optional<std::string> MainPanel::SelectedRowText(chat::PhraseListSource sou
 void MainPanel::ShowNotice(std::string_view message) { platform::ShowInfoMessage(hwnd(), message); }
 
 void MainPanel::SendPhrase(chat::SendMode mode) {
+  // A send waits with the messages flowing (for the chat program, and to give the clipboard back):
+  // a click or a key then must not start a second send inside it, whose keeper would take this
+  // send's phrase for the agent's clipboard.
+  if (sending_) return;
+  sending_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{sending_};
   platform::Win32Clipboard clipboard;
   platform::Win32Keyboard keyboard;
   const auto waiter = platform::CreateThreadWaiter();

@@ -233,10 +233,22 @@ std::optional<ClipboardSnapshot> Win32Clipboard::Save() {
   if (!session.open()) return std::nullopt;
   std::vector<UINT> formats;
   for (UINT f = EnumClipboardFormats(0); f != 0; f = EnumClipboardFormats(f)) formats.push_back(f);
-  const bool hasDib = std::find(formats.begin(), formats.end(), CF_DIB) != formats.end();
+  const auto has = [&](UINT f) { return std::find(formats.begin(), formats.end(), f) != formats.end(); };
+  const bool hasDib = has(CF_DIB);
+  // Forms the system makes again from another one are not asked for: asking makes the owner
+  // render them, which after a large copy costs time and memory on every send.
+  const auto synthesized = [&](UINT f) {
+    return ((f == CF_TEXT || f == CF_OEMTEXT) && has(CF_UNICODETEXT)) || (f == CF_DIBV5 && hasDib) ||
+           (f == CF_METAFILEPICT && has(CF_ENHMETAFILE));
+  };
+  // A clipboard larger than this is not kept at all (a partial one would come back as something
+  // the agent never copied); the send then leaves its phrase there, as it always did.
+  constexpr size_t kMaxKeptBytes = 64u << 20;
+  size_t total = 0;
 
   ClipboardSnapshot snapshot;
   for (UINT format : formats) {
+    if (synthesized(format)) continue;
     UINT id = format;
     std::optional<std::string> bytes;
     if (format == CF_BITMAP) {
@@ -249,6 +261,8 @@ std::optional<ClipboardSnapshot> Win32Clipboard::Save() {
       bytes = GlobalBytes(GetClipboardData(format));
     }
     if (!bytes) continue;  // what cannot be copied is given up, the send goes on
+    total += bytes->size();
+    if (total > kMaxKeptBytes) return std::nullopt;
     std::string name;
     if (format >= 0xC000) {
       wchar_t buffer[256];

@@ -21,13 +21,10 @@ void FolderChangeWatcher::Open() {
   // Each folder on its own rather than one watch of the subtree: not every server (nor Wine)
   // reports changes deeper down.
   const std::wstring watches[kWatchCount] = {root, root + L"\\数据", root + L"\\数据\\短语", root + L"\\数据\\快捷"};
+  // A folder that is not there (a team library of phrases only has no 快捷) is simply not watched.
   for (const std::wstring& path : watches) {
     HANDLE h = FindFirstChangeNotificationW(path.c_str(), FALSE, kFileChanges);
-    if (h == INVALID_HANDLE_VALUE) {
-      Close();
-      return;
-    }
-    handles_[count_++] = h;
+    if (h != INVALID_HANDLE_VALUE) handles_[count_++] = h;
   }
 }
 

@@ -246,7 +246,10 @@ void SettingsWindow::ShowSettings() {
 
 void SettingsWindow::CloseSettings() {
   if (applyFollowSwitches_) applyFollowSwitches_();
-  const bool saved = store_.SaveSettings(options_) && KeepTeamFolder();
+  // Both are tried: a busy config.ini must not also drop a changed team folder unheard of.
+  const bool optionsSaved = store_.SaveSettings(options_);
+  const bool teamFolderKept = KeepTeamFolder();
+  const bool saved = optionsSaved && teamFolderKept;
   if (settingsSaved_) settingsSaved_(saved);
   ShowWindow(hwnd(), SW_HIDE);
 }

@@ -91,8 +91,11 @@ std::set<std::string> PicturesOf(const library::Library& lib) {
   std::set<std::string> names;
   for (const library::Group& g : lib.phrases.slots()) {
     for (const std::string& row : g.rows()) {
-      for (size_t at = row.find(kOpen); at != std::string::npos; at = row.find(kOpen, at + 1)) {
-        const size_t end = row.find(kClose, at + kOpen.size());
+      // The tokens are read whatever their letter case, as a send reads them.
+      std::string lower = row;
+      for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+      for (size_t at = lower.find(kOpen); at != std::string::npos; at = lower.find(kOpen, at + 1)) {
+        const size_t end = lower.find(kClose, at + kOpen.size());
         if (end == std::string::npos) break;
         std::string name = row.substr(at + kOpen.size(), end - at - kOpen.size());
         if (!name.empty() && name.find_first_of("\\/:\r\n") == std::string::npos && name.find("..") == std::string::npos)
@@ -131,11 +134,9 @@ void WriteCache(const Snapshot& snap, const TeamContent& content, const DataFold
   }
   for (const std::string& name : PicturesOf(content.library)) {
     const std::string from = Joined(team.ImgFolder(), name), to = Joined(cache.ImgFolder(), name);
-    const auto source = platform::StampOf(from);
-    if (!source) continue;
-    const auto copied = platform::StampOf(to);
-    if (copied && copied->size == source->size) continue;
-    if (auto bytes = platform::ReadWholeFile(from)) platform::WriteFileAtomically(to, *bytes);
+    // A picture replaced by one of the same size must reach the cache too: compare the bytes.
+    const auto bytes = platform::ReadWholeFile(from);
+    if (bytes && platform::ReadWholeFile(to) != bytes) platform::WriteFileAtomically(to, *bytes);
   }
   if (!platform::WriteFileAtomically(cache.ConfIni(), snap.confBytes) || sameTeam) return;
   platform::WriteFileAtomically(CacheSourceFile(cache), EncodeGb18030(teamFolder));
