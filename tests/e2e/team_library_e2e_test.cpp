@@ -126,6 +126,17 @@ TEST_F(TeamLibraryE2e, AFolderGoneAwayLeavesTheCachedGroupsAndOneBalloon) {
   };
   ASSERT_TRUE(HoldsFor([&] { return visibleBalloons() == 0; }, 300));
 
+  // A reload during a search searches again and keeps the selected result by its text, though a
+  // new row now stands before it.
+  HWND search = GetDlgItem(panel, kPhraseSearchId);
+  HWND list = GetDlgItem(panel, kPhraseListId);
+  SendMessageW(search, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"huanying"));
+  ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 1; }));
+  SaveTeam({"欢迎新客┃新人礼包", "欢迎┃您好，欢迎光临"});
+  ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 2; }, 12000));
+  EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 1);
+  SendMessageW(search, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+
   const std::wstring away = team_.path() + L"_away";
   ASSERT_TRUE(MoveFileW(team_.path().c_str(), away.c_str()));
   EXPECT_TRUE(WaitFor([&] { return visibleBalloons() > 0; }, 12000)) << "no balloon for the outage";
