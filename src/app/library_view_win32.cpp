@@ -44,17 +44,6 @@ constexpr UINT_PTR kShotTimer = 0x4C53;
 constexpr wchar_t kDragLabelClass[] = L"霁禾客服助手.画板";
 constexpr UINT kSelectedFocused = LVIS_SELECTED | LVIS_FOCUSED;
 
-HMENU BuildMenu(const MenuRow* rows, size_t count) {
-  HMENU menu = CreatePopupMenu();
-  for (size_t i = 0; i < count; ++i) {
-    if (rows[i].command == Command::Separator)
-      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    else
-      AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(rows[i].command), Widen(rows[i].caption).c_str());
-  }
-  return menu;
-}
-
 // The dragged row's text on a small board that follows the pointer.
 LRESULT CALLBACK DragLabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_PAINT) {

@@ -21,13 +21,6 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME
 constexpr DWORD kExStyle = WS_EX_TOPMOST;
 constexpr int kPageTabsId = 100;
 
-HMENU BuildMenu(const MenuRow* rows, size_t count, bool popup) {
-  HMENU menu = popup ? CreatePopupMenu() : CreateMenu();
-  for (size_t i = 0; i < count; ++i)
-    AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(rows[i].command), Widen(rows[i].caption).c_str());
-  return menu;
-}
-
 HICON LoadAppIcon(int size) {
   return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size,
                                        size, LR_DEFAULTCOLOR));

@@ -3,9 +3,15 @@
 // (the end-to-end tests find them there by id), placed in design pixels, stacked in creation order.
 #include <windows.h>
 
+#include <cstddef>
 #include <string_view>
 
+#include "app/commands.h"
+
 namespace jihe::app {
+
+// A menu built from its table of rows; Command::Separator rows become separators.
+HMENU BuildMenu(const MenuRow* rows, size_t count, bool popup = true);
 
 // A control on the panel. Later controls lie above earlier ones, so a list covers its strip and
 // not the other way round.
