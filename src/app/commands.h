@@ -111,6 +111,8 @@ inline constexpr std::string_view kBalloonTitle = "温馨提示";
 inline constexpr std::string_view kBalloonHiddenText = "霁禾客服助手已隐藏在这里！";
 inline constexpr std::string_view kBalloonSettingsNotSavedText =
     "设置没有保存：配置文件 config.ini 正被其他程序占用或无法读取，原有内容保持不变。请稍后再点“保存配置”。";
+inline constexpr std::string_view kBalloonLibraryNotSavedText =
+    "短语库没有全部保存：有分组文件正被其他程序占用或无法写入，磁盘上仍是原来的内容。请稍后再点“保存配置”。";
 inline constexpr unsigned kSettingsNotSavedBalloonMs = 10000;
 inline constexpr unsigned kHideOnCloseMs = 2000;
 inline constexpr unsigned kHideOnMinimizeMs = 3000;

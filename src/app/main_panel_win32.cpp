@@ -226,7 +226,16 @@ void MainPanel::CaptureGeometry() {
 void MainPanel::SaveAll() {
   CaptureGeometry();
   scheduleView_.KeepInWorkspace();
-  ReportSettingsSave(!store_.SaveAll(ws_).settingsKept);
+  const storage::SaveReport report = store_.SaveAll(ws_);
+  ReportSettingsSave(!report.settingsKept);
+  // A group file that could not be written keeps its old rows on disk: the agent must know the
+  // library was not saved, once, until a save goes through again.
+  if (report.failures == 0) {
+    libraryWarned_ = false;
+  } else if (!libraryWarned_) {
+    libraryWarned_ = true;
+    ShowBalloon(kBalloonTitle, kBalloonLibraryNotSavedText, NIIF_WARNING, kSettingsNotSavedBalloonMs);
+  }
 }
 
 // config.ini that could not be read or written is left as it was; the agent hears of it once,

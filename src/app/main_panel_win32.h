@@ -117,6 +117,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   bool paused_ = false;
   bool saved_ = false;
   bool settingsWarned_ = false;
+  bool libraryWarned_ = false;  // the agent was told that a group file was not saved
   bool sending_ = false;  // a send is under way (its waits let messages through)  // the agent was told that config.ini was not saved
 
   HWND pageTabs_ = nullptr;  // "快捷短语", "快捷打开", "其他工具"

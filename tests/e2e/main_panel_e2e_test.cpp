@@ -46,6 +46,14 @@ int LineCount(const std::string& path) {
   return lines;
 }
 
+// Tray balloons on screen (the tray's own tooltip windows; the program's hidden ones do not count).
+int VisibleBalloons() {
+  int n = 0;
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
+    if (IsWindowVisible(w) && ClassOf(w) == TOOLTIPS_CLASSW) ++n;
+  return n;
+}
+
 class MainPanelE2e : public ::testing::Test {
  protected:
   TempFolder data_;
@@ -157,13 +165,7 @@ TEST_F(MainPanelE2e, ASaveLeavesALockedConfigIniAsItWas) {
   SendMessageW(panel, WM_COMMAND, static_cast<WPARAM>(app::Command::SaveConfig), 0);
   const auto before = platform::ReadWholeFile(config);
   ASSERT_TRUE(before);
-  const auto visibleBalloons = [] {
-    int n = 0;
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
-      if (IsWindowVisible(w) && ClassOf(w) == TOOLTIPS_CLASSW) ++n;
-    return n;
-  };
-  ASSERT_TRUE(HoldsFor([&] { return visibleBalloons() == 0; }, 300));
+  ASSERT_TRUE(HoldsFor([&] { return VisibleBalloons() == 0; }, 300));
 
   HANDLE lock = CreateFileW(Widen(config).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
@@ -171,9 +173,29 @@ TEST_F(MainPanelE2e, ASaveLeavesALockedConfigIniAsItWas) {
   ASSERT_TRUE(platform::WriteFileAtomically(data_.Utf8(L"数据\\短语\\分组1.txt"), "x"));
   SendMessageW(panel, WM_COMMAND, static_cast<WPARAM>(app::Command::SaveConfig), 0);
   EXPECT_EQ(LineCount(data_.Utf8(L"数据\\短语\\分组1.txt")), 6) << "the library is saved all the same";
-  EXPECT_TRUE(WaitFor([&] { return visibleBalloons() > 0; })) << "a balloon says the settings were not saved";
+  EXPECT_TRUE(WaitFor([&] { return VisibleBalloons() > 0; })) << "a balloon says the settings were not saved";
   CloseHandle(lock);
   EXPECT_EQ(platform::ReadWholeFile(config), before);
+}
+
+// A group file that another program holds open is not replaced; the agent is told, and the next
+// save writes it.
+TEST_F(MainPanelE2e, AGroupFileThatCannotBeWrittenIsToldOf) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  const std::string group = data_.Utf8(L"数据\\短语\\分组1.txt");
+  SendMessageW(panel, WM_COMMAND, static_cast<WPARAM>(app::Command::SaveConfig), 0);
+  ASSERT_TRUE(HoldsFor([&] { return VisibleBalloons() == 0; }, 300));
+  ASSERT_TRUE(platform::WriteFileAtomically(group, "x"));
+  HANDLE lock = CreateFileW(Widen(group).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  SendMessageW(panel, WM_COMMAND, static_cast<WPARAM>(app::Command::SaveConfig), 0);
+  EXPECT_TRUE(WaitFor([&] { return VisibleBalloons() > 0; })) << "a balloon says the library was not saved";
+  CloseHandle(lock);
+  EXPECT_EQ(platform::ReadWholeFile(group), "x");
+  SendMessageW(panel, WM_COMMAND, static_cast<WPARAM>(app::Command::SaveConfig), 0);
+  EXPECT_EQ(LineCount(group), 6);
 }
 
 TEST_F(MainPanelE2e, PauseHidesAndDropsTopmostResumeRestoresIt) {
