@@ -169,6 +169,12 @@ void LibraryView::Show(bool shown) {
 
 // ---- group slots ------------------------------------------------------------------------------
 
+// The team's groups, or an empty strip where there is no team library.
+const library::GroupStrip& LibraryView::TeamOrNone(const library::GroupStrip* team) {
+  static const library::GroupStrip none;
+  return team ? *team : none;
+}
+
 // The own group shown; nothing while a team group is shown.
 std::optional<size_t> LibraryView::ShownGroupIndex() const {
   const auto tab = ShownTab();
@@ -209,8 +215,7 @@ void LibraryView::FillStrip(size_t selectGroup) { FillStrip(library::TabRef{fals
 // their index but have no tab.
 void LibraryView::FillStrip(library::TabRef select) {
   const library::GroupStrip& strip = ws_.library.strip(kind_);
-  static const library::GroupStrip noTeam;
-  const library::GroupStrip& team = team_ ? *team_ : noTeam;
+  const library::GroupStrip& team = TeamOrNone(team_);
   TabCtrl_DeleteAllItems(strip_);
   tabSlots_.clear();
   for (size_t index : strip.VisibleIndices()) tabSlots_.push_back({false, index});
@@ -433,9 +438,7 @@ void LibraryView::OnGetDispInfo(NMLVDISPINFOW& info) {
     dispText_.clear();
   } else if (searching_) {
     const library::SearchHit& hit = hits_[static_cast<size_t>(info.item.iItem)];
-    static const library::GroupStrip noTeam;
-    const std::string group =
-        library::TabCaption(ws_.library.strip(kind_), team_ ? *team_ : noTeam, {hit.team, hit.group});
+    const std::string group = library::TabCaption(ws_.library.strip(kind_), TeamOrNone(team_), {hit.team, hit.group});
     dispText_ = Widen(library::SearchRowText(group, *row));
   } else {
     dispText_ = Widen(*row);
@@ -780,13 +783,12 @@ void LibraryView::ShowTeamGroups(const library::GroupStrip* team, const TeamRelo
 // searched again in the new team library, the selected one kept where it still exists.
 void LibraryView::ShowTeamGroupsUnderSearch(const library::GroupStrip* team, const TeamReload& before) {
   team_ = team;
-  static const library::GroupStrip noTeam;
   const auto tab = ShownTab();
   library::TabRef select{false, library::FirstVisibleIndex(ws_.library.strip(kind_))};
   if (tab && !tab->team) {
     select = *tab;
   } else if (before.shown) {
-    const library::KeptSelection kept = library::KeepSelection(team ? *team : noTeam, before.shown->group, {}, {});
+    const library::KeptSelection kept = library::KeepSelection(TeamOrNone(team), before.shown->group, {}, {});
     if (kept.group) select = {true, *kept.group};
   }
   FillStrip(select);
@@ -813,8 +815,7 @@ void LibraryView::ShowTeamGroupsInStrip(const library::GroupStrip* team, const s
     return;
   }
   team_ = team;
-  static const library::GroupStrip noTeam;
-  const library::KeptSelection kept = library::KeepSelection(team ? *team : noTeam, place->group, place->row, place->rowText);
+  const library::KeptSelection kept = library::KeepSelection(TeamOrNone(team), place->group, place->row, place->rowText);
   if (!kept.group) {
     // The team group is gone: back to the first own group.
     FillStrip(library::TabRef{false, library::FirstVisibleIndex(ws_.library.strip(kind_))});

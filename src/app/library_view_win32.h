@@ -195,6 +195,7 @@ class LibraryView {
   // `keep`: the result to select again, instead of the one the list selects now.
   void RunSearch(bool selectFirst, std::optional<ListRow> keep = std::nullopt);
   std::optional<TeamPlace> ShownTeamPlace() const;
+  static const library::GroupStrip& TeamOrNone(const library::GroupStrip* team);
   void ShowTeamGroupsInStrip(const library::GroupStrip* team, const std::optional<TeamPlace>& place);
   void ShowTeamGroupsUnderSearch(const library::GroupStrip* team, const TeamReload& before);
   void CancelSearch();
