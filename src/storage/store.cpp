@@ -66,6 +66,21 @@ std::string StoredGroupFileCheck(GroupKind kind, const IniFile& conf, size_t pos
   return conf.GetString(KeysOf(kind).checkSection, std::to_string(position));
 }
 
+std::vector<std::string> StoredGroupFileChecks(GroupKind kind, const IniFile& conf, size_t count) {
+  std::vector<std::optional<std::string>> found(count);
+  for (auto& [key, value] : conf.Entries(KeysOf(kind).checkSection)) {
+    if (key.empty() || key.size() >= 10 || key.find_first_not_of("0123456789") != std::string::npos) continue;
+    const size_t position = std::stoull(key);
+    if (key != std::to_string(position)) continue;  // "01" is not the key "1"
+    // The first of two equal keys wins, as in every INI read.
+    if (position < count && !found[position]) found[position] = value ? CutIniValue(*value) : std::string();
+  }
+  std::vector<std::string> checks;
+  checks.reserve(count);
+  for (auto& check : found) checks.push_back(check.value_or(std::string()));
+  return checks;
+}
+
 std::vector<std::string> StoredGroupNames(GroupKind kind, const IniFile& conf) {
   const KindKeys keys = KeysOf(kind);
   const int count = conf.GetInt(kPanelSection, keys.countKey);

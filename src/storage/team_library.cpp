@@ -1,7 +1,8 @@
 #include "storage/team_library.h"
 
-#include <chrono>
-#include <set>
+#include <cstdio>
+#include <cstdlib>
+#include <unordered_map>
 
 #include "storage/gb18030.h"
 #include "storage/group_file.h"
@@ -13,77 +14,6 @@ namespace jihe::storage {
 namespace {
 
 using library::GroupKind;
-
-
-struct GroupRead {
-  GroupKind kind;
-  std::string name;
-  std::string stem;
-  std::string bytes;
-};
-
-struct Snapshot {
-  enum class Status { Loaded, Unreachable, Incomplete } status = Status::Unreachable;
-  std::string confBytes;
-  std::vector<GroupRead> groups;
-  TeamStamp stamp;
-};
-
-// Reads conf.ini and every group file it names, and tells whether they are one save's files.
-// `asItIs` takes missing files as empty groups and ignores the check values.
-Snapshot ReadSnapshot(const DataFolder& folder, bool asItIs) {
-  Snapshot snap;
-  std::string root = folder.root();
-  if (!platform::DirectoryExists(root)) return snap;
-  const std::string confPath = folder.ConfIni();
-  const auto confBefore = platform::StampOf(confPath);
-  platform::FileRead conf = platform::TryReadWholeFile(confPath);
-  // A folder without conf.ini is no library (a wrong path, or a share not yet set up): its empty
-  // state must not replace the cached one.
-  if (conf.status == platform::ReadStatus::Missing) return snap;
-  snap.status = Snapshot::Status::Incomplete;
-  if (conf.status != platform::ReadStatus::Read) return snap;
-  snap.confBytes = std::move(conf.bytes);
-  snap.stamp.files.emplace_back(confPath, confBefore);
-
-  bool whole = true;
-  const IniFile ini = IniFile::FromBytes(snap.confBytes);
-  for (GroupKind kind : {GroupKind::Phrase, GroupKind::Command}) {
-    const std::vector<std::string> names = StoredGroupNames(kind, ini);
-    const std::vector<std::string> stems = GroupFileStems(names);
-    for (size_t i = 0; i < names.size(); ++i) {
-      const std::string path = folder.GroupFile(kind, stems[i]);
-      const std::string check = StoredGroupFileCheck(kind, ini, i);
-      const auto before = platform::StampOf(path);
-      platform::FileRead read = platform::TryReadWholeFile(path);
-      const auto after = platform::StampOf(path);
-      snap.stamp.files.emplace_back(path, after);
-      if (read.status == platform::ReadStatus::Missing && check.empty()) {
-        // A folder of an earlier version may keep the group under its earlier file name.
-        if (auto earlier = EarlierGroupFileStem(names[i], stems[i]))
-          read = platform::TryReadWholeFile(folder.GroupFile(kind, *earlier));
-      }
-      if (read.status == platform::ReadStatus::Unreadable) return snap;
-      if (before != after) whole = false;
-      if (!asItIs && read.status == platform::ReadStatus::Missing) whole = false;
-      if (!asItIs && !check.empty() && GroupFileCheck(read.bytes) != check) whole = false;
-      snap.groups.push_back({kind, names[i], stems[i], std::move(read.bytes)});
-    }
-  }
-  // conf.ini is written last: when it moved during the read, the files may belong to two saves.
-  if (platform::StampOf(confPath) != confBefore) whole = false;
-  if (whole) snap.status = Snapshot::Status::Loaded;
-  return snap;
-}
-
-TeamContent ContentOf(const Snapshot& snap, const DataFolder& folder, bool fromCache) {
-  TeamContent content{library::Library{}, folder, fromCache};
-  for (const GroupRead& g : snap.groups) {
-    library::GroupStrip& strip = content.library.strip(g.kind);
-    strip.slots().emplace_back(g.name, ParseGroupFile(g.bytes).rows);
-  }
-  return content;
-}
 
 // The picture names that the team's phrases use, as plain names inside img\.
 std::set<std::string> PicturesOf(const library::Library& lib) {
@@ -120,39 +50,49 @@ bool CacheIsOf(const DataFolder& cache, const std::string& teamFolder) {
   return source && DecodeGb18030(*source) == teamFolder;
 }
 
-// The cache is itself a Data folder: the group files go first and conf.ini last, each replaced
-// atomically, so a program stopped halfway leaves the previous cache readable. A cache of another
-// team folder is first marked as no one's, and named after the new one only once it is whole.
-void WriteCache(const Snapshot& snap, const TeamContent& content, const DataFolder& team, const DataFolder& cache,
-                const std::string& teamFolder) {
-  if (!cache.EnsureFolders()) return;
-  const bool sameTeam = CacheIsOf(cache, teamFolder);
-  if (!sameTeam && !platform::WriteFileAtomically(CacheSourceFile(cache), "")) return;
-  for (const GroupRead& g : snap.groups) {
-    const std::string path = cache.GroupFile(g.kind, g.stem);
-    if (platform::ReadWholeFile(path) != g.bytes) platform::WriteFileAtomically(path, g.bytes);
+// The stamps of the team's pictures that the cache's copies were made from: one line each of
+// size, last-write time and the name as Windows compares it.
+std::string PictureStampsFile(const DataFolder& cache) { return cache.root() + "图片来源.txt"; }
+
+std::map<std::string, platform::FileStamp> LoadPictureStamps(const DataFolder& cache) {
+  std::map<std::string, platform::FileStamp> stamps;
+  const auto bytes = platform::ReadWholeFile(PictureStampsFile(cache));
+  if (!bytes) return stamps;
+  const std::string text = DecodeGb18030(*bytes);
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(at, end - at);
+    at = end + 2;
+    const size_t a = line.find(' '), b = a == std::string::npos ? a : line.find(' ', a + 1);
+    if (b == std::string::npos || b + 1 >= line.size()) continue;
+    platform::FileStamp s;
+    s.size = std::strtoull(line.substr(0, a).c_str(), nullptr, 10);
+    s.modified = std::strtoll(line.substr(a + 1, b - a - 1).c_str(), nullptr, 10);
+    stamps[line.substr(b + 1)] = s;
   }
-  for (const std::string& name : PicturesOf(content.library)) {
-    const std::string from = Joined(team.ImgFolder(), name), to = Joined(cache.ImgFolder(), name);
-    // A picture replaced by one of the same size must reach the cache too: compare the bytes.
-    const auto bytes = platform::ReadWholeFile(from);
-    if (bytes && platform::ReadWholeFile(to) != bytes) platform::WriteFileAtomically(to, *bytes);
-  }
-  if (!platform::WriteFileAtomically(cache.ConfIni(), snap.confBytes) || sameTeam) return;
-  platform::WriteFileAtomically(CacheSourceFile(cache), EncodeGb18030(teamFolder));
+  return stamps;
 }
 
-// All the bytes a snapshot read, folded into one value.
-std::string BytesCheck(const Snapshot& snap) {
-  std::string all = GroupFileCheck(snap.confBytes);
-  for (const GroupRead& g : snap.groups) all += GroupFileCheck(g.bytes);
-  return all;
+void SavePictureStamps(const DataFolder& cache, const std::map<std::string, platform::FileStamp>& stamps) {
+  std::string text;
+  for (const auto& [name, s] : stamps) {
+    text += std::to_string(s.size) + " " + std::to_string(s.modified) + " " + name + "\r\n";
+  }
+  platform::ReplaceFileUnflushed(PictureStampsFile(cache), EncodeGb18030(text));
 }
 
-TeamStamp StampAgain(const TeamStamp& stamp) {
-  TeamStamp now;
-  for (const auto& [path, _] : stamp.files) now.files.emplace_back(path, platform::StampOf(path));
-  return now;
+// Reads the group files that conf.ini names, through `read` (nothing read comes back as Missing).
+struct FolderRead {
+  std::vector<std::string> names, stems, checks;
+};
+
+FolderRead GroupsNamedIn(GroupKind kind, const IniFile& conf) {
+  FolderRead r;
+  r.names = StoredGroupNames(kind, conf);
+  r.stems = GroupFileStems(r.names);
+  r.checks = StoredGroupFileChecks(kind, conf, r.names.size());
+  return r;
 }
 
 }  // namespace
@@ -168,57 +108,241 @@ bool SaveTeamFolderSetting(const DataFolder& own, std::string_view teamFolder) {
   return config.Set(kTeamSection, kTeamFolderKey, teamFolder) && config.Save(own.ConfigIni());
 }
 
-TeamLibrary::TeamLibrary(std::string teamFolder, DataFolder own)
-    : teamFolder_(std::move(teamFolder)), own_(std::move(own)) {}
+TeamLibrary::TeamLibrary(std::string teamFolder, DataFolder own, std::shared_ptr<platform::FileAccess> share)
+    : teamFolder_(std::move(teamFolder)), own_(std::move(own)), share_(std::move(share)) {}
 
 DataFolder TeamLibrary::CacheFolder() const { return DataFolder(Joined(own_.root(), std::string(kTeamCacheFolderName))); }
 
-std::optional<TeamContent> TeamLibrary::LoadCache() const {
+TeamContent TeamLibrary::ContentOf(const std::vector<GroupRead>& groups, const DataFolder& folder, bool fromCache) const {
+  TeamContent content{library::Library{}, folder, fromCache};
+  for (const GroupRead& g : groups) {
+    const auto it = known_.find({g.kind, g.stem});
+    content.library.strip(g.kind).slots().emplace_back(
+        g.name, ParseGroupFile(it == known_.end() ? std::string_view() : std::string_view(it->second.bytes)).rows);
+  }
+  return content;
+}
+
+std::optional<TeamContent> TeamLibrary::LoadCache() {
+  cacheLooked_ = true;
   const DataFolder cache = CacheFolder();
   if (!CacheIsOf(cache, teamFolder_)) return std::nullopt;
-  Snapshot snap = ReadSnapshot(cache, true);
-  if (snap.status != Snapshot::Status::Loaded) return std::nullopt;
-  return ContentOf(snap, cache, true);
+  const auto conf = platform::ReadWholeFile(cache.ConfIni());
+  if (!conf) return std::nullopt;
+  // The cache's own files, taken as they are; what each really holds is known by its check value,
+  // so one that does not match the team's conf.ini is read from the team folder again.
+  const IniFile ini = IniFile::FromBytes(*conf);
+  std::vector<GroupRead> groups;
+  std::map<FileKey, Known> found;
+  for (GroupKind kind : {GroupKind::Phrase, GroupKind::Command}) {
+    const FolderRead named = GroupsNamedIn(kind, ini);
+    for (size_t i = 0; i < named.names.size(); ++i) {
+      auto bytes = platform::ReadWholeFile(cache.GroupFile(kind, named.stems[i]));
+      if (!bytes && named.checks[i].empty()) {
+        if (auto earlier = EarlierGroupFileStem(named.names[i], named.stems[i]))
+          bytes = platform::ReadWholeFile(cache.GroupFile(kind, *earlier));
+      }
+      std::string b = bytes.value_or(std::string());
+      found[{kind, named.stems[i]}] = {GroupFileCheck(b), std::move(b)};
+      groups.push_back({kind, named.names[i], named.stems[i], named.checks[i], {}});
+    }
+  }
+  for (const auto& [key, k] : found) cached_[key] = k.check;
+  pictureStamps_ = LoadPictureStamps(cache);
+  if (!confBytes_) {
+    // Nothing taken from the team folder yet: the cache is the last good state.
+    known_ = std::move(found);
+    confBytes_ = *conf;
+    groups_ = groups;
+    fromCacheOnly_ = true;
+    TeamContent content = ContentOf(groups_, cache, true);
+    wantedPictures_ = PicturesOf(content.library);
+    return content;
+  }
+  TeamContent content{library::Library{}, cache, true};
+  for (const GroupRead& g : groups)
+    content.library.strip(g.kind).slots().emplace_back(g.name, ParseGroupFile(found.at({g.kind, g.stem}).bytes).rows);
+  return content;
 }
 
 TeamCheck TeamLibrary::Check() {
   if (teamFolder_.empty()) return {};
-  if (loaded_ && confirmed_ && StampAgain(*loaded_) == *loaded_) return {};
-
-  const auto now = std::chrono::steady_clock::now();
-  const bool atRest = incompleteStamp_ && now - incompleteSince_ >= restPeriod_ &&
-                      StampAgain(*incompleteStamp_) == *incompleteStamp_;
+  if (!cacheLooked_) LoadCache();
   const DataFolder team(teamFolder_);
-  Snapshot snap = ReadSnapshot(team, atRest);
-  switch (snap.status) {
-    case Snapshot::Status::Unreachable:
-      loaded_.reset();
-      incompleteStamp_.reset();
-      if (toldUnreachable_) return {};
-      toldUnreachable_ = true;
-      return {TeamCheckStatus::Unreachable, LoadCache()};
-    case Snapshot::Status::Incomplete:
-      if (incompleteStamp_ != snap.stamp) {
-        incompleteStamp_ = snap.stamp;
-        incompleteSince_ = now;
-      }
-      return {TeamCheckStatus::Incomplete, std::nullopt};
-    case Snapshot::Status::Loaded:
-      break;
+  const std::string confPath = team.ConfIni();
+
+  // The quiet check: conf.ini is written last by every save, so its stamp tells for the folder.
+  if (quiet_) {
+    const auto stamp = share_->Stamp(confPath);
+    if (stamp && stamp == confStamp_) {
+      FollowPictures();
+      return {};
+    }
   }
-  incompleteStamp_.reset();
-  toldUnreachable_ = false;
-  const std::string bytes = BytesCheck(snap);
-  if (loaded_ && *loaded_ == snap.stamp && loadedBytes_ == bytes) {
-    confirmed_ = true;
+
+  platform::FileContent conf = share_->Read(confPath);
+  // A folder without conf.ini is no library (a wrong path, a share not yet set up, a folder gone):
+  // its empty state must not replace the cached one.
+  if (conf.status == platform::ReadStatus::Missing) {
+    doubt_.reset();
+    return Outage();
+  }
+  if (conf.status == platform::ReadStatus::Unreadable) {
+    if (!share_->FolderExists(team.root())) {
+      doubt_.reset();
+      return Outage();
+    }
+    // Held by another program, or damaged: a moment's lock passes; one that lasts is an outage.
+    const auto stamp = share_->Stamp(confPath);
+    const std::string key = "unreadable " + (stamp ? std::to_string(stamp->size) + " " + std::to_string(stamp->modified) : "");
+    if (!StoodStill(key)) return {TeamCheckStatus::Incomplete, std::nullopt};
+    return Outage();
+  }
+
+  if (confBytes_ && conf.bytes == *confBytes_ && !fromCacheOnly_ && !toldUnreachable_) {
+    // The folder as it was taken (the read after a load, or a save that changed nothing).
+    confStamp_ = conf.stamp;
+    quiet_ = true;
+    doubt_.reset();
+    FollowPictures();
     return {};
   }
-  loaded_ = snap.stamp;
-  loadedBytes_ = bytes;
-  confirmed_ = false;
-  TeamContent content = ContentOf(snap, team, false);
-  WriteCache(snap, content, team, CacheFolder(), teamFolder_);
+
+  // Read what changed: a group file whose check value is the one already known is not read again.
+  const IniFile ini = IniFile::FromBytes(conf.bytes);
+  std::vector<GroupRead> groups;
+  bool whole = true;
+  std::string doubtKey = std::to_string(conf.stamp.size) + " " + std::to_string(conf.stamp.modified);
+  for (GroupKind kind : {GroupKind::Phrase, GroupKind::Command}) {
+    const FolderRead named = GroupsNamedIn(kind, ini);
+    for (size_t i = 0; i < named.names.size(); ++i) {
+      GroupRead g{kind, named.names[i], named.stems[i], named.checks[i], {}};
+      if (!g.check.empty()) {
+        const auto it = known_.find({kind, g.stem});
+        if (it != known_.end() && it->second.check == g.check) {
+          g.bytes = it->second.bytes;
+          groups.push_back(std::move(g));
+          continue;
+        }
+      }
+      platform::FileContent read = share_->Read(team.GroupFile(kind, g.stem));
+      if (read.status == platform::ReadStatus::Missing && g.check.empty()) {
+        // A folder of an earlier version may keep the group under its earlier file name.
+        if (auto earlier = EarlierGroupFileStem(g.name, g.stem)) read = share_->Read(team.GroupFile(kind, *earlier));
+      }
+      // A file missing, unreadable or not what conf.ini says: a save or a copy under way.
+      if (read.status != platform::ReadStatus::Read || (!g.check.empty() && GroupFileCheck(read.bytes) != g.check)) {
+        whole = false;
+        doubtKey += " " + g.stem + "=" + (read.status == platform::ReadStatus::Read ? GroupFileCheck(read.bytes) : "-");
+      }
+      g.bytes = std::move(read.bytes);
+      groups.push_back(std::move(g));
+    }
+  }
+  // conf.ini caught empty (a copy in Explorer, an editor saving in place) or naming nothing, while
+  // the library had groups: most likely a save under way, not a team lead who emptied it.
+  const bool looksEmptied = groups.empty() && !groups_.empty();
+  if ((!whole || looksEmptied) && !StoodStill(doubtKey)) return {TeamCheckStatus::Incomplete, std::nullopt};
+  return Take(std::move(conf.bytes), std::move(groups), conf.stamp);
+}
+
+bool TeamLibrary::StoodStill(const std::string& key) {
+  const auto now = now_();
+  if (!doubt_ || doubt_->key != key) {
+    doubt_ = Doubt{key, now};
+    return false;
+  }
+  return now - doubt_->since >= kTeamRestPeriod;
+}
+
+TeamCheck TeamLibrary::Outage() {
+  quiet_ = false;
+  if (toldUnreachable_) return {};
+  toldUnreachable_ = true;
+  if (!confBytes_) return {TeamCheckStatus::Unreachable, std::nullopt};
+  // What was taken last is what the cache holds; its pictures are the cache's.
+  return {TeamCheckStatus::Unreachable, ContentOf(groups_, CacheFolder(), true)};
+}
+
+TeamCheck TeamLibrary::Take(std::string confBytes, std::vector<GroupRead> groups, const platform::FileStamp& confStamp) {
+  doubt_.reset();
+  toldUnreachable_ = false;
+  fromCacheOnly_ = false;
+  quiet_ = false;  // the next check reads conf.ini once more: a file replaced twice within the clock's tick keeps its stamp
+  std::map<FileKey, Known> known;
+  for (GroupRead& g : groups) {
+    // What the file really holds, which is what conf.ini says unless it was taken as it is.
+    std::string check = !g.check.empty() && known_.count({g.kind, g.stem}) && known_.at({g.kind, g.stem}).check == g.check
+                            ? g.check
+                            : GroupFileCheck(g.bytes);
+    known[{g.kind, g.stem}] = {std::move(check), std::move(g.bytes)};
+    g.bytes.clear();
+  }
+  known_ = std::move(known);
+  WriteCache(confBytes, groups);
+  confBytes_ = std::move(confBytes);
+  confStamp_ = confStamp;
+  groups_ = std::move(groups);
+  TeamContent content = ContentOf(groups_, DataFolder(teamFolder_), false);
+  wantedPictures_ = PicturesOf(content.library);
+  FollowPictures();
   return {TeamCheckStatus::Reloaded, std::move(content)};
+}
+
+// The cache is itself a Data folder: the changed group files go first and conf.ini last, so a
+// program stopped halfway leaves the previous cache readable. Only conf.ini is flushed to the disk:
+// a group file lost to a power cut is found by its check value and copied again. A cache of
+// another team folder is first marked as no one's, and named after the new one once it is whole.
+void TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<GroupRead>& groups) {
+  const DataFolder cache = CacheFolder();
+  if (!cache.EnsureFolders()) return;
+  const bool sameTeam = CacheIsOf(cache, teamFolder_);
+  if (!sameTeam) {
+    if (!platform::WriteFileAtomically(CacheSourceFile(cache), "")) return;
+    cached_.clear();
+    pictureStamps_.clear();
+    SavePictureStamps(cache, pictureStamps_);
+  }
+  for (const GroupRead& g : groups) {
+    const FileKey key{g.kind, g.stem};
+    const Known& k = known_.at(key);
+    const auto it = cached_.find(key);
+    if (it != cached_.end() && it->second == k.check) continue;
+    if (platform::ReplaceFileUnflushed(cache.GroupFile(g.kind, g.stem), k.bytes)) {
+      cached_[key] = k.check;
+    } else {
+      cached_.erase(key);
+    }
+  }
+  if (!platform::WriteFileAtomically(cache.ConfIni(), confBytes) || sameTeam) return;
+  platform::WriteFileAtomically(CacheSourceFile(cache), EncodeGb18030(teamFolder_));
+}
+
+// One listing of the team's img\ gives every picture's size and time; a picture whose stamp moved
+// since it was copied (a new one under the old name) is copied again, and nothing else is read. A
+// picture gone from the team folder keeps its copy.
+void TeamLibrary::FollowPictures() {
+  if (wantedPictures_.empty()) return;
+  const DataFolder team(teamFolder_);
+  const auto listing = share_->List(team.ImgFolder());
+  if (!listing) return;
+  std::unordered_map<std::string, const platform::FolderEntry*> byName;
+  for (const platform::FolderEntry& e : *listing) byName.emplace(FileNameCaseFold(e.name), &e);
+  const DataFolder cache = CacheFolder();
+  bool copied = false;
+  for (const std::string& name : wantedPictures_) {
+    const std::string folded = FileNameCaseFold(name);
+    const auto found = byName.find(folded);
+    if (found == byName.end()) continue;
+    const auto stamp = pictureStamps_.find(folded);
+    if (stamp != pictureStamps_.end() && stamp->second == found->second->stamp) continue;
+    const platform::FileContent read = share_->Read(Joined(team.ImgFolder(), found->second->name));
+    if (read.status != platform::ReadStatus::Read) continue;
+    if (!platform::WriteFileAtomically(Joined(cache.ImgFolder(), name), read.bytes)) continue;
+    pictureStamps_[folded] = read.stamp;
+    copied = true;
+  }
+  if (copied) SavePictureStamps(cache, pictureStamps_);
 }
 
 }  // namespace jihe::storage

@@ -2,14 +2,24 @@
 // The team's shared library: an ordinary Data folder on the office file share, kept by a team lead
 // and read, never written, by every agent's program. Each good load is copied into the agent's own
 // Data folder (团队缓存\), which stands in while the share cannot be reached.
+//
+// A share is counted in requests: a quiet check asks for conf.ini's stamp and one listing of img\.
+// The lead's save writes conf.ini last, with the check value of every group file, so a conf.ini
+// whose stamp stands still means a folder that stands still, and a changed one names the group
+// files that changed.
 #include <chrono>
+#include <functional>
+#include <map>
+#include <set>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "library/library.h"
-#include "platform/file_system.h"
+#include "platform/file_access.h"
 #include "storage/data_folder.h"
 
 namespace jihe::storage {
@@ -24,13 +34,6 @@ std::string LoadTeamFolderSetting(const DataFolder& own);
 // as it is).
 bool SaveTeamFolderSetting(const DataFolder& own, std::string_view teamFolder);
 
-// The files a check looks at: conf.ini and the group files it names, each with its stamp (nothing
-// for a file that is not there).
-struct TeamStamp {
-  std::vector<std::pair<std::string, std::optional<platform::FileStamp>>> files;
-  bool operator==(const TeamStamp&) const = default;
-};
-
 struct TeamContent {
   library::Library library;  // the team's groups only; a kind with none has an empty strip
   DataFolder folder;         // where it was read: the team folder, or the cache; pictures are in its img
@@ -41,7 +44,7 @@ enum class TeamCheckStatus {
   Unchanged,    // nothing to do: no change, or still unreachable (already told)
   Reloaded,     // `content` is the team folder's new state
   Unreachable,  // the folder just became unreachable: `content` is the cache (when there is one)
-  Incomplete,   // a save was under way; the next check reads again
+  Incomplete,   // what the folder shows is not taken (yet); the next check reads again
 };
 
 struct TeamCheck {
@@ -49,39 +52,87 @@ struct TeamCheck {
   std::optional<TeamContent> content;
 };
 
+// How long a doubtful state of the folder must stand unchanged before it is taken: a conf.ini that
+// is empty, names no groups or does not match its group files (a copy or a save under way, an
+// editor saving in place). A conf.ini that cannot be read is then taken for an outage.
+inline constexpr std::chrono::seconds kTeamRestPeriod{30};
+
 // One team folder as seen from one agent's Data folder. Check() may run on a worker thread (it
 // may wait on the network); one object is used by one thread at a time.
 class TeamLibrary {
  public:
-  TeamLibrary(std::string teamFolder, DataFolder own);
+  using Now = std::function<std::chrono::steady_clock::time_point()>;
+
+  // `share` reaches the team folder; the cache, being local, is read and written directly.
+  TeamLibrary(std::string teamFolder, DataFolder own,
+              std::shared_ptr<platform::FileAccess> share = platform::SystemFileAccess());
 
   // The cached copy: local files only, so a start does not wait for the network. Nothing when no
-  // load of this team folder was cached (the cache holds the last team folder read).
-  std::optional<TeamContent> LoadCache() const;
+  // load of this team folder was cached (the cache holds the last team folder read), or when the
+  // cache's files do not match its conf.ini. What it finds also spares the first check from
+  // reading again what the cache already holds.
+  std::optional<TeamContent> LoadCache();
 
-  // A cheap look at the stamps of conf.ini and the group files; only when they moved is the
-  // folder read again. The check after a load reads once more, since a file replaced twice within
-  // the file system's clock tick keeps its size and time. A read that meets a save in progress (a
-  // group file missing or not what conf.ini says it holds, a file or conf.ini replaced while it
-  // was read) is not used; when the folder then stands still for the rest period (a file edited
-  // by hand or removed does not heal by itself), it is taken as it is.
+  // Looks at the team folder: conf.ini's stamp, and only when it moved, conf.ini and the group
+  // files whose check value changed. The pictures that the rows name follow by their stamps in
+  // one listing of img\. Nothing empty, half-copied or unreadable replaces the good library.
   TeamCheck Check();
 
   DataFolder CacheFolder() const;
 
-  // Longer than one save of the maintainer takes. Tests shorten it.
-  void SetRestPeriod(std::chrono::milliseconds period) { restPeriod_ = period; }
+  // The clock of the rest period (tests move their own).
+  void SetClock(Now now) { now_ = std::move(now); }
 
  private:
+  using FileKey = std::pair<library::GroupKind, std::string>;  // kind and file stem
+  struct GroupRead {
+    library::GroupKind kind;
+    std::string name;
+    std::string stem;
+    std::string check;  // what conf.ini says of it; empty when it says nothing
+    std::string bytes;
+  };
+  struct Known {
+    std::string check;
+    std::string bytes;
+  };
+  // A state of the folder that is not taken yet: what it looked like, and since when.
+  struct Doubt {
+    std::string key;
+    std::chrono::steady_clock::time_point since;
+  };
+
+  // True once the doubtful state `key` has stood unchanged for the rest period.
+  bool StoodStill(const std::string& key);
+  TeamCheck Outage();
+  TeamCheck Take(std::string confBytes, std::vector<GroupRead> groups, const platform::FileStamp& confStamp);
+  void WriteCache(const std::string& confBytes, const std::vector<GroupRead>& groups);
+  void FollowPictures();
+  TeamContent ContentOf(const std::vector<GroupRead>& groups, const DataFolder& folder, bool fromCache) const;
+
   std::string teamFolder_;
   DataFolder own_;
-  std::optional<TeamStamp> loaded_;  // the stamp of the last load from the team folder
-  std::string loadedBytes_;          // and the check values of every file it read
-  bool confirmed_ = false;           // a second read found the same files
+  std::shared_ptr<platform::FileAccess> share_;
+  Now now_ = [] { return std::chrono::steady_clock::now(); };
+
+  // The last state taken from the team folder (or found in the cache at the start).
+  std::optional<std::string> confBytes_;
+  std::optional<platform::FileStamp> confStamp_;
+  std::vector<GroupRead> groups_;
+  bool fromCacheOnly_ = false;  // groups_ came from the cache, not yet from the team folder
+  bool quiet_ = false;          // a second read found conf.ini as taken: its stamp alone now tells
+  bool cacheLooked_ = false;
   bool toldUnreachable_ = false;
-  std::optional<TeamStamp> incompleteStamp_;  // what the first read of an unfinished save saw
-  std::chrono::steady_clock::time_point incompleteSince_;
-  std::chrono::milliseconds restPeriod_{3000};
+  std::optional<Doubt> doubt_;
+
+  // Group file bytes known by their check value, from the cache or an earlier read.
+  std::map<FileKey, Known> known_;
+  // What the cache's group files hold (their check values), so only changed ones are written.
+  std::map<FileKey, std::string> cached_;
+  // For each picture in the cache (by its name as Windows compares it): the stamp of the team's
+  // file it was copied from.
+  std::map<std::string, platform::FileStamp> pictureStamps_;
+  std::set<std::string> wantedPictures_;
 };
 
 }  // namespace jihe::storage

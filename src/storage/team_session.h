@@ -3,7 +3,9 @@
 // say what the panel must hear, and when to look again. The thread around it is
 // team_session_win32.h.
 #include <chrono>
+#include <memory>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "library/team_groups.h"
@@ -19,6 +21,8 @@ inline constexpr unsigned kTeamUnreachableBalloonMs = 10'000;
 inline constexpr std::chrono::milliseconds kTeamCheckPeriod{10'000};
 // The wait after a read met a save under way: the rest of the save is moments away.
 inline constexpr std::chrono::milliseconds kTeamRetryAfterIncomplete{1'000};
+// While the folder stays away, the wait doubles from one pass to the next up to this.
+inline constexpr std::chrono::milliseconds kTeamLongestOutageWait{60'000};
 
 // What the panel hears from the worker.
 struct TeamUpdate {
@@ -33,12 +37,16 @@ struct TeamUpdate {
 
 class TeamPasses {
  public:
-  TeamPasses(std::string teamFolder, DataFolder own) : library_(std::move(teamFolder), std::move(own)) {}
+  TeamPasses(std::string teamFolder, DataFolder own,
+             std::shared_ptr<platform::FileAccess> share = platform::SystemFileAccess());
 
   // One check: an update for the panel when there is news, nothing otherwise.
   std::optional<TeamUpdate> Pass();
-  // How long the worker waits (for a change, or at most this long) before the next pass.
-  std::chrono::milliseconds NextWait(std::chrono::milliseconds period) const;
+  // How long the worker waits (for a change, or at most this long) before the next pass: the
+  // period, or a moment after a save under way, or while the folder stays away a period that
+  // doubles at each pass up to kTeamLongestOutageWait. Each wait is spread by a random 20% either
+  // way, so two hundred agents that woke together (a change, the share coming back) drift apart.
+  std::chrono::milliseconds NextWait(std::chrono::milliseconds period);
   // The folder could not be reached at the last pass.
   bool out() const { return out_; }
 
@@ -47,7 +55,9 @@ class TeamPasses {
  private:
   TeamLibrary library_;
   bool out_ = false;
+  int outPasses_ = 0;  // passes in a row that found the folder away
   bool incomplete_ = false;
+  std::minstd_rand random_;
 };
 
 // The img folder that holds the pictures of a row of this tab: the agent's own for an own group;

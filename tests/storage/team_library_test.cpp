@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "fakes/temp_dir.h"
 #include "library/team_groups.h"
@@ -125,28 +126,130 @@ TEST_F(TeamLibraryTest, TheCacheStandsInOnlyForTheFolderItWasReadFrom) {
 
 TEST_F(TeamLibraryTest, ASaveInProgressIsReadAgainNeverHalfLoaded) {
   SaveTeam({Group("甲", {"一"}), Group("乙", {"一"})});
+  auto now = std::chrono::steady_clock::now();
   TeamLibrary lib(team_, own_);
+  lib.SetClock([&now] { return now; });
   ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded);
   const DataFolder team(team_);
 
-  // The lead's save has replaced 甲 but not yet 乙 or conf.ini.
+  // The lead's save has replaced 甲 but not yet 乙 or conf.ini: conf.ini, written last, still
+  // stands for the folder that was taken, and nothing half is loaded.
   ASSERT_TRUE(platform::WriteFileAtomically(team.GroupFile(GroupKind::Phrase, "甲"), SerializeGroupFile({"二"})));
-  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete);
-  ASSERT_TRUE(platform::WriteFileAtomically(team.GroupFile(GroupKind::Phrase, "乙"), SerializeGroupFile({"二"})));
-  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete);
+  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Unchanged);
+  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Unchanged);
   SaveTeam({Group("甲", {"二"}), Group("乙", {"二"})});
   TeamCheck check = lib.Check();
   ASSERT_EQ(check.status, TeamCheckStatus::Reloaded);
   EXPECT_EQ(Groups(*check.content), (std::vector<std::pair<std::string, Rows>>{{"甲", {"二"}}, {"乙", {"二"}}}));
 
-  // A listed file missing: read again; once the folder stood still for the rest period, taken as
-  // it is (an empty group).
-  std::filesystem::remove(testing::PathOf(team.GroupFile(GroupKind::Phrase, "乙")));
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete) << i;
-  lib.SetRestPeriod(std::chrono::milliseconds(0));
+  // A copy that brings conf.ini before its group files: read again, and taken once they match.
+  const auto copy = [&](const std::string& from, const std::string& to) {
+    std::filesystem::copy_file(testing::PathOf(from), testing::PathOf(to), std::filesystem::copy_options::overwrite_existing);
+  };
+  const DataFolder side(dir_.Sub("别处"));
+  ASSERT_TRUE(side.EnsureFolders());
+  Store sideStore{side};
+  Workspace ws;
+  ws.library.commands.slots() = {Group("链接", {"官网┃https://example.com/"})};
+  ws.library.phrases.slots() = {Group("甲", {"三"}), Group("乙", {"三"})};
+  sideStore.SaveAll(ws);
+  copy(side.ConfIni(), team.ConfIni());
+  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete);
+  copy(side.GroupFile(GroupKind::Phrase, "甲"), team.GroupFile(GroupKind::Phrase, "甲"));
+  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete);
+  copy(side.GroupFile(GroupKind::Phrase, "乙"), team.GroupFile(GroupKind::Phrase, "乙"));
   check = lib.Check();
   ASSERT_EQ(check.status, TeamCheckStatus::Reloaded);
-  EXPECT_EQ(Groups(*check.content), (std::vector<std::pair<std::string, Rows>>{{"甲", {"二"}}, {"乙", {}}}));
+  EXPECT_EQ(Groups(*check.content), (std::vector<std::pair<std::string, Rows>>{{"甲", {"三"}}, {"乙", {"三"}}}));
+
+  // A listed file missing: read again; once the folder stood still for the rest period, taken as
+  // it is (an empty group).
+  ws.library.phrases.slots() = {Group("甲", {"三"}), Group("乙", {"四"})};
+  sideStore.SaveAll(ws);
+  copy(side.ConfIni(), team.ConfIni());
+  std::filesystem::remove(testing::PathOf(team.GroupFile(GroupKind::Phrase, "乙")));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete) << i;
+  now += kTeamRestPeriod;
+  check = lib.Check();
+  ASSERT_EQ(check.status, TeamCheckStatus::Reloaded);
+  EXPECT_EQ(Groups(*check.content), (std::vector<std::pair<std::string, Rows>>{{"甲", {"三"}}, {"乙", {}}}));
+}
+
+TEST_F(TeamLibraryTest, NothingEmptyOrHalfCopiedReplacesTheGoodLibrary) {
+  const DataFolder team(team_);
+  const std::vector<std::pair<std::string, Rows>> good{{"甲", {"一"}}, {"乙", {"一"}}};
+  // The same groups with other rows, in a folder of its own: its conf.ini names files that the
+  // team folder holds, but with check values that none of them matches.
+  const std::string other = dir_.Sub("别处");
+  ASSERT_TRUE(DataFolder(other).EnsureFolders());
+  {
+    Store otherStore{DataFolder(other)};
+    Workspace ws;
+    ws.library.commands.slots() = {Group("链接", {"官网┃https://example.com/"})};
+    ws.library.phrases.slots() = {Group("甲", {"二"}), Group("乙", {"二"})};
+    otherStore.SaveAll(ws);
+  }
+  enum class Then { Taken, Unreachable };
+  const struct {
+    const char* what;
+    std::function<void()> plant;
+    Then after30s;
+    std::vector<std::pair<std::string, Rows>> taken;
+  } cases[] = {
+      {"an empty conf.ini", [&] { ASSERT_TRUE(platform::WriteFileAtomically(team.ConfIni(), "")); }, Then::Taken, {}},
+      {"a conf.ini that cannot be read",
+       [&] {
+         std::filesystem::remove(testing::PathOf(team.ConfIni()));
+         std::filesystem::create_directory(testing::PathOf(team.ConfIni()));
+       },
+       Then::Unreachable, good},
+      {"a conf.ini that names no groups",
+       [&] { ASSERT_TRUE(platform::WriteFileAtomically(team.ConfIni(), "[主面板]\r\n短语子夹数=0\r\n")); },
+       Then::Taken, {}},
+      {"check values that match no group file",
+       [&] { std::filesystem::copy_file(testing::PathOf(DataFolder(other).ConfIni()), testing::PathOf(team.ConfIni()),
+                                        std::filesystem::copy_options::overwrite_existing); },
+       Then::Taken, good},
+      {"no conf.ini at all", [&] { std::filesystem::remove(testing::PathOf(team.ConfIni())); }, Then::Unreachable,
+       good},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(testing::PathOf(own_.root()));
+    std::filesystem::remove_all(testing::PathOf(team_));
+    ASSERT_TRUE(team.EnsureFolders());
+    SaveTeam({Group("甲", {"一"}), Group("乙", {"一"})});
+    auto now = std::chrono::steady_clock::now();
+    TeamLibrary lib(team_, own_);
+    lib.SetClock([&now] { return now; });
+    ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded) << c.what;
+    ASSERT_EQ(lib.Check().status, TeamCheckStatus::Unchanged) << c.what;
+
+    c.plant();
+    TeamCheck check = lib.Check();
+    if (c.after30s == Then::Unreachable && c.taken == good && check.status == TeamCheckStatus::Unreachable) {
+      // A folder without conf.ini is no library: the cache stands in at once.
+      ASSERT_TRUE(check.content) << c.what;
+      EXPECT_EQ(Groups(*check.content), good) << c.what;
+    } else {
+      EXPECT_EQ(check.status, TeamCheckStatus::Incomplete) << c.what;
+      now += std::chrono::seconds(29);
+      EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete) << c.what;
+      EXPECT_EQ(Groups(*TeamLibrary(team_, own_).LoadCache()), good) << c.what << ": the cache stays";
+      now += std::chrono::seconds(2);
+      check = lib.Check();
+      EXPECT_EQ(check.status, c.after30s == Then::Taken ? TeamCheckStatus::Reloaded : TeamCheckStatus::Unreachable)
+          << c.what;
+      if (c.after30s == Then::Taken) {
+        ASSERT_TRUE(check.content) << c.what;
+        EXPECT_EQ(Groups(*check.content), c.taken) << c.what;
+        EXPECT_EQ(Groups(*TeamLibrary(team_, own_).LoadCache()), c.taken) << c.what;
+        continue;
+      }
+    }
+    ASSERT_TRUE(check.content) << c.what;
+    EXPECT_TRUE(check.content->fromCache) << c.what;
+    EXPECT_EQ(Groups(*TeamLibrary(team_, own_).LoadCache()), good) << c.what << ": the cache stays";
+  }
 }
 
 TEST(TeamGroupsTest, TeamTabsFollowOwnOnesAndRefuseChanges) {

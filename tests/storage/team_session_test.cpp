@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "fakes/temp_dir.h"
 #include "storage/group_file.h"
@@ -14,6 +15,11 @@ namespace {
 using library::Group;
 using library::GroupKind;
 using std::chrono::milliseconds;
+
+// Within 20% of `period` either way.
+bool Spread(milliseconds wait, milliseconds period) {
+  return wait >= period * 4 / 5 && wait <= period * 6 / 5;
+}
 
 TEST(TeamPassesTest, AnOutageComesOnceItsEndIsMarkedAndPicturesFollowTheFolderRead) {
   testing::TempDir dir;
@@ -33,7 +39,7 @@ TEST(TeamPassesTest, AnOutageComesOnceItsEndIsMarkedAndPicturesFollowTheFolderRe
   EXPECT_FALSE(update->back);
   EXPECT_EQ(ImgFolderOfTab(teamTab, own, update->content), DataFolder(teamPath).ImgFolder());
   EXPECT_EQ(ImgFolderOfTab(ownTab, own, update->content), own.ImgFolder());
-  EXPECT_EQ(passes.NextWait(milliseconds(10'000)), milliseconds(10'000));
+  EXPECT_TRUE(Spread(passes.NextWait(milliseconds(10'000)), milliseconds(10'000)));
 
   const auto away = testing::PathOf(teamPath + "-away");
   std::filesystem::rename(testing::PathOf(teamPath), away);
@@ -52,18 +58,64 @@ TEST(TeamPassesTest, AnOutageComesOnceItsEndIsMarkedAndPicturesFollowTheFolderRe
   EXPECT_TRUE(update->back);
   EXPECT_FALSE(passes.out());
 
-  // A save under way: the next look comes soon, not a whole period later.
-  ASSERT_TRUE(platform::WriteFileAtomically(DataFolder(teamPath).GroupFile(GroupKind::Phrase, "甲"),
-                                            SerializeGroupFile({"二"})));
-  EXPECT_FALSE(passes.Pass());
-  EXPECT_EQ(passes.NextWait(milliseconds(10'000)), kTeamRetryAfterIncomplete);
-  EXPECT_EQ(passes.NextWait(milliseconds(200)), milliseconds(200));
+  // A save under way (its conf.ini is there before the group file it names): the next look comes
+  // soon, not a whole period later.
+  const std::string groupFile = DataFolder(teamPath).GroupFile(GroupKind::Phrase, "甲");
+  const std::string firstRows = *platform::ReadWholeFile(groupFile);
   ws.library.phrases.slots()[0] = Group("甲", {"二"});
   lead.SaveAll(ws);
+  ASSERT_TRUE(platform::WriteFileAtomically(groupFile, firstRows));
+  EXPECT_FALSE(passes.Pass());
+  EXPECT_TRUE(Spread(passes.NextWait(milliseconds(10'000)), kTeamRetryAfterIncomplete));
+  EXPECT_TRUE(Spread(passes.NextWait(milliseconds(200)), milliseconds(200)));
+  ASSERT_TRUE(platform::WriteFileAtomically(groupFile, SerializeGroupFile({"二"})));
   update = passes.Pass();
   ASSERT_TRUE(update);
   EXPECT_FALSE(update->back);
-  EXPECT_EQ(passes.NextWait(milliseconds(10'000)), milliseconds(10'000));
+  EXPECT_TRUE(Spread(passes.NextWait(milliseconds(10'000)), milliseconds(10'000)));
+}
+
+// Five minutes of an outage on a virtual clock: the folder is tried once per wait, the wait grows
+// to a minute and no further, and once the folder is back the period is the usual one again.
+TEST(TeamPassesTest, AnOutageIsTriedLessOftenUpToOnceAMinute) {
+  testing::TempDir dir;
+  const std::string teamPath = dir.Sub("共享/团队短语");
+  ASSERT_TRUE(DataFolder(teamPath).EnsureFolders());
+  Store lead{DataFolder(teamPath)};
+  Workspace ws;
+  lead.SaveAll(ws);
+  TeamPasses passes(teamPath, DataFolder(dir.Sub("本机")));
+  ASSERT_TRUE(passes.Pass());
+  const auto away = testing::PathOf(teamPath + "-away");
+  std::filesystem::rename(testing::PathOf(teamPath), away);
+
+  milliseconds clock{0}, longest{0};
+  std::vector<milliseconds> waits;
+  int tries = 0;
+  while (clock < std::chrono::minutes(5)) {
+    passes.Pass();
+    ++tries;
+    const milliseconds wait = passes.NextWait(milliseconds(10'000));
+    waits.push_back(wait);
+    longest = std::max(longest, wait);
+    clock += wait;
+  }
+  EXPECT_LE(tries, 9) << "at a fixed 10 s it would be 30";
+  EXPECT_LE(longest, kTeamLongestOutageWait);
+  EXPECT_GE(longest, milliseconds(48'000));
+  for (size_t i = 1; i < 3; ++i) EXPECT_GT(waits[i], waits[i - 1]) << i;
+
+  std::filesystem::rename(away, testing::PathOf(teamPath));
+  std::optional<TeamUpdate> update = passes.Pass();
+  ASSERT_TRUE(update);
+  EXPECT_TRUE(update->back);
+  std::set<long long> spread;
+  for (int agent = 0; agent < 20; ++agent) {
+    const milliseconds wait = passes.NextWait(milliseconds(10'000));
+    EXPECT_TRUE(Spread(wait, milliseconds(10'000))) << wait.count();
+    spread.insert(wait.count() / 100);
+  }
+  EXPECT_GE(spread.size(), 10u) << "the agents' checks do not drift apart";
 }
 
 }  // namespace
