@@ -196,12 +196,16 @@ std::vector<RichPiece> ParseFragment(std::string_view html) {
 }
 
 std::optional<std::string> LocalPathOfFileUrl(std::string_view url) {
-  if (!StartsWithIgnoringCase(url, "file:///") || url.size() == 8) return std::nullopt;
+  if (!StartsWithIgnoringCase(url, "file://") || url.size() <= 8) return std::nullopt;
+  // "file:///C:/..." is a path on this machine; "file://server/share/..." one on a file share.
+  const bool share = url[7] != '/';
   std::string path;
-#ifndef _WIN32
-  path.push_back('/');
+#ifdef _WIN32
+  if (share) path = "\\\\";
+#else
+  path = share ? "//" : "/";
 #endif
-  const std::string_view rest = url.substr(8);
+  const std::string_view rest = url.substr(share ? 7 : 8);
   for (size_t i = 0; i < rest.size(); ++i) {
     char c = rest[i];
     auto hexValue = [](char h) {
@@ -224,9 +228,10 @@ std::optional<std::string> LocalPathOfFileUrl(std::string_view url) {
 }
 
 std::string FileUrlOf(std::string_view localPath) {
-  std::string url = "file:///";
   size_t i = 0;
   while (i < localPath.size() && (localPath[i] == '/' || localPath[i] == '\\')) ++i;
+  // A network path (\\server\share\...) keeps its server as the address's host.
+  std::string url = i == 2 ? "file://" : "file:///";
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (; i < localPath.size(); ++i) {
     const char c = localPath[i];

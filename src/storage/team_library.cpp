@@ -279,7 +279,7 @@ TeamCheck TeamLibrary::Take(std::string confBytes, std::vector<GroupRead> groups
     g.bytes.clear();
   }
   known_ = std::move(known);
-  WriteCache(confBytes, groups);
+  gate_->IfOpen([&] { WriteCache(confBytes, groups); });
   confBytes_ = std::move(confBytes);
   confStamp_ = confStamp;
   groups_ = std::move(groups);
@@ -338,11 +338,13 @@ void TeamLibrary::FollowPictures() {
     if (stamp != pictureStamps_.end() && stamp->second == found->second->stamp) continue;
     const platform::FileContent read = share_->Read(Joined(team.ImgFolder(), found->second->name));
     if (read.status != platform::ReadStatus::Read) continue;
-    if (!platform::WriteFileAtomically(Joined(cache.ImgFolder(), name), read.bytes)) continue;
-    pictureStamps_[folded] = read.stamp;
-    copied = true;
+    gate_->IfOpen([&] {
+      if (!platform::WriteFileAtomically(Joined(cache.ImgFolder(), name), read.bytes)) return;
+      pictureStamps_[folded] = read.stamp;
+      copied = true;
+    });
   }
-  if (copied) SavePictureStamps(cache, pictureStamps_);
+  if (copied) gate_->IfOpen([&] { SavePictureStamps(cache, pictureStamps_); });
 }
 
 }  // namespace jihe::storage

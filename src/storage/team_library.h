@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,6 +58,28 @@ struct TeamCheck {
 // editor saving in place). A conf.ini that cannot be read is then taken for an outage.
 inline constexpr std::chrono::seconds kTeamRestPeriod{30};
 
+// Closes the cache to a worker that its owner no longer waits for: once Close has returned, that
+// worker writes nothing more there, though it may still be inside a call on the share.
+class TeamCacheGate {
+ public:
+  void Close() {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+  }
+  // Runs `write` unless the gate is closed; Close waits for a write under way.
+  template <class Write>
+  bool IfOpen(Write&& write) {
+    std::lock_guard lock(mutex_);
+    if (closed_) return false;
+    write();
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  bool closed_ = false;
+};
+
 // One team folder as seen from one agent's Data folder. Check() may run on a worker thread (it
 // may wait on the network); one object is used by one thread at a time.
 class TeamLibrary {
@@ -82,6 +105,8 @@ class TeamLibrary {
 
   // The clock of the rest period (tests move their own).
   void SetClock(Now now) { now_ = std::move(now); }
+  // The gate that every write to the cache passes.
+  const std::shared_ptr<TeamCacheGate>& cacheGate() const { return gate_; }
 
  private:
   using FileKey = std::pair<library::GroupKind, std::string>;  // kind and file stem
@@ -114,6 +139,7 @@ class TeamLibrary {
   DataFolder own_;
   std::shared_ptr<platform::FileAccess> share_;
   Now now_ = [] { return std::chrono::steady_clock::now(); };
+  std::shared_ptr<TeamCacheGate> gate_ = std::make_shared<TeamCacheGate>();
 
   // The last state taken from the team folder (or found in the cache at the start).
   std::optional<std::string> confBytes_;

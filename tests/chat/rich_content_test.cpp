@@ -56,6 +56,15 @@ TEST(RichContent, FileAddresses) {
   }
   EXPECT_NE(FileUrlOf("截图%201.png").find("%25201"), std::string::npos);
   EXPECT_EQ(LocalPathOfFileUrl("http://example.com/a.png"), std::nullopt);
+
+  // A team folder on a share: the server is the address's host, and reads back as the server.
+  const std::string url = FileUrlOf("\\\\teamserver\\share\\团队短语\\img\\a b.png");
+  EXPECT_EQ(url, "file://teamserver/share/团队短语/img/a%20b.png");
+#ifdef _WIN32
+  EXPECT_EQ(LocalPathOfFileUrl(url), "\\\\teamserver\\share\\团队短语\\img\\a b.png");
+#else
+  EXPECT_EQ(LocalPathOfFileUrl(url), "//teamserver/share/团队短语/img/a b.png");
+#endif
 }
 
 TEST(RichContent, CfHtmlOffsetsPointAtItsParts) {

@@ -49,6 +49,14 @@ class TeamLibraryE2e : public ::testing::Test {
     ASSERT_EQ(store.SaveAll(ws).failures, 0);
   }
 
+  // The team folder by its network path, as team leads name it: ./dev maps \\\\teamserver\\share to
+  // the prefix's drive C (Wine's dosdevices\\unc).
+  std::string NetworkPathOfTeam() const {
+    const std::wstring local = team_.path();
+    if (local.size() < 3 || towupper(local[0]) != L'C' || local[1] != L':') return {};
+    return platform::Narrow(L"\\\\teamserver\\share\\" + local.substr(3));
+  }
+
   std::vector<std::string> Tabs(const Jihe& jihe) const {
     HWND strip = GetDlgItem(jihe.Panel(), kPhraseStripId);
     std::vector<std::string> tabs;
@@ -61,6 +69,10 @@ class TeamLibraryE2e : public ::testing::Test {
 };
 
 TEST_F(TeamLibraryE2e, TeamTabsSendRefuseChangesAndFollowTheTeamFolder) {
+  const std::string network = NetworkPathOfTeam();
+  ASSERT_TRUE(platform::FileExists(network + "\\数据\\conf.ini"))
+      << "\\\\teamserver\\share does not lead to drive C: " << network;
+  ASSERT_TRUE(storage::SaveTeamFolderSetting(storage::DataFolder(data_.Utf8()), network));
   Jihe jihe(data_.path());
   HWND panel = jihe.WaitForPanel();
   ASSERT_NE(panel, nullptr);
@@ -72,7 +84,7 @@ TEST_F(TeamLibraryE2e, TeamTabsSendRefuseChangesAndFollowTheTeamFolder) {
   ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 2; }));
 
   {
-    // The picture token resolves in the team folder's img.
+    // The picture token resolves in the team folder's img, on the share.
     FakeChat wangwang(data_, "StandardFrame", "阿里旺旺 - 客户丙", {340, 60, 560, 600});
     ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(panel) && RectOf(panel).left == wangwang.rect().right - 5; }));
     ASSERT_TRUE(SelectListRow(jihe.process(), list, 1));

@@ -32,6 +32,11 @@ class TeamLibraryTest : public ::testing::Test {
     leadStore_.SaveAll(ws);
   }
 
+  // A copy as Explorer makes it, file by file.
+  static void CopyFile(const std::string& from, const std::string& to) {
+    ASSERT_TRUE(platform::WriteFileAtomically(to, platform::ReadWholeFile(from).value()));
+  }
+
   static std::vector<std::pair<std::string, Rows>> Groups(const TeamContent& c) {
     std::vector<std::pair<std::string, Rows>> out;
     for (const Group& g : c.library.phrases.slots()) out.emplace_back(g.name(), g.rows());
@@ -143,9 +148,7 @@ TEST_F(TeamLibraryTest, ASaveInProgressIsReadAgainNeverHalfLoaded) {
   EXPECT_EQ(Groups(*check.content), (std::vector<std::pair<std::string, Rows>>{{"甲", {"二"}}, {"乙", {"二"}}}));
 
   // A copy that brings conf.ini before its group files: read again, and taken once they match.
-  const auto copy = [&](const std::string& from, const std::string& to) {
-    std::filesystem::copy_file(testing::PathOf(from), testing::PathOf(to), std::filesystem::copy_options::overwrite_existing);
-  };
+  const auto copy = [&](const std::string& from, const std::string& to) { CopyFile(from, to); };
   const DataFolder side(dir_.Sub("别处"));
   ASSERT_TRUE(side.EnsureFolders());
   Store sideStore{side};
@@ -207,8 +210,7 @@ TEST_F(TeamLibraryTest, NothingEmptyOrHalfCopiedReplacesTheGoodLibrary) {
        [&] { ASSERT_TRUE(platform::WriteFileAtomically(team.ConfIni(), "[主面板]\r\n短语子夹数=0\r\n")); },
        Then::Taken, {}},
       {"check values that match no group file",
-       [&] { std::filesystem::copy_file(testing::PathOf(DataFolder(other).ConfIni()), testing::PathOf(team.ConfIni()),
-                                        std::filesystem::copy_options::overwrite_existing); },
+       [&] { CopyFile(DataFolder(other).ConfIni(), team.ConfIni()); },
        Then::Taken, good},
       {"no conf.ini at all", [&] { std::filesystem::remove(testing::PathOf(team.ConfIni())); }, Then::Unreachable,
        good},

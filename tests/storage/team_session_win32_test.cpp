@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 
 #include "fakes/temp_dir.h"
@@ -111,6 +112,51 @@ TEST_F(TeamSessionTest, ChangesAndAnOutageArriveAsPostedUpdatesAndStopEndsThem) 
   EXPECT_EQ(Rows(*update), std::vector<std::string>{"停了以后"});
   EXPECT_FALSE(session.Start(""));
   EXPECT_FALSE(NextUpdate(session, 500));
+}
+
+// A share that does not answer: every call waits (up to a few seconds, so a test that fails
+// still ends) before it fails.
+class HangingShare final : public platform::FileAccess {
+ public:
+  std::optional<platform::FileStamp> Stamp(const std::string&) override { return Hang(), std::nullopt; }
+  platform::FileContent Read(const std::string&) override { return Hang(), platform::FileContent{platform::ReadStatus::Unreadable, {}, {}}; }
+  std::optional<std::vector<platform::FolderEntry>> List(const std::string&) override { return Hang(), std::nullopt; }
+  bool FolderExists(const std::string&) override { return Hang(), false; }
+  std::atomic<int> calls{0};
+
+ private:
+  void Hang() {
+    ++calls;
+    Sleep(3000);
+  }
+};
+
+TEST_F(TeamSessionTest, AHangingShareHoldsUpNeitherStopNorARestart) {
+  SaveTeam({"您好"});
+  auto share = std::make_shared<HangingShare>();
+  const auto timed = [](auto&& what) {
+    const ULONGLONG start = GetTickCount64();
+    what();
+    return GetTickCount64() - start;
+  };
+  auto session = std::make_unique<TeamSession>(window_, kTeamMessage, own_, share);
+  session->Start(team_);
+  const ULONGLONG end = GetTickCount64() + 5000;
+  while (share->calls == 0 && GetTickCount64() < end) Sleep(10);
+  ASSERT_GT(share->calls, 0);
+  // Closing the Settings window with another team folder stops the worker and starts a new one.
+  EXPECT_LT(timed([&] { session->Start(team_ + "-另一个"); }), 1000u);
+  while (share->calls < 2 && GetTickCount64() < end) Sleep(10);
+  // The program's exit, while the new worker too waits on the share.
+  EXPECT_LT(timed([&] { session.reset(); }), 1000u);
+
+  // The workers end by themselves once the share answers, let go of it, and post nothing.
+  const ULONGLONG ended = GetTickCount64() + 15'000;
+  while (share.use_count() > 1 && GetTickCount64() < ended) Sleep(20);
+  EXPECT_EQ(share.use_count(), 1);
+  MSG msg;
+  EXPECT_FALSE(PeekMessageW(&msg, window_, kTeamMessage, kTeamMessage, PM_REMOVE));
+  EXPECT_FALSE(platform::FileExists(TeamLibrary(team_, own_).CacheFolder().ConfIni())) << "no cache written after a stop";
 }
 
 }  // namespace
