@@ -18,7 +18,8 @@ namespace {
 
 constexpr std::string_view kOpenFile = "《";
 constexpr std::string_view kCloseFile = "》";
-constexpr std::string_view kPicturePattern = "<img src=\".*?///(.*?)\">";
+// Group 1 is the whole address, which names a file share by its host (file://server/share/...).
+constexpr std::string_view kPicturePattern = "<img src=\"(file:.*?)\">";
 constexpr std::string_view kPictureStart = "[img=";
 constexpr std::string_view kPictureEnd = "img]";
 constexpr std::string_view kNoPicture = "<IMG src=\"file:///\">";
@@ -154,7 +155,7 @@ std::string PhraseHtml(std::string_view text, std::string_view imgFolder) {
 }
 
 std::optional<std::string> PictureFileOfAddress(std::string_view address) {
-  return LocalPathOfFileUrl("file:///" + std::string(address));
+  return LocalPathOfFileUrl(address);
 }
 
 std::optional<std::string> FileTokenOf(std::string_view text) {

@@ -87,8 +87,8 @@ std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view 
 // CR LF a "<BR>"; letter case is ignored. A token whose name would lead out of the folder becomes a
 // picture with no file, "<IMG src=\"file:///\">".
 std::string PhraseHtml(std::string_view text, std::string_view imgFolder);
-// The file a picture element's address names ("file:///" + `address`), as the picture pattern's
-// group 1 holds it; nothing for an element with no file.
+// The file a picture element's address names, as the picture pattern's group 1 holds it
+// ("file:///C:/..." or "file://server/share/..."); nothing for an element with no file.
 std::optional<std::string> PictureFileOfAddress(std::string_view address);
 // The file list of a file token: the text between the first "《" and the first "》" after it.
 std::optional<std::string> FileTokenOf(std::string_view text);
