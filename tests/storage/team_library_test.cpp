@@ -178,6 +178,60 @@ TEST_F(TeamLibraryTest, ASaveInProgressIsReadAgainNeverHalfLoaded) {
   EXPECT_EQ(Groups(*check.content), (std::vector<std::pair<std::string, Rows>>{{"甲", {"三"}}, {"乙", {}}}));
 }
 
+// What each check asks of the share, counted as its server would, and the pictures that follow
+// by their stamps.
+TEST_F(TeamLibraryTest, AQuietCheckCostsTwoRequestsAndPicturesFollowTheirStamps) {
+  const DataFolder team(team_);
+  const std::string picture(1000, 'a');
+  const auto putPicture = [&](const std::string& name, const std::string& bytes, int hoursLater) {
+    const std::string path = team.ImgFolder() + name;
+    ASSERT_TRUE(platform::WriteFileAtomically(path, bytes));
+    std::filesystem::last_write_time(testing::PathOf(path),
+                                     std::filesystem::file_time_type::clock::now() + std::chrono::hours(hoursLater));
+  };
+  putPicture("a.png", picture, 0);
+  putPicture("b.png", picture, 0);
+  SaveTeam({Group("甲", {"[img=a.pngimg]", "[img=B.PNGimg]"}), Group("乙", {"一"})});
+  auto share = std::make_shared<platform::CountingFileAccess>(platform::SystemFileAccess());
+  TeamLibrary lib(team_, own_, share);
+  ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded);
+  ASSERT_EQ(lib.Check().status, TeamCheckStatus::Unchanged);
+  const DataFolder cache = lib.CacheFolder();
+  EXPECT_EQ(platform::ReadWholeFile(cache.ImgFolder() + "B.PNG"), picture) << "found whatever its letter case";
+
+  share->Reset();
+  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Unchanged);
+  EXPECT_EQ(share->counts().requests, 2u) << "conf.ini's stamp and one listing of img";
+  EXPECT_EQ(share->counts().bytesRead, 0u);
+
+  // One row of one group: conf.ini and that group file are read, nothing else.
+  SaveTeam({Group("甲", {"[img=a.pngimg]", "[img=B.PNGimg]"}), Group("乙", {"二"})});
+  share->Reset();
+  ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded);
+  EXPECT_EQ(share->counts().bytesRead, platform::StampOf(team.ConfIni())->size +
+                                           platform::StampOf(team.GroupFile(GroupKind::Phrase, "乙"))->size);
+
+  // A picture replaced by one of the same size, no row changed: in the cache at the next check,
+  // and only it is read. One gone from the share keeps its copy.
+  lib.Check();
+  const std::string replaced(1000, 'b');
+  putPicture("a.png", replaced, 1);
+  std::filesystem::remove(testing::PathOf(team.ImgFolder() + "b.png"));
+  share->Reset();
+  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Unchanged);
+  EXPECT_EQ(share->counts().bytesRead, replaced.size());
+  EXPECT_EQ(platform::ReadWholeFile(cache.ImgFolder() + "a.png"), replaced);
+  EXPECT_EQ(platform::ReadWholeFile(cache.ImgFolder() + "B.PNG"), picture);
+  lib.Check();
+
+  // A new start knows what its copies were made from and copies nothing again.
+  TeamLibrary again(team_, own_, share);
+  ASSERT_TRUE(again.LoadCache());
+  share->Reset();
+  ASSERT_EQ(again.Check().status, TeamCheckStatus::Reloaded);
+  EXPECT_EQ(share->counts().bytesRead, platform::StampOf(team.ConfIni())->size) << "the group files came from the cache";
+}
+
 TEST_F(TeamLibraryTest, NothingEmptyOrHalfCopiedReplacesTheGoodLibrary) {
   const DataFolder team(team_);
   const std::vector<std::pair<std::string, Rows>> good{{"甲", {"一"}}, {"乙", {"一"}}};
