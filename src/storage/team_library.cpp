@@ -172,19 +172,24 @@ TeamCheck TeamLibrary::Check() {
   const std::string confPath = team.ConfIni();
 
   // The quiet check: conf.ini is written last by every save, so its stamp tells for the folder.
-  if (quiet_) {
-    const auto stamp = share_->Stamp(confPath);
-    if (stamp && stamp == confStamp_) {
+  std::optional<platform::FileStamp> stamp;
+  if (quiet_ || doubtConf_) {
+    stamp = share_->Stamp(confPath);
+    if (quiet_ && stamp && stamp == confStamp_) {
       FollowPictures();
       return {};
     }
   }
 
-  platform::FileContent conf = share_->Read(confPath);
+  // While a state is in doubt, conf.ini is read again only when it moved.
+  platform::FileContent conf =
+      doubtConf_ && stamp && *stamp == doubtConf_->stamp ? *doubtConf_ : share_->Read(confPath);
+  doubtConf_.reset();
   // A folder without conf.ini is no library (a wrong path, a share not yet set up, a folder gone):
   // its empty state must not replace the cached one.
   if (conf.status == platform::ReadStatus::Missing) {
     doubt_.reset();
+    doubtFiles_.clear();
     return Outage();
   }
   if (conf.status == platform::ReadStatus::Unreadable) {
@@ -212,6 +217,8 @@ TeamCheck TeamLibrary::Check() {
   const IniFile ini = IniFile::FromBytes(conf.bytes);
   std::vector<GroupRead> groups;
   bool whole = true;
+  std::map<FileKey, platform::FileContent> doubtful;
+  groupListings_.clear();
   std::string doubtKey = std::to_string(conf.stamp.size) + " " + std::to_string(conf.stamp.modified);
   for (GroupKind kind : {GroupKind::Phrase, GroupKind::Command}) {
     const FolderRead named = GroupsNamedIn(kind, ini);
@@ -225,15 +232,19 @@ TeamCheck TeamLibrary::Check() {
           continue;
         }
       }
-      platform::FileContent read = share_->Read(team.GroupFile(kind, g.stem));
-      if (read.status == platform::ReadStatus::Missing && g.check.empty()) {
-        // A folder of an earlier version may keep the group under its earlier file name.
-        if (auto earlier = EarlierGroupFileStem(g.name, g.stem)) read = share_->Read(team.GroupFile(kind, *earlier));
+      platform::FileContent read;
+      if (!ReadAgainUnchanged({kind, g.stem}, team, read)) {
+        read = share_->Read(team.GroupFile(kind, g.stem));
+        if (read.status == platform::ReadStatus::Missing && g.check.empty()) {
+          // A folder of an earlier version may keep the group under its earlier file name.
+          if (auto earlier = EarlierGroupFileStem(g.name, g.stem)) read = share_->Read(team.GroupFile(kind, *earlier));
+        }
       }
       // A file missing, unreadable or not what conf.ini says: a save or a copy under way.
       if (read.status != platform::ReadStatus::Read || (!g.check.empty() && GroupFileCheck(read.bytes) != g.check)) {
         whole = false;
         doubtKey += " " + g.stem + "=" + (read.status == platform::ReadStatus::Read ? GroupFileCheck(read.bytes) : "-");
+        doubtful[{kind, g.stem}] = read;
       }
       g.bytes = std::move(read.bytes);
       groups.push_back(std::move(g));
@@ -242,8 +253,34 @@ TeamCheck TeamLibrary::Check() {
   // conf.ini caught empty (a copy in Explorer, an editor saving in place) or naming nothing, while
   // the library had groups: most likely a save under way, not a team lead who emptied it.
   const bool looksEmptied = groups.empty() && !groups_.empty();
-  if ((!whole || looksEmptied) && !StoodStill(doubtKey)) return {TeamCheckStatus::Incomplete, std::nullopt};
+  if ((!whole || looksEmptied) && !StoodStill(doubtKey)) {
+    doubtFiles_ = std::move(doubtful);
+    doubtConf_ = std::move(conf);
+    return {TeamCheckStatus::Incomplete, std::nullopt};
+  }
+  doubtFiles_.clear();
   return Take(std::move(conf.bytes), std::move(groups), conf.stamp);
+}
+
+// A group file that did not match at the last read, and that its folder's listing (one request for
+// all of them) shows unchanged since: what was read then stands, without reading it again.
+bool TeamLibrary::ReadAgainUnchanged(const FileKey& key, const DataFolder& team, platform::FileContent& read) {
+  const auto pending = doubtFiles_.find(key);
+  if (pending == doubtFiles_.end()) return false;
+  auto listing = groupListings_.find(key.first);
+  if (listing == groupListings_.end()) {
+    std::unordered_map<std::string, platform::FileStamp> stamps;
+    if (auto entries = share_->List(team.GroupFolder(key.first))) {
+      for (const platform::FolderEntry& e : *entries) stamps.emplace(FileNameCaseFold(e.name), e.stamp);
+    }
+    listing = groupListings_.emplace(key.first, std::move(stamps)).first;
+  }
+  const auto listed = listing->second.find(FileNameCaseFold(key.second + ".txt"));
+  const bool unchanged = pending->second.status == platform::ReadStatus::Read
+                             ? listed != listing->second.end() && listed->second == pending->second.stamp
+                             : pending->second.status == platform::ReadStatus::Missing && listed == listing->second.end();
+  if (unchanged) read = pending->second;
+  return unchanged;
 }
 
 bool TeamLibrary::StoodStill(const std::string& key) {

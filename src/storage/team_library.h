@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -129,6 +130,7 @@ class TeamLibrary {
 
   // True once the doubtful state `key` has stood unchanged for the rest period.
   bool StoodStill(const std::string& key);
+  bool ReadAgainUnchanged(const FileKey& key, const DataFolder& team, platform::FileContent& read);
   TeamCheck Outage();
   TeamCheck Take(std::string confBytes, std::vector<GroupRead> groups, const platform::FileStamp& confStamp);
   void WriteCache(const std::string& confBytes, const std::vector<GroupRead>& groups);
@@ -150,6 +152,11 @@ class TeamLibrary {
   bool cacheLooked_ = false;
   bool toldUnreachable_ = false;
   std::optional<Doubt> doubt_;
+  // While a state is in doubt: conf.ini and the group files that did not match, as last read, so a
+  // retry reads again only what moved since (a copy of a big folder takes a while).
+  std::optional<platform::FileContent> doubtConf_;
+  std::map<FileKey, platform::FileContent> doubtFiles_;
+  std::map<library::GroupKind, std::unordered_map<std::string, platform::FileStamp>> groupListings_;
 
   // Group file bytes known by their check value, from the cache or an earlier read.
   std::map<FileKey, Known> known_;

@@ -132,7 +132,8 @@ TEST_F(TeamLibraryTest, TheCacheStandsInOnlyForTheFolderItWasReadFrom) {
 TEST_F(TeamLibraryTest, ASaveInProgressIsReadAgainNeverHalfLoaded) {
   SaveTeam({Group("甲", {"一"}), Group("乙", {"一"})});
   auto now = std::chrono::steady_clock::now();
-  TeamLibrary lib(team_, own_);
+  auto share = std::make_shared<platform::CountingFileAccess>(platform::SystemFileAccess());
+  TeamLibrary lib(team_, own_, share);
   lib.SetClock([&now] { return now; });
   ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded);
   const DataFolder team(team_);
@@ -158,6 +159,9 @@ TEST_F(TeamLibraryTest, ASaveInProgressIsReadAgainNeverHalfLoaded) {
   sideStore.SaveAll(ws);
   copy(side.ConfIni(), team.ConfIni());
   EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete);
+  share->Reset();
+  EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete);
+  EXPECT_EQ(share->counts().bytesRead, 0u) << "what did not move since is not read again";
   copy(side.GroupFile(GroupKind::Phrase, "甲"), team.GroupFile(GroupKind::Phrase, "甲"));
   EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete);
   copy(side.GroupFile(GroupKind::Phrase, "乙"), team.GroupFile(GroupKind::Phrase, "乙"));
