@@ -198,8 +198,8 @@ TeamCheck TeamLibrary::Check() {
       return Outage();
     }
     // Held by another program, or damaged: a moment's lock passes; one that lasts is an outage.
-    const auto stamp = share_->Stamp(confPath);
-    const std::string key = "unreadable " + (stamp ? std::to_string(stamp->size) + " " + std::to_string(stamp->modified) : "");
+    const auto held = share_->Stamp(confPath);
+    const std::string key = "unreadable " + (held ? std::to_string(held->size) + " " + std::to_string(held->modified) : "");
     if (!StoodStill(key)) return {TeamCheckStatus::Incomplete, std::nullopt};
     return Outage();
   }
