@@ -20,14 +20,14 @@ namespace jihe::platform {
 
 namespace {
 
+#ifdef _WIN32
+
 std::string InFolder(const std::string& folder, std::string_view name) {
   std::string path = folder;
   if (!path.empty() && path.back() != '\\' && path.back() != '/') path += kPathSeparator;
   path += name;
   return path;
 }
-
-#ifdef _WIN32
 
 FileStamp StampOfData(DWORD sizeHigh, DWORD sizeLow, FILETIME written) {
   FileStamp s;
