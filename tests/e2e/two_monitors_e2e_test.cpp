@@ -1,0 +1,115 @@
+// jihe.exe on a desk of two monitors (./dev test runs this suite on a display of its own: a
+// primary 1024 x 768 and a second 1280 x 1024 on its right). A chat window on the second monitor
+// stays where the agent put it, maximised or not, and the panel docks whole beside or on it; the
+// Settings window and its messages open on the panel's monitor.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "e2e/jihe_driver.h"
+
+namespace jihe::e2e {
+namespace {
+
+std::vector<MONITORINFO> Monitors() {
+  std::vector<MONITORINFO> monitors;
+  EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR monitor, HDC, LPRECT, LPARAM param) -> BOOL {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        if (GetMonitorInfoW(monitor, &info)) reinterpret_cast<std::vector<MONITORINFO>*>(param)->push_back(info);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&monitors));
+  return monitors;
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
+std::string Describe(const RECT& r) {
+  return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ")-(" + std::to_string(r.right) + ", " +
+         std::to_string(r.bottom) + ")";
+}
+
+class TwoMonitorsE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const MONITORINFO& m : Monitors()) {
+      if (!(m.dwFlags & MONITORINFOF_PRIMARY)) second_ = m;
+    }
+    if (Monitors().size() < 2) GTEST_SKIP() << "needs a desktop of two monitors";
+    ASSERT_GE(second_.rcMonitor.left, 1024) << "the second monitor lies right of the primary one";
+  }
+  TempFolder data_;
+  MONITORINFO second_{};
+};
+
+TEST_F(TwoMonitorsE2e, ChatWindowOnTheSecondMonitorStaysWithThePanelBesideIt) {
+  ASSERT_TRUE(WriteOptions(data_, {{"跟随QQ", true}, {"智能隐藏", false}}));
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  const int x = second_.rcMonitor.left + 200;
+  FakeChat qq(data_, "TXGuiFoundation", "客户甲", {x, 100, 600, 700});
+  ASSERT_NE(qq.hwnd(), nullptr);
+  const RECT placed = qq.rect();
+  ASSERT_EQ(placed.left, x);
+  ASSERT_TRUE(qq.Raise());
+  const auto docked = [&] {
+    const RECT p = RectOf(panel), chat = qq.rect();
+    return IsWindowVisible(panel) && p.left == chat.right - 5 && p.top == chat.top + 8;
+  };
+  EXPECT_TRUE(WaitFor(docked)) << "panel at " << Describe(RectOf(panel)) << ", chat at " << Describe(qq.rect());
+  EXPECT_TRUE(HoldsFor([&] { return qq.rect().left == placed.left && qq.rect().top == placed.top && docked(); }, 1500))
+      << "chat at " << Describe(qq.rect());
+  EXPECT_TRUE(Inside(RectOf(panel), second_.rcWork)) << Describe(RectOf(panel));
+
+  // The Settings window opens on the panel's monitor, and so does a message of it.
+  HWND settings = OpenSettings(jihe);
+  ASSERT_NE(settings, nullptr);
+  EXPECT_TRUE(Inside(RectOf(settings), second_.rcMonitor)) << "settings at " << Describe(RectOf(settings));
+  PostMessageW(ChildByCaption(settings, "单击列表进行发送"), BM_CLICK, 0, 0);
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (box = jihe.MessageBoxWindow()) != nullptr; }));
+  EXPECT_TRUE(Inside(RectOf(box), second_.rcMonitor)) << "message at " << Describe(RectOf(box));
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return jihe.MessageBoxWindow() == nullptr; }));
+  ASSERT_TRUE(CloseSettings(jihe));
+}
+
+TEST_F(TwoMonitorsE2e, MaximisedChatWindowStaysMaximisedWithThePanelOnScreen) {
+  ASSERT_TRUE(WriteOptions(data_, {{"跟随QQ", true}, {"智能隐藏", false}}));
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  FakeChat qq(data_, "TXGuiFoundation", "客户甲", {second_.rcMonitor.left + 100, 80, 600, 700});
+  ASSERT_NE(qq.hwnd(), nullptr);
+  PostMessageW(qq.hwnd(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  ASSERT_TRUE(WaitFor([&] { return IsZoomed(qq.hwnd()) && qq.rect().right - qq.rect().left > 1000; }))
+      << "chat at " << Describe(qq.rect());
+  const RECT maximised = qq.rect();
+  ASSERT_TRUE(qq.Raise());
+  // On the chat window's monitor, whole, inside its right edge.
+  const auto docked = [&] {
+    const RECT p = RectOf(panel);
+    return IsWindowVisible(panel) && Inside(p, second_.rcWork) && p.right == second_.rcWork.right;
+  };
+  EXPECT_TRUE(WaitFor(docked)) << "panel at " << Describe(RectOf(panel)) << ", chat at " << Describe(qq.rect());
+  EXPECT_TRUE(HoldsFor(
+      [&] {
+        const RECT r = qq.rect();
+        return IsZoomed(qq.hwnd()) && r.left == maximised.left && r.top == maximised.top && r.right == maximised.right &&
+               docked();
+      },
+      1500))
+      << "chat at " << Describe(qq.rect()) << (IsZoomed(qq.hwnd()) ? "" : ", restored");
+}
+
+}  // namespace
+}  // namespace jihe::e2e
