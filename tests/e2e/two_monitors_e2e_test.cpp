@@ -27,6 +27,14 @@ std::vector<MONITORINFO> Monitors() {
   return monitors;
 }
 
+// Whether `upper` lies above `lower` in the Z-order.
+bool Above(HWND upper, HWND lower) {
+  for (HWND w = GetWindow(upper, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    if (w == lower) return true;
+  }
+  return false;
+}
+
 bool Inside(const RECT& inner, const RECT& outer) {
   return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
          inner.bottom <= outer.bottom;
@@ -43,7 +51,12 @@ class TwoMonitorsE2e : public ::testing::Test {
     for (const MONITORINFO& m : Monitors()) {
       if (!(m.dwFlags & MONITORINFOF_PRIMARY)) second_ = m;
     }
-    if (Monitors().size() < 2) GTEST_SKIP() << "needs a desktop of two monitors";
+    // ./dev test runs this suite on its two-monitor display and says so; elsewhere it has nothing
+    // to look at.
+    char asked[8] = {};
+    if (Monitors().size() < 2 && GetEnvironmentVariableA("JIHE_TWO_MONITORS", asked, sizeof asked) == 0)
+      GTEST_SKIP() << "needs a desktop of two monitors";
+    ASSERT_EQ(Monitors().size(), 2u);
     ASSERT_GE(second_.rcMonitor.left, 1024) << "the second monitor lies right of the primary one";
   }
   TempFolder data_;
@@ -98,7 +111,8 @@ TEST_F(TwoMonitorsE2e, MaximisedChatWindowStaysMaximisedWithThePanelOnScreen) {
   // On the chat window's monitor, whole, inside its right edge.
   const auto docked = [&] {
     const RECT p = RectOf(panel);
-    return IsWindowVisible(panel) && Inside(p, second_.rcWork) && p.right == second_.rcWork.right;
+    return IsWindowVisible(panel) && Inside(p, second_.rcWork) && p.right == second_.rcWork.right &&
+           Above(panel, qq.hwnd());
   };
   EXPECT_TRUE(WaitFor(docked)) << "panel at " << Describe(RectOf(panel)) << ", chat at " << Describe(qq.rect());
   EXPECT_TRUE(HoldsFor(
