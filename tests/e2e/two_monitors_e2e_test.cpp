@@ -1,14 +1,16 @@
 // jihe.exe on a desk of two monitors (./dev test runs this suite on a display of its own: a
 // primary 1024 x 768 and a second 1280 x 1024 on its right). A chat window on the second monitor
 // stays where the agent put it, maximised or not, and the panel docks whole beside or on it; the
-// Settings window and its messages open on the panel's monitor.
+// Settings window, its messages, the web chat window and the editors open on the panel's monitor.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "app/commands.h"
 #include "e2e/jihe_driver.h"
+#include "webchat/web_chat_window_win32.h"
 
 namespace jihe::e2e {
 namespace {
@@ -93,6 +95,13 @@ TEST_F(TwoMonitorsE2e, ChatWindowOnTheSecondMonitorStaysWithThePanelBesideIt) {
   EXPECT_TRUE(Inside(RectOf(box), second_.rcMonitor)) << "message at " << Describe(RectOf(box));
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(WaitFor([&] { return jihe.MessageBoxWindow() == nullptr; }));
+  // So does the web chat window.
+  PostControlCommand(ChildByCaption(settings, "需点此登录58"), STN_CLICKED);
+  HWND web = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (web = TopLevelOf(jihe, webchat::kWebChatWindowClass)) && IsWindowVisible(web); }));
+  EXPECT_TRUE(Inside(RectOf(web), second_.rcWork)) << "web chat at " << Describe(RectOf(web));
+  PostMessageW(web, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(web); }));
   ASSERT_TRUE(CloseSettings(jihe));
 }
 
@@ -123,6 +132,14 @@ TEST_F(TwoMonitorsE2e, MaximisedChatWindowStaysMaximisedWithThePanelOnScreen) {
       },
       1500))
       << "chat at " << Describe(qq.rect()) << (IsZoomed(qq.hwnd()) ? "" : ", restored");
+
+  // The phrase editor opens over the panel, whole on its monitor although the panel is at its edge.
+  jihe.PostCommand(static_cast<UINT>(app::Command::AddPhrase));
+  HWND editor = jihe.WaitForWindowTitled("添加短语");
+  ASSERT_NE(editor, nullptr);
+  EXPECT_TRUE(Inside(RectOf(editor), second_.rcWork)) << "editor at " << Describe(RectOf(editor));
+  PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(editor); }));
 }
 
 }  // namespace
