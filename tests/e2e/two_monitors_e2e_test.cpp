@@ -3,6 +3,7 @@
 // stays where the agent put it, maximised or not, and the panel docks whole beside or on it; the
 // Settings window, its messages, the web chat window and the editors open on the panel's monitor.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,39 @@ TEST_F(TwoMonitorsE2e, ChatWindowOnTheSecondMonitorStaysWithThePanelBesideIt) {
   PostMessageW(web, WM_CLOSE, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(web); }));
   ASSERT_TRUE(CloseSettings(jihe));
+
+  // A second monitor of 144 DPI: Windows tells the panel of the new DPI with a rectangle half as
+  // large again (Wine gives every monitor one DPI, so the message is sent as Windows would send
+  // it). The panel keeps its layout at the new scale and docks again at its new size.
+  HWND list = nullptr;
+  for (HWND h : Children(panel))
+    if (ClassOf(h) == WC_LISTVIEWW && IsWindowVisible(h) && (GetWindowLongPtrW(h, GWL_STYLE) & LVS_NOCOLUMNHEADER)) list = h;
+  ASSERT_NE(list, nullptr);
+  // The list's place in the panel's client area: its width left over, its top.
+  const auto place = [&] {
+    RECT client{}, r = RectOf(list);
+    GetClientRect(panel, &client);
+    MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&r), 2);
+    return POINT{client.right - (r.right - r.left), r.top};
+  };
+  const RECT before = RectOf(panel);
+  const POINT listBefore = place();
+  const RECT suggested{before.left, before.top, before.left + (before.right - before.left) * 3 / 2,
+                       before.top + (before.bottom - before.top) * 3 / 2};
+  RemoteMemory rect(jihe.process(), sizeof suggested);
+  ASSERT_TRUE(rect.ok() && rect.Write(&suggested, sizeof suggested));
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(panel, WM_DPICHANGED, MAKEWPARAM(144, 144), rect.lparam(), SMTO_ABORTIFHUNG, 5000, &ignored);
+  const RECT after = RectOf(panel);
+  EXPECT_EQ(after.right - after.left, suggested.right - suggested.left);
+  EXPECT_EQ(after.bottom - after.top, suggested.bottom - suggested.top);
+  // The list leaves as much of the client area beside it at the new scale, and lies below the tab
+  // headers (whose height follows the font, not the scale alone).
+  const POINT listAfter = place();
+  EXPECT_NEAR(listAfter.x, MulDiv(listBefore.x, 144, 96), 2);
+  EXPECT_GT(listAfter.y, listBefore.y);
+  EXPECT_TRUE(WaitFor(docked)) << "panel at " << Describe(RectOf(panel)) << ", chat at " << Describe(qq.rect());
+  EXPECT_TRUE(Inside(RectOf(panel), second_.rcWork)) << Describe(RectOf(panel));
 }
 
 TEST_F(TwoMonitorsE2e, MaximisedChatWindowStaysMaximisedWithThePanelOnScreen) {
