@@ -1,7 +1,8 @@
 // jihe.exe on a desk of two monitors (./dev test runs this suite on a display of its own: a
 // primary 1024 x 768 and a second 1280 x 1024 on its right). A chat window on the second monitor
 // stays where the agent put it, maximised or not, and the panel docks whole beside or on it; the
-// Settings window, its messages, the web chat window and the editors open on the panel's monitor.
+// Settings window, its messages, the web chat window, the editors and the Reminder popup open on
+// the panel's monitor.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -11,6 +12,9 @@
 
 #include "app/commands.h"
 #include "e2e/jihe_driver.h"
+#include "platform/file_system.h"
+#include "schedule/reminder_popup_win32.h"
+#include "storage/ini_file.h"
 #include "webchat/web_chat_window_win32.h"
 
 namespace jihe::e2e {
@@ -174,6 +178,27 @@ TEST_F(TwoMonitorsE2e, MaximisedChatWindowStaysMaximisedWithThePanelOnScreen) {
   EXPECT_TRUE(Inside(RectOf(editor), second_.rcWork)) << "editor at " << Describe(RectOf(editor));
   PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(editor); }));
+}
+
+TEST_F(TwoMonitorsE2e, PanelStoredOnTheSecondMonitorOpensTheReminderThere) {
+  storage::IniFile config;
+  config.Set("大小", "高度", "463");
+  config.Set("大小", "宽度", "279");
+  config.Set("大小", "左边", std::to_string(second_.rcMonitor.left + 500));
+  config.Set("大小", "顶边", "100");
+  ASSERT_TRUE(platform::CreateDirectories(data_.Utf8()));
+  ASSERT_TRUE(config.Save(data_.Utf8(L"config.ini")));
+  // The program's hidden switch that opens a Reminder popup at start, as a due reminder does.
+  Jihe jihe(data_.path(), L"--shot-page 12");
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(RectOf(panel).left, second_.rcMonitor.left + 500);
+  HWND popup = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (popup = TopLevelOf(jihe, schedule::kReminderPopupClass)) && IsWindowVisible(popup); }));
+  const RECT r = RectOf(popup), m = second_.rcMonitor;
+  // Centred on the monitor (the shake moves it by a few pixels).
+  EXPECT_NEAR((r.left + r.right) / 2, (m.left + m.right) / 2, 12) << "popup at " << Describe(r);
+  EXPECT_NEAR((r.top + r.bottom) / 2, (m.top + m.bottom) / 2, 12) << "popup at " << Describe(r);
 }
 
 }  // namespace
