@@ -70,6 +70,7 @@ bool MainPanel::Create() {
     return false;
   }
   SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+  platform::SetHomeWindow(hwnd());
   dpi_ = platform::DpiOf(hwnd());
 
   // The panel's creation, in order: the Data folder, the Settings window (which loads the
@@ -176,8 +177,10 @@ void MainPanel::CenterOnScreen() {
   RECT rc{};
   GetWindowRect(hwnd(), &rc);
   const int w = rc.right - rc.left, h = rc.bottom - rc.top;
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
-  const int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  // The centre of the monitor the panel is on: it may have followed a chat window to another one.
+  const RECT monitor = platform::MonitorAreaOf(hwnd(), false);
+  const int x = monitor.left + (monitor.right - monitor.left - w) / 2;
+  const int y = monitor.top + (monitor.bottom - monitor.top - h) / 2;
   if (rc.left != x || rc.top != y) SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -185,16 +188,25 @@ void MainPanel::RestoreGeometry() {
   Size frame{kDesignWidth, kDesignHeight};
   const bool stored = ws_.geometry && ws_.geometry->height != 0;
   if (stored) frame = ClampFrame({ws_.geometry->width, ws_.geometry->height}, screenLimit_);
-  const Size client = ClientOfFrame(frame);
-  const SIZE outer = platform::OuterSizeForClient(Scale(client.width, dpi_), Scale(client.height, dpi_), kStyle,
-                                                  kExStyle, true, dpi_);
+  const auto outerOf = [this](Size f) {
+    const Size client = ClientOfFrame(f);
+    return platform::OuterSizeForClient(Scale(client.width, dpi_), Scale(client.height, dpi_), kStyle, kExStyle,
+                                        true, dpi_);
+  };
+  SIZE outer = outerOf(frame);
   if (stored) {
-    // A position on a monitor that is gone would leave the panel out of reach: keep it on one.
+    // A position on a monitor that is gone would leave the panel out of reach: it comes back whole
+    // on the nearest monitor, at most as large as that monitor's work area.
     RECT want{ws_.geometry->left, ws_.geometry->top, ws_.geometry->left + outer.cx, ws_.geometry->top + outer.cy};
     MONITORINFO mi{};
     mi.cbSize = sizeof mi;
     GetMonitorInfoW(MonitorFromRect(&want, MONITOR_DEFAULTTONEAREST), &mi);
     const RECT& work = mi.rcWork;
+    const SIZE chrome = platform::OuterSizeForClient(0, 0, kStyle, kExStyle, true, dpi_);
+    const Size workFrame = FrameOfClient({Unscale(work.right - work.left - chrome.cx, dpi_),
+                                          Unscale(work.bottom - work.top - chrome.cy, dpi_)});
+    frame = ClampFrame(frame, {std::min(frame.width, workFrame.width), std::min(frame.height, workFrame.height)});
+    outer = outerOf(frame);
     int x = std::clamp<int>(want.left, work.left, std::max<int>(work.left, work.right - outer.cx));
     int y = std::clamp<int>(want.top, work.top, std::max<int>(work.top, work.bottom - outer.cy));
     SetWindowPos(hwnd(), nullptr, x, y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -492,6 +504,7 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       }
       return 0;
     case WM_DESTROY:
+      platform::SetHomeWindow(nullptr);
       // The one place where the program saves on its way out.
       if (!saved_) {
         SaveAll();

@@ -1,5 +1,6 @@
 #include "chat/follow_loop.h"
 
+#include <algorithm>
 #include <array>
 
 #include "settings/option_rules.h"
@@ -7,17 +8,36 @@
 namespace jihe::chat {
 
 using platform::Desktop;
+using platform::Point;
 using platform::Rect;
 using platform::WindowId;
 using settings::Option;
 
 bool EnsureWindowOnScreen(Desktop& desktop, WindowId window, bool move) {
+  if (desktop.IsMaximized(window)) return true;
   const Rect rect = desktop.WindowRect(window);
-  const platform::Size display = desktop.PrimaryDisplaySize();
-  const bool offScreen =
-      rect.left < 0 || rect.top < 0 || rect.left > display.width || rect.top > display.height;
-  if (offScreen && move) desktop.MoveWindowTo(window, 50, 50);
-  return !offScreen;
+  for (const platform::Monitor& monitor : desktop.Monitors()) {
+    if (platform::Meets(rect, monitor.workArea)) return true;
+  }
+  if (move) desktop.MoveWindowTo(window, 50, 50);
+  return false;
+}
+
+Point DockPosition(const Rect& chat, platform::Size panel, bool right, const Rect& work) {
+  const int rightOf = chat.right - 5, leftOf = chat.left - panel.width;
+  const auto fits = [&](int left) { return left >= work.left && left + panel.width <= work.right; };
+  int left;
+  if (fits(right ? rightOf : leftOf)) {
+    left = right ? rightOf : leftOf;
+  } else if (fits(right ? leftOf : rightOf)) {
+    left = right ? leftOf : rightOf;
+  } else {
+    left = right ? std::min(chat.right, work.right) - panel.width : std::max(chat.left, work.left);
+  }
+  // A panel larger than the work area keeps its top-left corner inside it.
+  left = std::max(work.left, std::min(left, work.right - panel.width));
+  const int top = std::max(work.top, std::min(chat.top + 8, work.bottom - panel.height));
+  return {left, top};
 }
 
 namespace {
@@ -72,9 +92,11 @@ void DockPanel(Desktop& desktop, const settings::Options& options, WindowId pane
     desktop.SetTopmost(panel);
     desktop.Restore(panel);
   }
-  const int top = chat.top + 8;
-  const int left = options.Get(Option::跟随到右边) ? chat.right - 5 : chat.left - desktop.WindowRect(panel).width();
-  desktop.MoveWindowTo(panel, left, top);
+  const std::optional<platform::Monitor> monitor = desktop.MonitorFromRect(chat, true);
+  if (!monitor) return;
+  const Rect own = desktop.WindowRect(panel);
+  const Point at = DockPosition(chat, {own.width(), own.height()}, options.Get(Option::跟随到右边), monitor->workArea);
+  desktop.MoveWindowTo(panel, at.x, at.y);
 }
 
 FollowPassResult FollowPass(Desktop& desktop, platform::Waiter& waiter, const settings::Options& options,

@@ -30,8 +30,9 @@ struct FollowState {
   std::atomic<bool> userShownFlag{false};
 };
 
-// True when the window's top-left corner lies on the primary display. Otherwise false, after moving
-// the window to (50, 50) at its size when `move` is set; it counts from the next look on.
+// True when the window is maximised or its rectangle meets the work area of some monitor. Otherwise
+// false, after moving the window to (50, 50) on the primary monitor at its size when `move` is set;
+// it counts from the next look on. A maximised window is never moved.
 bool EnsureWindowOnScreen(platform::Desktop& desktop, platform::WindowId window, bool move);
 
 enum class Recognition {
@@ -46,9 +47,17 @@ Recognition RecogniseChatWindow(platform::Desktop& desktop, const settings::Opti
                                 platform::WindowId window, std::string_view text,
                                 std::string_view className, const platform::Rect& rect);
 
-// Places the panel beside a chat window with rectangle `chat`: right of it (overlapping its edge by
-// 5 pixels) when 跟随到右边 is on, otherwise touching its left edge from outside; 8 pixels below its
-// top. A panel off screen or hidden is first brought back, always on top.
+// Where a panel of `panel` size goes beside a chat window with rectangle `chat`, whole inside `work`
+// (the work area of the chat window's monitor). On the chosen side when it fits there: right of the
+// chat window overlapping its edge by 5 pixels, or touching its left edge from outside. Otherwise on
+// the other side, and when neither fits (a maximised chat window) inside the chosen edge. The top is
+// 8 pixels below the chat window's, moved up or down only as far as the panel needs to stay whole.
+platform::Point DockPosition(const platform::Rect& chat, platform::Size panel, bool right,
+                             const platform::Rect& work);
+
+// Places the panel beside a chat window with rectangle `chat` (DockPosition on the chat window's
+// monitor, with 跟随到右边 choosing the side). A panel off screen or hidden is first brought back,
+// always on top.
 void DockPanel(platform::Desktop& desktop, const settings::Options& options, platform::WindowId panel,
                const platform::Rect& chat);
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/utf16.h"
@@ -29,14 +30,16 @@ void ModalForm::Build() {
   linkFont_ = platform::CreateUiFont(dpi, true);
   platform::SetWindowTextUtf8(dlg_, frame_->title);
   const int w = Scale(frame_->width, dpi), h = Scale(frame_->height, dpi);
-  RECT area{};
-  if (frame_->centreOnScreen || !GetWindow(dlg_, GW_OWNER) || !IsWindowVisible(GetWindow(dlg_, GW_OWNER))) {
-    area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  } else {
-    GetWindowRect(GetWindow(dlg_, GW_OWNER), &area);
-  }
-  SetWindowPos(dlg_, nullptr, area.left + (area.right - area.left - w) / 2, area.top + (area.bottom - area.top - h) / 2,
-               w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  // Centred on the owner's monitor, or on the owner itself, and whole on that monitor.
+  const HWND owner = GetWindow(dlg_, GW_OWNER);
+  const RECT monitor = platform::MonitorAreaOf(owner, false);
+  RECT area = monitor;
+  if (!frame_->centreOnScreen && owner && IsWindowVisible(owner)) GetWindowRect(owner, &area);
+  POINT at = platform::CentredIn(area, w, h);
+  const RECT work = platform::MonitorAreaOf(owner, true);
+  at.x = std::max<LONG>(work.left, std::min<LONG>(at.x, work.right - w));
+  at.y = std::max<LONG>(work.top, std::min<LONG>(at.y, work.bottom - h));
+  SetWindowPos(dlg_, nullptr, at.x, at.y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
   for (const FormControl& c : controls_) {
     HWND control = CreateWindowExW(c.exStyle, c.className, platform::Widen(c.text).c_str(),
                                    c.style | WS_CHILD | WS_VISIBLE, Scale(c.left, dpi), Scale(c.top, dpi),

@@ -3,6 +3,7 @@
 // windows with their text, class and rectangle, and the few things done to them. The Win32 side is
 // desktop_win32.cpp; tests use an in-memory desktop.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,28 @@ struct Size {
   int height = 0;
 };
 
+struct Point {
+  int x = 0;
+  int y = 0;
+  bool operator==(const Point&) const = default;
+};
+
+// True when the two rectangles share at least one pixel.
+inline bool Meets(const Rect& a, const Rect& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+struct Monitor {
+  Rect area;      // the whole monitor, in desktop pixels
+  Rect workArea;  // the part that the taskbar and docked bars leave free
+  bool primary = false;
+  bool operator==(const Monitor&) const = default;
+};
+
+// The monitor of `monitors` that holds most of `rect`. None when `rect` meets no monitor, unless
+// `nearest` is set: then the one closest to it. None when there is no monitor at all.
+const Monitor* MonitorOfRect(const std::vector<Monitor>& monitors, const Rect& rect, bool nearest);
+
 class Desktop {
  public:
   virtual ~Desktop() = default;
@@ -39,8 +62,11 @@ class Desktop {
   virtual Rect WindowRect(WindowId window) = 0;
   virtual bool IsVisible(WindowId window) = 0;
   virtual bool Exists(WindowId window) = 0;
-  // The primary display's current mode.
-  virtual Size PrimaryDisplaySize() = 0;
+  virtual bool IsMaximized(WindowId window) = 0;
+  // Every monitor of the desktop.
+  virtual std::vector<Monitor> Monitors() = 0;
+  // The monitor that holds most of `rect`, as MonitorOfRect does over Monitors().
+  virtual std::optional<Monitor> MonitorFromRect(const Rect& rect, bool nearest) = 0;
 
   // These may be called from any thread. A window of another thread is changed without waiting
   // for that thread, so a worker never blocks on a busy UI thread.

@@ -51,13 +51,36 @@ bool Win32Desktop::IsVisible(WindowId window) { return IsWindowVisible(HwndOf(wi
 
 bool Win32Desktop::Exists(WindowId window) { return window != 0 && IsWindow(HwndOf(window)) != FALSE; }
 
-Size Win32Desktop::PrimaryDisplaySize() {
-  DEVMODEW mode{};
-  mode.dmSize = sizeof mode;
-  if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode)) {
-    return {static_cast<int>(mode.dmPelsWidth), static_cast<int>(mode.dmPelsHeight)};
-  }
-  return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+bool Win32Desktop::IsMaximized(WindowId window) { return IsZoomed(HwndOf(window)) != FALSE; }
+
+namespace {
+
+Rect RectOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+std::optional<Monitor> MonitorOf(HMONITOR handle) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!handle || !GetMonitorInfoW(handle, &info)) return std::nullopt;
+  return Monitor{RectOf(info.rcMonitor), RectOf(info.rcWork), (info.dwFlags & MONITORINFOF_PRIMARY) != 0};
+}
+
+}  // namespace
+
+std::vector<Monitor> Win32Desktop::Monitors() {
+  std::vector<Monitor> monitors;
+  EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR handle, HDC, LPRECT, LPARAM param) -> BOOL {
+        if (auto m = MonitorOf(handle)) reinterpret_cast<std::vector<Monitor>*>(param)->push_back(*m);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&monitors));
+  return monitors;
+}
+
+std::optional<Monitor> Win32Desktop::MonitorFromRect(const Rect& rect, bool nearest) {
+  const RECT r{rect.left, rect.top, rect.right, rect.bottom};
+  return MonitorOf(::MonitorFromRect(&r, nearest ? MONITOR_DEFAULTTONEAREST : MONITOR_DEFAULTTONULL));
 }
 
 void Win32Desktop::MoveWindowTo(WindowId window, int left, int top) {

@@ -17,7 +17,9 @@ class Win32Desktop : public Desktop {
   Rect WindowRect(WindowId window) override;
   bool IsVisible(WindowId window) override;
   bool Exists(WindowId window) override;
-  Size PrimaryDisplaySize() override;
+  bool IsMaximized(WindowId window) override;
+  std::vector<Monitor> Monitors() override;
+  std::optional<Monitor> MonitorFromRect(const Rect& rect, bool nearest) override;
   void MoveWindowTo(WindowId window, int left, int top) override;
   void ShowWindow(WindowId window) override;
   void HideWindow(WindowId window) override;

@@ -3,6 +3,9 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <atomic>
+
 #include "platform/utf16.h"
 
 namespace jihe::platform {
@@ -120,6 +123,29 @@ std::string WindowTextUtf8(HWND hwnd) {
   length = GetWindowTextW(hwnd, text.data(), length + 1);
   text.resize(static_cast<size_t>(length > 0 ? length : 0));
   return Narrow(text);
+}
+
+namespace {
+std::atomic<HWND> homeWindow{nullptr};
+}  // namespace
+
+void SetHomeWindow(HWND window) { homeWindow = window; }
+
+RECT MonitorAreaOf(HWND window, bool workArea) {
+  if (!window) window = homeWindow.load();
+  const HMONITOR monitor = window && IsWindow(window) ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
+                                                     : MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoW(monitor, &info)) return workArea ? info.rcWork : info.rcMonitor;
+  return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+POINT CentredIn(const RECT& area, int width, int height) {
+  const auto centre = [](LONG from, LONG to, int size) {
+    return std::max<LONG>(from, std::min<LONG>(from + (to - from - size) / 2, to - size));
+  };
+  return {centre(area.left, area.right, width), centre(area.top, area.bottom, height)};
 }
 
 void ShowInfoMessage(HWND owner, std::string_view text) {

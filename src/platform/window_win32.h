@@ -103,6 +103,16 @@ SIZE OuterSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD ex
 // The user-interface font at this DPI (the system's message font).
 UniqueFont CreateUiFont(UINT dpi, bool underline = false);
 
+// ---- monitors -----------------------------------------------------------------------------
+// The program's windows open on the monitor of its home window (the Main panel), or on the
+// primary monitor while there is none.
+void SetHomeWindow(HWND window);
+// The whole area (or the work area) of the monitor nearest to `window`; of the home window's
+// monitor when `window` is null.
+RECT MonitorAreaOf(HWND window, bool workArea);
+// The top-left corner that centres a window of `width` × `height` on `area`, kept inside it.
+POINT CentredIn(const RECT& area, int width, int height);
+
 // ---- text and messages --------------------------------------------------------------------
 void SetWindowTextUtf8(HWND hwnd, std::string_view text);
 std::string WindowTextUtf8(HWND hwnd);

@@ -34,9 +34,11 @@ ReminderPopup::ReminderPopup(const std::string& content, const ReminderOptions& 
                       reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
   const UINT dpi = SystemDpi();
   const int width = platform::Scale(kOuterWidth, dpi), height = platform::Scale(kOuterHeight, dpi);
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  // On the panel's monitor, where the agent works.
+  const POINT at = platform::CentredIn(platform::MonitorAreaOf(nullptr, false), width, height);
   // No owner: the popup stands on its own beside whatever the agent is doing.
-  CreateWindowOf(kExStyle, kReminderPopupClass, kReminderPopupTitle, kStyle, x, y, width, height, nullptr, nullptr);
+  CreateWindowOf(kExStyle, kReminderPopupClass, kReminderPopupTitle, kStyle, at.x, at.y, width, height, nullptr,
+                 nullptr);
   if (!hwnd()) return;
 
   RECT client;

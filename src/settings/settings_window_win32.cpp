@@ -122,9 +122,8 @@ bool SettingsWindow::Create(HWND owner) {
   dpi_ = platform::DpiOf(owner);
   SIZE outer = platform::OuterSizeForClient(Scale(kClientWidth, dpi_), Scale(kClientHeight, dpi_),
                                             kStyle, kExStyle, false, dpi_);
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2;
-  const int y = (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2;
-  if (!CreateWindowOf(kExStyle, kClassName, app::kSettingsTitle, kStyle, x, y, outer.cx, outer.cy,
+  const POINT at = platform::CentredIn(platform::MonitorAreaOf(owner, false), outer.cx, outer.cy);
+  if (!CreateWindowOf(kExStyle, kClassName, app::kSettingsTitle, kStyle, at.x, at.y, outer.cx, outer.cy,
                       owner, nullptr))
     return false;
   // The window may sit on a monitor of another DPI than the owner's.
@@ -239,6 +238,13 @@ void SettingsWindow::Render() {
 void SettingsWindow::ShowSettings() {
   if (!hwnd() && !Create(owner_)) return;
   if (IsWindowVisible(hwnd())) return;
+  // It opens on the panel's monitor: the panel may have followed a chat window to another one.
+  if (owner_ && MonitorFromWindow(hwnd(), MONITOR_DEFAULTTONEAREST) != MonitorFromWindow(owner_, MONITOR_DEFAULTTONEAREST)) {
+    RECT rc{};
+    GetWindowRect(hwnd(), &rc);
+    const POINT at = platform::CentredIn(platform::MonitorAreaOf(owner_, false), rc.right - rc.left, rc.bottom - rc.top);
+    SetWindowPos(hwnd(), nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   SelectPage(0);
   ShowWindow(hwnd(), SW_SHOW);
   SetForegroundWindow(hwnd());

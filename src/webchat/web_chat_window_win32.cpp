@@ -35,12 +35,12 @@ class WebChat : public platform::Window {
     // Fixed border with a title bar, a minimise and a close button; always on top, in the taskbar.
     constexpr DWORD kStyle =
         WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-    const RECT area = PrimaryWorkArea();
+    // Centred in the work area of the panel's monitor.
+    const RECT area = platform::MonitorAreaOf(nullptr, true);
     const int width = Scale(kDesignWidth, dpi_), height = Scale(kDesignHeight, dpi_);
-    if (!CreateWindowOf(WS_EX_TOPMOST | WS_EX_APPWINDOW, kWebChatWindowClass, kWebChatTitle, kStyle,
-                        area.left + (area.right - area.left - width) / 2,
-                        area.top + (area.bottom - area.top - height) / 2, width, height, nullptr,
-                        nullptr)) {
+    const POINT at = platform::CentredIn(area, width, height);
+    if (!CreateWindowOf(WS_EX_TOPMOST | WS_EX_APPWINDOW, kWebChatWindowClass, kWebChatTitle, kStyle, at.x, at.y,
+                        width, height, nullptr, nullptr)) {
       if (oleReady_) OleUninitialize();
       oleReady_ = false;
       return false;
@@ -107,14 +107,6 @@ class WebChat : public platform::Window {
   }
 
  private:
-  static RECT PrimaryWorkArea() {
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    if (GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &info))
-      return info.rcWork;
-    return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  }
-
   RECT BrowserRect() const {
     RECT outer{}, client{};
     GetWindowRect(hwnd(), &outer);

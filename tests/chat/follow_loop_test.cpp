@@ -156,40 +156,78 @@ TEST_F(FollowPassTest, SmartHide) {
   (void)other;
 }
 
-TEST_F(FollowPassTest, WindowsOffThePrimaryDisplayAreMovedAndDockedOnTheNextPass) {
+// Where the panel (279 x 463) docks on a desk of one or two monitors: the primary one 1024 x 768
+// with a taskbar of 40 pixels, a second one 1280 x 1024 beside it. A chat window that meets no
+// monitor's work area is moved to (50, 50) and docked on the next pass; no other one is moved.
+TEST_F(FollowPassTest, DockingOnOneOrTwoMonitors) {
+  using platform::Monitor;
+  using platform::Point;
+  const Monitor primary{{0, 0, 1024, 768}, {0, 0, 1024, 728}, true};
+  const auto second = [](Rect area) { return Monitor{area, area, false}; };
+  const Rect right{1024, 0, 2304, 1024}, left{-1280, 0, 0, 1024}, above{0, -1024, 1280, 0}, below{0, 768, 1280, 1792};
+  const Rect panelRect{300, 200, 579, 663};
   struct Case {
     const char* what;
-    Rect rect;
+    std::vector<Monitor> monitors;
+    Rect chat;
+    bool maximized;
+    bool dockRight;
+    Point panel;  // where the panel ends
+    Rect panelFrom = {300, 200, 579, 663};
+    bool chatMoved = false;
   } cases[] = {
-      {"maximised", {-8, -8, 1288, 1032}},
-      {"display on the left", {-1500, 100, -900, 800}},
-      {"display above", {100, -900, 700, -200}},
-      {"display on the right", {1281, 100, 1881, 800}},
-      {"display below", {100, 1025, 700, 1725}},
+      {"fits on the right", {primary}, {200, 100, 700, 700}, false, true, {695, 108}},
+      {"fits on the left", {primary}, {400, 100, 900, 700}, false, false, {121, 108}},
+      {"no room on the right: left", {primary}, {500, 50, 1000, 650}, false, true, {221, 58}},
+      {"no room on the left: right", {primary}, {100, 50, 600, 650}, false, false, {595, 58}},
+      {"wider than the screen: inside its right edge", {primary}, {0, 50, 1100, 700}, false, true, {745, 58}},
+      {"too low: moved up to stay whole", {primary}, {200, 400, 700, 1000}, false, true, {695, 265}},
+      {"maximised, right", {primary}, {-8, -8, 1032, 736}, true, true, {745, 0}},
+      {"maximised, left", {primary}, {-8, -8, 1032, 736}, true, false, {0, 0}},
+      {"second monitor on the right", {primary, second(right)}, {1300, 100, 1900, 800}, false, true, {1895, 108}},
+      {"second monitor on the right, its edge", {primary, second(right)}, {1700, 100, 2300, 800}, false, true, {1421, 108}},
+      {"mostly on the second monitor", {primary, second(right)}, {800, 100, 1400, 800}, false, true, {1395, 108}},
+      {"maximised on the second monitor", {primary, second(right)}, {1016, -8, 2312, 1032}, true, true, {2025, 0}},
+      {"second monitor on the left", {primary, second(left)}, {-1000, 100, -400, 800}, false, false, {-1279, 108}},
+      {"second monitor above", {primary, second(above)}, {100, -900, 700, -200}, false, true, {695, -892}},
+      {"second monitor below", {primary, second(below)}, {100, 800, 700, 1500}, false, true, {695, 808}},
+      {"its monitor is gone", {primary}, {1300, 100, 1900, 800}, false, true, {645, 58}, panelRect, true},
+      {"the panel's monitor is gone", {primary}, {200, 100, 700, 700}, false, true, {695, 108}, {1500, 100, 1779, 563}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     EventLog caseLog;
     FakeDesktop caseDesktop{caseLog};
-    const WindowId casePanel = caseDesktop.Add({"霁禾客服助手", "JihePanel", {900, 100, 1100, 700}});
-    const WindowId chat = caseDesktop.Add({"客户甲", "TXGuiFoundation", c.rect});
+    caseDesktop.monitors = c.monitors;
+    settings::Options caseOptions(options);
+    caseOptions.Set(c.dockRight ? Option::跟随到右边 : Option::跟随到左边, true);
+    const WindowId casePanel = caseDesktop.Add({"霁禾客服助手", "JihePanel", c.panelFrom});
+    FakeWindow window{"客户甲", "TXGuiFoundation", c.chat};
+    window.maximized = c.maximized;
+    const WindowId chat = caseDesktop.Add(window);
     FollowState caseState;
-    EXPECT_EQ(FollowPass(caseDesktop, waiter, options, caseState, casePanel).outcome, Outcome::NoMatch);
-    EXPECT_EQ(caseLog.events(), (Strings{"move #2 50,50"}));
-    EXPECT_EQ(caseDesktop.Get(chat).rect.width(), c.rect.width());
-    EXPECT_EQ(FollowPass(caseDesktop, waiter, options, caseState, casePanel).window, chat);
-    EXPECT_EQ(caseLog.events().back(), "move #1 " + std::to_string(50 + c.rect.width() - 5) + ",58");
+    FollowPassResult result = FollowPass(caseDesktop, waiter, caseOptions, caseState, casePanel);
+    if (c.chatMoved) {
+      EXPECT_EQ(result.outcome, Outcome::NoMatch);
+      EXPECT_EQ(caseLog.events(), (Strings{"move #2 50,50"}));
+      EXPECT_EQ(caseDesktop.Get(chat).rect.width(), c.chat.width());
+      result = FollowPass(caseDesktop, waiter, caseOptions, caseState, casePanel);
+    } else {
+      EXPECT_EQ(caseDesktop.Get(chat).rect, c.chat);
+    }
+    EXPECT_EQ(result.window, chat);
+    EXPECT_EQ(caseDesktop.Get(chat).maximized, c.maximized);
+    const Rect panelAt = caseDesktop.Get(casePanel).rect;
+    EXPECT_EQ((Point{panelAt.left, panelAt.top}), c.panel) << panelAt.left << "," << panelAt.top;
+    EXPECT_EQ(panelAt.width(), 279);
   }
 }
 
-TEST_F(FollowPassTest, PanelOffScreenAfterLeftDockingComesBackFirst) {
-  options.Set(Option::跟随到左边, true);
+TEST_F(FollowPassTest, PanelOffEveryMonitorComesBackFirst) {
+  desktop.Set(panel, {"霁禾客服助手", "JihePanel", {-2000, 100, -1800, 700}});
   AddWindow("客户甲", "TXGuiFoundation", 600, 700, 100, 100);
   Pass();
-  EXPECT_EQ(desktop.Get(panel).rect.left, -100);  // not clamped
-  log.Clear();
-  Pass();
-  EXPECT_EQ(log.events(), (Strings{"move #1 50,50", "topmost #1", "restore #1", "move #1 -100,108"}));
+  EXPECT_EQ(log.events(), (Strings{"move #1 50,50", "topmost #1", "restore #1", "move #1 695,108"}));
 }
 
 TEST_F(FollowPassTest, MinimisedAndVanishedWindowsAreSkipped) {

@@ -237,8 +237,8 @@ TEST_F(SendE2E, PausedRefusesAndTypesNothing) {
   EXPECT_EQ(host.notices, std::vector<std::string>{std::string(kPausedMessage)});
 }
 
-TEST_F(SendE2E, FollowLoopMovesAMaximisedChatWindowAndDocksOnTheNextPass) {
-  FakeChat chat(dir, "WeChatMainWndForPC", "微信", "600x700", "-8,-8");
+TEST_F(SendE2E, FollowLoopMovesAChatWindowOffEveryMonitorAndDocksOnTheNextPass) {
+  FakeChat chat(dir, "WeChatMainWndForPC", "微信", "600x700", "-3000,-8");
   ASSERT_TRUE(chat.hwnd());
   for (const auto& info : settings::AllOptions()) options.Set(info.option, false);
   options.Set(settings::Option::跟随微信, true);
@@ -264,7 +264,7 @@ TEST_F(SendE2E, FollowLoopMovesAMaximisedChatWindowAndDocksOnTheNextPass) {
   loop.StopFollowLoop();
   EXPECT_EQ(chatRect.left, 50);
   EXPECT_EQ(chatRect.right - chatRect.left, 600);
-  EXPECT_EQ(panelRect.left, 50 - 200);  // left of the chat window; not clamped
+  EXPECT_EQ(panelRect.left, 50 + 600 - 5);  // no room on its left: on its right
   EXPECT_EQ(panelRect.top, 58);
   DestroyWindow(panel);
 }

@@ -250,7 +250,7 @@ TEST_F(SendPhraseTest, SilentEndsAndTheRefusal) {
   EXPECT_EQ(log.events(), Strings{});
 
   host.clickedRow = "您好";
-  host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {-8, -8, 1288, 1032}});  // maximised
+  host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {-2000, 100, -1400, 800}});  // on a monitor that is gone
   EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), SendOutcome::ChatOffScreen);
   EXPECT_EQ(log.events(), Strings{"move #3 50,50"});  // moved, and nothing typed
 }

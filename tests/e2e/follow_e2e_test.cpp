@@ -135,40 +135,39 @@ TEST_F(FollowE2e, SmartHideOffScreenWindowsAndPause) {
   qq.MoveTo(320, 50);
   EXPECT_TRUE(WaitFor([&] { return DockedRight(panel, qq.rect()); })) << Describe(panel, qq.rect());
 
-  // A chat window whose corner lies off the screen is brought to (50, 50) and then docked.
-  qq.MoveTo(-200, 60);
+  // A chat window that meets no monitor is brought to (50, 50) and then docked.
+  qq.MoveTo(-2000, 60);
   EXPECT_TRUE(WaitFor([&] {
     const RECT chat = qq.rect();
     return chat.left == 50 && chat.top == 50 && DockedRight(panel, chat);
   })) << Describe(panel, qq.rect());
   {
-    // Where a maximised window sits: its frame overhangs the screen's top-left corner.
+    // One whose frame overhangs the screen's top-left corner is on screen: it stays put.
     FakeChat overhanging(data_, "TXGuiFoundation", "客户丁", {-4, -4, 600, 700});
     ASSERT_NE(overhanging.hwnd(), nullptr);
     ASSERT_TRUE(overhanging.Raise());
-    EXPECT_TRUE(WaitFor([&] {
-      const RECT chat = overhanging.rect();
-      return chat.left == 50 && chat.top == 50 && DockedRight(panel, chat);
-    })) << Describe(panel, overhanging.rect());
-    const RECT after = overhanging.rect();
-    EXPECT_EQ(after.right - after.left, 600) << "moved at its size";
-    EXPECT_EQ(after.bottom - after.top, 700);
+    EXPECT_TRUE(WaitFor([&] { return DockedRight(panel, overhanging.rect()); })) << Describe(panel, overhanging.rect());
+    EXPECT_EQ(overhanging.rect().left, -4);
+    EXPECT_EQ(overhanging.rect().top, -4);
   }
   {
-    // A maximised chat window: its frame overhangs the screen, so its corner lies off it (the program
-    // may have moved it before the test looks): it ends at (50, 50) at its maximised size.
+    // A maximised chat window stays maximised where it is; the panel lies whole on the screen,
+    // inside its right edge.
     FakeChat maximized(data_, "TXGuiFoundation", "客户戊", {100, 80, 600, 700, true});
     ASSERT_NE(maximized.hwnd(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return IsZoomed(maximized.hwnd()) != FALSE; }));
+    const RECT zoomed = maximized.rect();
     ASSERT_TRUE(maximized.Raise());
-    EXPECT_TRUE(WaitFor([&] {
-      const RECT chat = maximized.rect();
-      return chat.left == 50 && chat.top == 50 && DockedRight(panel, chat);
-    })) << Describe(panel, maximized.rect());
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const RECT after = maximized.rect();
-    EXPECT_GE(after.right - after.left, work.right - work.left) << "moved at its maximised size";
-    EXPECT_GE(after.bottom - after.top, work.bottom - work.top);
+    const auto docked = [&] {
+      const RECT p = RectOf(panel);
+      return IsWindowVisible(panel) && p.right == work.right && p.left >= work.left && p.top >= work.top &&
+             p.bottom <= work.bottom;
+    };
+    EXPECT_TRUE(WaitFor(docked)) << Describe(panel, maximized.rect());
+    EXPECT_TRUE(HoldsFor([&] { return IsZoomed(maximized.hwnd()) && RectOf(maximized.hwnd()).left == zoomed.left && docked(); }, 1000))
+        << Describe(panel, maximized.rect());
   }
 
   // Paused, the panel hides and follows nothing; resumed, it docks again.

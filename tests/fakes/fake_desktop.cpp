@@ -102,6 +102,23 @@ bool FakeDesktop::Exists(WindowId window) {
   return Find(window) != nullptr;
 }
 
+bool FakeDesktop::IsMaximized(WindowId window) {
+  std::lock_guard lock(mutex_);
+  const Entry* e = Find(window);
+  return e && e->window.maximized;
+}
+
+std::vector<platform::Monitor> FakeDesktop::Monitors() {
+  std::lock_guard lock(mutex_);
+  return monitors;
+}
+
+std::optional<platform::Monitor> FakeDesktop::MonitorFromRect(const Rect& rect, bool nearest) {
+  std::lock_guard lock(mutex_);
+  const platform::Monitor* m = platform::MonitorOfRect(monitors, rect, nearest);
+  return m ? std::optional(*m) : std::nullopt;
+}
+
 void FakeDesktop::MoveWindowTo(WindowId window, int left, int top) {
   std::lock_guard lock(mutex_);
   log_.Add("move " + NameOf(window) + " " + std::to_string(left) + "," + std::to_string(top));

@@ -38,6 +38,7 @@ struct FakeWindow {
   bool visible = true;
   bool topmost = false;
   bool minimized = false;
+  bool maximized = false;
 };
 
 class FakeDesktop : public platform::Desktop {
@@ -52,7 +53,8 @@ class FakeDesktop : public platform::Desktop {
   FakeWindow Get(WindowId id) const;
   void Set(WindowId id, const FakeWindow& window);
 
-  platform::Size display{1280, 1024};
+  // One 1280 x 1024 monitor with a taskbar of 40 pixels at the bottom, unless a test sets others.
+  std::vector<platform::Monitor> monitors{{{0, 0, 1280, 1024}, {0, 0, 1280, 984}, true}};
   // How often each was read; a pass must not read classes of windows that are no candidates.
   int classReads() const { return classReads_; }
 
@@ -62,7 +64,9 @@ class FakeDesktop : public platform::Desktop {
   Rect WindowRect(WindowId window) override;
   bool IsVisible(WindowId window) override;
   bool Exists(WindowId window) override;
-  platform::Size PrimaryDisplaySize() override { return display; }
+  bool IsMaximized(WindowId window) override;
+  std::vector<platform::Monitor> Monitors() override;
+  std::optional<platform::Monitor> MonitorFromRect(const Rect& rect, bool nearest) override;
   void MoveWindowTo(WindowId window, int left, int top) override;
   void ShowWindow(WindowId window) override;
   void HideWindow(WindowId window) override;

@@ -243,14 +243,18 @@ TEST(Win32Wait, MessagesFlowDuringTheWaitAndStopEndsIt) {
 
 TEST(Win32Desktop, ReadsWindowsPostsClicksAndMovesOffScreenWindows) {
   Win32Desktop desktop;
-  const HWND chat = MakeWindow(L"TXGuiFoundation", L"客户测试", {-8, -8, 592, 692}, MessageCounter::Proc);
+  const HWND chat = MakeWindow(L"TXGuiFoundation", L"客户测试", {-3000, -8, -2400, 692}, MessageCounter::Proc);
   const WindowId id = IdOf(chat);
   const std::vector<WindowId> windows = desktop.VisibleTopLevelWindows();
   EXPECT_NE(std::find(windows.begin(), windows.end(), id), windows.end());
   EXPECT_EQ(desktop.WindowText(id), "客户测试");
   EXPECT_EQ(desktop.ClassName(id), "TXGuiFoundation");
-  EXPECT_EQ(desktop.WindowRect(id), (Rect{-8, -8, 592, 692}));
-  EXPECT_GT(desktop.PrimaryDisplaySize().width, 0);
+  EXPECT_EQ(desktop.WindowRect(id), (Rect{-3000, -8, -2400, 692}));
+  const std::vector<platform::Monitor> monitors = desktop.Monitors();
+  ASSERT_FALSE(monitors.empty());
+  EXPECT_EQ(std::count_if(monitors.begin(), monitors.end(), [](const auto& m) { return m.primary; }), 1);
+  EXPECT_FALSE(desktop.MonitorFromRect({-3000, -8, -2400, 692}, false));
+  EXPECT_TRUE(desktop.MonitorFromRect({-3000, -8, -2400, 692}, true));
 
   EXPECT_FALSE(chat::EnsureWindowOnScreen(desktop, id, true));
   EXPECT_EQ(desktop.WindowRect(id), (Rect{50, 50, 650, 750}));
