@@ -36,6 +36,9 @@ constexpr char kUsage[] =
     "       jihe-data export FILE.csv [--commands] [--data-dir DIR]\n"
     "       jihe-data import FILE.csv [--commands] [--data-dir DIR]\n";
 
+constexpr char kFolderInUse[] =
+    "霁禾客服助手正在使用这个数据文件夹，请先在托盘菜单里“退出软件”，或在软件里用分组菜单的“导入CSV…”";
+
 void Error(const std::string& message) { std::fprintf(stderr, "jihe-data: %s\n", message.c_str()); }
 
 struct Args {
@@ -106,6 +109,8 @@ int Restore(const Args& args) {
   }
   storage::DataFolder folder(args.dataDir);
   if (!CheckReadable(args.dataDir)) return 1;
+  const auto hold = folder.Hold(0);
+  if (!hold) return Error(kFolderInUse), 1;
   if (!folder.EnsureFolders()) {
     Error("cannot create the Data folder " + folder.root());
     return 1;
@@ -153,6 +158,9 @@ int Import(const Args& args) {
   if (!bytes) return Error("cannot read " + path), 1;
   storage::DataFolder folder(args.dataDir);
   if (!CheckReadable(args.dataDir)) return 1;
+  // Held from the load to the save: the panel's next save would write back what it holds.
+  const auto hold = folder.Hold(0);
+  if (!hold) return Error(kFolderInUse), 1;
   storage::Store store{folder};
   storage::Workspace ws;
   store.LoadAll(ws);

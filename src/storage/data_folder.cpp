@@ -196,6 +196,19 @@ std::vector<std::string> GroupFileStems(const std::vector<std::string>& names) {
   return stems;
 }
 
+std::string DataFolderHoldName(std::string_view fullPath) {
+  std::string path(fullPath);
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  while (path.size() > 1 && path.back() == '\\') path.pop_back();
+  std::uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : FileNameCaseFold(path)) h = (h ^ c) * 1099511628211ull;
+  static const char kHex[] = "0123456789abcdef";
+  std::string name = "霁禾客服助手.数据文件夹.";
+  for (int shift = 60; shift >= 0; shift -= 4) name.push_back(kHex[(h >> shift) & 0xF]);
+  return name;
+}
+
 DataFolder::DataFolder(std::string root) : root_(std::move(root)) {
   if (root_.empty() || (root_.back() != kSep && root_.back() != '/')) root_.push_back(kSep);
 }
@@ -221,6 +234,10 @@ bool DataFolder::EnsureFolders() const {
     ok = platform::CreateDirectories(folder) && ok;
   }
   return ok;
+}
+
+std::unique_ptr<platform::NamedHold> DataFolder::Hold(int waitMs) const {
+  return platform::TakeNamedHold(DataFolderHoldName(platform::FullPath(root_)), waitMs);
 }
 
 }  // namespace jihe::storage

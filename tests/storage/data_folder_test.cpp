@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
 
 #include "storage/group_file.h"
 #include "storage/gb18030.h"
@@ -122,6 +123,34 @@ TEST(ScheduleValueTest, ParsesAndBuilds) {
       {"12:00--未知类型[br]", {{"12:00", "未知类型", "", ""}}},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseScheduleValue(c.value), c.want) << c.value;
+}
+
+}  // namespace
+}  // namespace jihe::storage
+
+namespace jihe::storage {
+namespace {
+
+TEST(DataFolderHoldTest, OneHolderPerFolderHoweverItIsSpelt) {
+  const std::string name = DataFolderHoldName("C:\\Users\\客服\\霁禾数据");
+  for (const char* same : {"c:\\users\\客服\\霁禾数据", "C:/Users/客服/霁禾数据/", "C:\\USERS\\客服\\霁禾数据\\\\"})
+    EXPECT_EQ(DataFolderHoldName(same), name) << same;
+  for (const char* other : {"C:\\Users\\客服\\霁禾数据2", "D:\\Users\\客服\\霁禾数据", "C:\\Users\\客服"})
+    EXPECT_NE(DataFolderHoldName(other), name) << other;
+  EXPECT_EQ(name.find('\\'), std::string::npos);
+
+  const DataFolder folder(testing::TempDir() + "jihe-hold-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  // Another thread, since a Windows mutex lets its own thread in again.
+  auto heldElsewhere = [&] {
+    bool got = false;
+    std::thread([&] { got = folder.Hold(50) != nullptr; }).join();
+    return got;
+  };
+  auto first = folder.Hold(0);
+  ASSERT_NE(first, nullptr);
+  EXPECT_FALSE(heldElsewhere());
+  first.reset();
+  EXPECT_TRUE(heldElsewhere());
 }
 
 }  // namespace
