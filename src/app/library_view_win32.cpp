@@ -862,13 +862,13 @@ void LibraryView::ImportCsv() {
   if (RefuseTeamChange()) return;
   const auto path = AskCsvPath(panel_, false);
   if (!path) return;
-  const std::optional<std::string> bytes = platform::ReadWholeFile(*path);
+  std::optional<std::string> bytes = platform::ReadWholeFile(*path);
   if (!bytes) {
     platform::ShowInfoMessage(panel_, "无法读取文件：" + *path);
     return;
   }
   library::GroupStrip& strip = ws_.library.strip(kind_);
-  const auto result = storage::ImportCsv(*bytes, strip);
+  const auto result = storage::ImportCsv(std::move(*bytes), kind_, strip);
   if (const auto* error = std::get_if<storage::CsvImportError>(&result)) {
     platform::ShowInfoMessage(panel_, error->message + "\r\n没有导入任何内容。");
     return;

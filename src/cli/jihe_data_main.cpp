@@ -154,7 +154,7 @@ int Export(const Args& args) {
 int Import(const Args& args) {
   if (args.positional.size() != 1) return Error(kUsage), 2;
   const std::string& path = args.positional[0];
-  const std::optional<std::string> bytes = platform::ReadWholeFile(path);
+  std::optional<std::string> bytes = platform::ReadWholeFile(path);
   if (!bytes) return Error("cannot read " + path), 1;
   storage::DataFolder folder(args.dataDir);
   if (!CheckReadable(args.dataDir)) return 1;
@@ -164,7 +164,7 @@ int Import(const Args& args) {
   storage::Store store{folder};
   storage::Workspace ws;
   store.LoadAll(ws);
-  auto result = storage::ImportCsv(*bytes, ws.library.strip(KindOf(args)));
+  auto result = storage::ImportCsv(std::move(*bytes), KindOf(args), ws.library.strip(KindOf(args)));
   if (auto* error = std::get_if<storage::CsvImportError>(&result)) {
     Error(path + ": " + error->message + " (nothing was imported)");
     return 1;
