@@ -58,6 +58,9 @@ TEST(GroupFileStemsTest, EveryGroupGetsAFileOfItsOwnAsWindowsComparesNames) {
   // The first and second group of a name keep the files that folders already use.
   EXPECT_EQ(GroupFileStems({"QQ", "qq", "QQ", "ä", "Ä"}),
             (std::vector<std::string>{"QQ", "..qq", "..%51%51", "ä", "..Ä"}));
+  // The third of one name is numbered from 3, as folders of earlier versions have it.
+  EXPECT_EQ(GroupFileStems({"QQ", "QQ", "QQ", "QQ"}),
+            (std::vector<std::string>{"QQ", "..%51%51", "..%51%51%%3", "..%51%51%%4"}));
 }
 
 TEST(GroupFileStemsTest, CaseFoldCoversTheBmpOnly) {
@@ -65,6 +68,8 @@ TEST(GroupFileStemsTest, CaseFoldCoversTheBmpOnly) {
       {"ｖｉｐ分组1", "ＶＩＰ分组1"}, {"äÿ", "ÄŸ"}, {"ſı", "SI"}, {"ǆ", "Ǆ"}, {"ß", "ß"},
       {"𐐨", "𐐨"},  // beyond the BMP: two UTF-16 units that no table maps
       {"a\xED\xB2\x81", "A\xED\xB2\x81"},
+      // Just past a run of the table: "{" after a..z, "÷" after à..ö.
+      {"{÷", "{÷"},
   };
   for (const auto& [name, folded] : cases) EXPECT_EQ(FileNameCaseFold(name), folded) << name;
 }
