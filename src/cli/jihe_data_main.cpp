@@ -164,7 +164,10 @@ int Import(const Args& args) {
   storage::Store store{folder};
   storage::Workspace ws;
   store.LoadAll(ws);
-  auto result = storage::ImportCsv(std::move(*bytes), KindOf(args), ws.library.strip(KindOf(args)));
+  const library::GroupKind kind = KindOf(args);
+  auto result = storage::ImportCsv(std::move(*bytes), kind, ws.library.strip(kind), [&](const std::vector<std::string>& names) {
+    return storage::GroupFilesTooLong(folder, kind, names);
+  });
   if (auto* error = std::get_if<storage::CsvImportError>(&result)) {
     Error(path + ": " + error->message + " (nothing was imported)");
     return 1;
@@ -172,9 +175,10 @@ int Import(const Args& args) {
   const auto& counts = std::get<storage::CsvImportCounts>(result);
   if (counts.added > 0) {
     if (!folder.EnsureFolders()) return Error("cannot create the Data folder " + folder.root()), 1;
-    const storage::SaveReport report = store.SaveAll(ws);
+    const storage::SaveReport report = store.SaveAllOrNothing(ws);
     if (report.failures) {
-      Error("could not write " + std::to_string(report.failures) + " file(s) in " + folder.root());
+      Error("could not write " + std::to_string(report.failures) + " file(s) in " + folder.root() +
+            "; the folder was left as it was (nothing was imported)");
       return 1;
     }
   }

@@ -1,5 +1,6 @@
 #include "storage/csv_exchange.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -158,7 +159,10 @@ std::variant<CsvImportPlan, CsvImportError> ReadCsvImport(std::string fileBytes,
       row += content;
     }
     auto [at, added] = groupOf.try_emplace(CellText(f[0]), static_cast<std::uint32_t>(plan.groups.size()));
-    if (added) plan.groups.push_back(at->first);
+    if (added) {
+      plan.groups.push_back(at->first);
+      plan.groupLines.push_back(record.line);
+    }
     plan.rows.push_back({at->second, std::move(row)});
     return true;
   };
@@ -170,31 +174,52 @@ std::variant<CsvImportPlan, CsvImportError> ReadCsvImport(std::string fileBytes,
   return plan;
 }
 
-CsvImportCounts ApplyCsvImport(CsvImportPlan plan, library::GroupStrip& strip) {
+std::variant<CsvImportCounts, CsvImportError> ApplyCsvImport(CsvImportPlan plan, library::GroupStrip& strip,
+                                                             const GroupNamesCheck& tooLong) {
   CsvImportCounts counts;
   counts.blank = plan.blank;
-  // Each group cell to its slot, creating the groups first: the slots do not move afterwards.
+  counts.slotsBefore = strip.slots().size();
+  // Each group cell to its slot; the new ones are numbered past the end until they are made.
+  const std::vector<size_t> visible = strip.VisibleIndices();
   std::vector<size_t> slotOf;
-  for (const std::string& cell : plan.groups) {
+  std::vector<std::string> newNames;
+  std::vector<size_t> newLines;
+  for (size_t g = 0; g < plan.groups.size(); ++g) {
+    const std::string& cell = plan.groups[g];
     const std::string trimmed = Trimmed(cell);
     std::optional<size_t> exact, trimmedExact, only;
     size_t sameTrimmed = 0;
-    for (size_t v : strip.VisibleIndices()) {
+    for (size_t v : visible) {
       const std::string& name = strip.ListOfGroup(v)->name();
       if (name == cell && !exact) exact = v;
       if (name == trimmed && !trimmedExact) trimmedExact = v;
       if (Trimmed(name) == trimmed) ++sameTrimmed, only = v;
     }
-    size_t slot;
-    if (exact) slot = *exact;
-    else if (trimmedExact) slot = *trimmedExact;
-    else if (sameTrimmed == 1) slot = *only;
-    else {
-      slot = library::AddGroup(strip, trimmed);
-      ++counts.groupsCreated;
+    if (!exact && !trimmedExact && sameTrimmed == 1) exact = only;
+    if (!exact) exact = trimmedExact;
+    if (!exact) {
+      // Two cells that trim to one name make one group.
+      auto known = std::find(newNames.begin(), newNames.end(), trimmed);
+      exact = counts.slotsBefore + static_cast<size_t>(known - newNames.begin());
+      if (known == newNames.end()) {
+        newNames.push_back(trimmed);
+        newLines.push_back(plan.groupLines[g]);
+      }
     }
-    slotOf.push_back(slot);
+    slotOf.push_back(*exact);
   }
+  if (tooLong && !newNames.empty()) {
+    std::vector<std::string> names;
+    for (size_t v : visible) names.push_back(strip.ListOfGroup(v)->name());
+    names.insert(names.end(), newNames.begin(), newNames.end());
+    for (size_t at : tooLong(names)) {
+      if (at < visible.size()) continue;  // a group that is there already is the save's business
+      return ErrorAt(newLines[at - visible.size()], "分组名“" + newNames[at - visible.size()] +
+                                                        "”太长，在这个数据文件夹里存不成文件（Windows 的路径最长 259 个字符）");
+    }
+  }
+  for (std::string& name : newNames) library::AddGroup(strip, std::move(name));
+  counts.groupsCreated = newNames.size();
 
   // Rows already there, by their position in their group's list (the list grows as rows go in).
   struct Target {
@@ -205,6 +230,8 @@ CsvImportCounts ApplyCsvImport(CsvImportPlan plan, library::GroupStrip& strip) {
   for (CsvImportPlan::Row& row : plan.rows) {
     Target& t = targets[slotOf[row.group]];
     if (!t.rows) {
+      if (slotOf[row.group] < counts.slotsBefore)
+        counts.rowsBefore.emplace_back(slotOf[row.group], strip.ListOfGroup(slotOf[row.group])->rows().size());
       t.rows = &strip.ListOfGroup(slotOf[row.group])->MutableRows();
       std::vector<std::string>* rows = t.rows;
       t.present = std::make_unique<std::unordered_set<size_t, std::function<size_t(size_t)>, std::function<bool(size_t, size_t)>>>(
@@ -223,11 +250,16 @@ CsvImportCounts ApplyCsvImport(CsvImportPlan plan, library::GroupStrip& strip) {
   return counts;
 }
 
+void UndoCsvImport(const CsvImportCounts& counts, library::GroupStrip& strip) {
+  for (const auto& [slot, rows] : counts.rowsBefore) strip.ListOfGroup(slot)->MutableRows().resize(rows);
+  if (strip.slots().size() > counts.slotsBefore) strip.slots().resize(counts.slotsBefore);
+}
+
 std::variant<CsvImportCounts, CsvImportError> ImportCsv(std::string fileBytes, library::GroupKind kind,
-                                                        library::GroupStrip& strip) {
+                                                        library::GroupStrip& strip, const GroupNamesCheck& tooLong) {
   auto plan = ReadCsvImport(std::move(fileBytes), kind);
   if (auto* error = std::get_if<CsvImportError>(&plan)) return *error;
-  return ApplyCsvImport(std::move(std::get<CsvImportPlan>(plan)), strip);
+  return ApplyCsvImport(std::move(std::get<CsvImportPlan>(plan)), strip, tooLong);
 }
 
 std::string ImportSummary(const CsvImportCounts& counts) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -32,6 +33,9 @@ struct CsvImportCounts {
   size_t skipped = 0;  // rows equal to one already in their group
   size_t blank = 0;    // rows of nothing but a group name or blanks
   size_t groupsCreated = 0;
+  // What UndoCsvImport needs: the number of slots before, and each changed group's row count.
+  size_t slotsBefore = 0;
+  std::vector<std::pair<size_t, size_t>> rowsBefore;
 };
 
 struct CsvImportError {
@@ -42,6 +46,7 @@ struct CsvImportError {
 // Everything a file asks to add, read and checked, before any strip is touched.
 struct CsvImportPlan {
   std::vector<std::string> groups;  // group cells as the file gives them, in order of first use
+  std::vector<size_t> groupLines;   // the line where each is first used
   struct Row {
     std::uint32_t group;
     std::string text;
@@ -59,11 +64,19 @@ std::variant<CsvImportPlan, CsvImportError> ReadCsvImport(std::string fileBytes,
 // Rows go to the end of their group, skipping those already there. A group cell matches the
 // visible group of exactly its name, else the one group of its trimmed name; without either a
 // group of the trimmed name is created.
-CsvImportCounts ApplyCsvImport(CsvImportPlan plan, library::GroupStrip& strip);
+// `tooLong` (see GroupFilesTooLong) is asked about the names of the strip's visible groups with
+// the new ones after them; a new group whose file could not be written refuses the whole import
+// at its line, before the strip changes.
+using GroupNamesCheck = std::function<std::vector<size_t>(const std::vector<std::string>& names)>;
+std::variant<CsvImportCounts, CsvImportError> ApplyCsvImport(CsvImportPlan plan, library::GroupStrip& strip,
+                                                             const GroupNamesCheck& tooLong = {});
+
+// Takes the rows and groups of an applied import out again (its save failed).
+void UndoCsvImport(const CsvImportCounts& counts, library::GroupStrip& strip);
 
 // Both of the above: a file with a fault leaves the strip as it was.
 std::variant<CsvImportCounts, CsvImportError> ImportCsv(std::string fileBytes, library::GroupKind kind,
-                                                        library::GroupStrip& strip);
+                                                        library::GroupStrip& strip, const GroupNamesCheck& tooLong = {});
 
 // What the agent or the team lead is told after an import.
 std::string ImportSummary(const CsvImportCounts& counts);

@@ -196,6 +196,34 @@ std::vector<std::string> GroupFileStems(const std::vector<std::string>& names) {
   return stems;
 }
 
+namespace {
+
+// Length in UTF-16 units, as Windows counts a path.
+size_t Utf16Length(std::string_view utf8) {
+  size_t n = 0;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if ((c & 0xC0) != 0x80) n += c >= 0xF0 ? 2 : 1;
+  }
+  return n;
+}
+
+constexpr std::string_view kSaveSuffix = ".txt.jihe-tmp";  // the longest name a save writes
+
+}  // namespace
+
+std::vector<size_t> GroupFilesTooLong(const DataFolder& folder, library::GroupKind kind,
+                                      const std::vector<std::string>& names) {
+  const size_t folderLength = Utf16Length(platform::FullPath(folder.GroupFolder(kind)));
+  const std::vector<std::string> stems = GroupFileStems(names);
+  std::vector<size_t> tooLong;
+  for (size_t i = 0; i < stems.size(); ++i) {
+    const size_t file = Utf16Length(stems[i]) + kSaveSuffix.size();
+    if (file > 255 || folderLength + file > 259) tooLong.push_back(i);
+  }
+  return tooLong;
+}
+
 std::string DataFolderHoldName(std::string_view fullPath) {
   std::string path(fullPath);
   for (char& c : path)

@@ -45,6 +45,14 @@ std::optional<std::string> LegacyGroupFileStem(std::string_view name);
 // a name that is now escaped had its plain name (LegacyGroupFileStem). Nothing when that is `stem`.
 std::optional<std::string> EarlierGroupFileStem(std::string_view name, std::string_view stem);
 
+class DataFolder;
+
+// The positions of the names (one kind's groups in stored order) whose group files Windows could
+// not hold in this folder: the whole path, the temporary file of a save included, longer than
+// 259 characters, or the file name longer than 255.
+std::vector<size_t> GroupFilesTooLong(const DataFolder& folder, library::GroupKind kind,
+                                      const std::vector<std::string>& names);
+
 // The name of the hold on the Data folder at `fullPath`: equal for every spelling that Windows
 // takes for the same folder (letter case, "/" or "\\", a final separator).
 std::string DataFolderHoldName(std::string_view fullPath);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/file_system.h"
 #include "storage/csv_exchange.h"
+#include "storage/data_folder.h"
 #include "storage/gb18030.h"
 
 namespace jihe::storage {
@@ -191,6 +193,36 @@ TEST(CsvExchangeTest, AFaultyFileChangesNothingAndNamesItsLine) {
     EXPECT_EQ(strip.slots().size(), 1u) << c.file;
     EXPECT_EQ(strip.slots()[0].rows().size(), 1u) << c.file;
   }
+}
+
+TEST(CsvExchangeTest, AGroupNameTooLongForAFileIsRefusedBeforeAnythingChanges) {
+  const DataFolder folder(std::string(platform::kPathSeparator == '/' ? "/tmp/" : "C:\\") + "霁禾客服助手配置请勿删除");
+  auto tooLong = [&](const std::vector<std::string>& names) {
+    return GroupFilesTooLong(folder, library::GroupKind::Phrase, names);
+  };
+  std::string longName;
+  for (int i = 0; i < 250; ++i) longName += "长";
+  const std::string file = "分组,备注,内容\r\n短名,a,b\r\n问候,新,行\r\n" + longName.substr(0, 3 * 150) + ",a,b\r\n" + longName + ",a,b\r\n";
+  library::GroupStrip strip = StripOf({{"问候", {"您好"}}});
+  auto result = ImportCsv(file, library::GroupKind::Phrase, strip, tooLong);
+  ASSERT_TRUE(std::holds_alternative<CsvImportError>(result));
+  EXPECT_EQ(std::get<CsvImportError>(result).line, 5u);
+  EXPECT_EQ(strip.slots().size(), 1u);
+  // Escaped names are longer than they look: 86 upper-case letters, escaped as the second of
+  // their name, take 260 characters.
+  EXPECT_EQ(tooLong({"短名", std::string(86, 'a'), std::string(86, 'A')}), std::vector<size_t>{2});
+  // A deep folder leaves less room for the name.
+  const DataFolder deep(folder.root() + std::string(200, 'd'));
+  EXPECT_EQ(GroupFilesTooLong(deep, library::GroupKind::Phrase, {std::string(60, 'x'), "短名"}), std::vector<size_t>{0});
+
+  // An applied import can be taken back out (its save failed).
+  strip = StripOf({{"问候", {"您好"}}});
+  result = ImportCsv(file.substr(0, file.find(longName.substr(0, 3)) ), library::GroupKind::Phrase, strip);
+  ASSERT_TRUE(std::holds_alternative<CsvImportCounts>(result));
+  ASSERT_EQ(strip.slots()[0].rows().size(), 2u);
+  UndoCsvImport(std::get<CsvImportCounts>(result), strip);
+  EXPECT_EQ(strip.slots().size(), 1u);
+  EXPECT_EQ(strip.slots()[0].rows(), std::vector<std::string>{"您好"});
 }
 
 }  // namespace
