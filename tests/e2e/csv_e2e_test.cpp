@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/commands.h"
+#include "app/csv_dialogs_win32.h"
 #include "e2e/jihe_driver.h"
 #include "platform/file_system.h"
 #include "platform/utf16.h"
@@ -108,6 +109,100 @@ TEST(CsvE2e, TheDataToolWritesNoFolderThatTheProgramHolds) {
   const ToolRun after = RunDataTool(root, L"import \"" + Widen(csvPath) + L"\"" + dataArg);
   EXPECT_EQ(after.exitCode, 0u) << after.output;
   EXPECT_NE(after.output.find("添加 1 条"), std::string::npos) << after.output;
+}
+
+struct WindowSearch {
+  DWORD pid;
+  const wchar_t* className;
+  HWND found = nullptr;
+};
+
+// A visible top-level window of the process by class.
+HWND VisibleTopLevel(DWORD pid, const wchar_t* className) {
+  WindowSearch search{pid, className};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<WindowSearch*>(lp);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if (owner != s->pid || !IsWindowVisible(hwnd) || ClassOf(hwnd) != s->className) return TRUE;
+        s->found = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The open-file dialog's file name box (an Edit, alone or inside a combo box).
+HWND FileNameBox(HWND dialog) {
+  for (int id : {0x47C, 0x480}) {
+    HWND item = GetDlgItem(dialog, id);
+    if (!item) continue;
+    if (ClassOf(item) == L"Edit") return item;
+    // Inside a combo box, which may sit inside an extended one.
+    HWND edit = nullptr;
+    EnumChildWindows(item, [](HWND h, LPARAM lp) -> BOOL {
+      if (ClassOf(h) != L"Edit") return TRUE;
+      *reinterpret_cast<HWND*>(lp) = h;
+      return FALSE;
+    }, reinterpret_cast<LPARAM>(&edit));
+    if (edit) return edit;
+  }
+  return nullptr;
+}
+
+// The group menu's "导入CSV…" of the page shown, with `file` typed into the dialog.
+void ChooseImportFile(const Jihe& jihe, const std::wstring& file) {
+  jihe.PostCommand(static_cast<UINT>(app::Command::ImportCsv));
+  HWND dialog = nullptr, box = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    dialog = VisibleTopLevel(jihe.pid(), L"#32770");
+    return dialog && (box = FileNameBox(dialog)) != nullptr;
+  }, 20000)) << "no file dialog";
+  SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+}
+
+TEST(CsvE2e, AMenuImportShowsItsProgressAndACancelChangesNothing) {
+  TempFolder root;
+  ASSERT_TRUE(platform::CreateDirectories(root.Utf8()));
+  TempFolder data;
+  // Big enough to take well over half a second: 300,000 rows, about 60 MB.
+  std::string csv = std::string("\xEF\xBB\xBF") + "分组,备注,内容\r\n";
+  csv.reserve(70'000'000);
+  for (int i = 0; i < 300000; ++i)
+    csv += "大表,备注" + std::to_string(i) + ",这是第" + std::to_string(i) +
+           "行的内容，您好亲请问有什么可以帮您的吗我们店铺所有商品均为正品支持七天无理由退换货发货时间一般在下单后\r\n";
+  const std::string csvPath = root.Utf8(L"大表.csv");
+  ASSERT_TRUE(platform::WriteFileAtomically(csvPath, csv));
+  csv = {};
+
+  Jihe jihe(data.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+
+  // The progress shows with its bar and "取消"; a cancel ends the import and adds nothing.
+  ChooseImportFile(jihe, Widen(csvPath));
+  HWND progress = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (progress = VisibleTopLevel(jihe.pid(), app::kCsvProgressClass)) != nullptr; }, 30000));
+  EXPECT_NE(GetDlgItem(progress, app::kCsvProgressBarId), nullptr);
+  HWND cancel = GetDlgItem(progress, IDCANCEL);
+  wchar_t caption[16] = {};
+  GetWindowTextW(cancel, caption, 16);
+  EXPECT_EQ(std::wstring(caption), L"取消");
+  EXPECT_FALSE(IsWindowEnabled(panel));  // nothing changes the library meanwhile
+  PostMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(progress); }, 30000));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(panel) != FALSE; }));
+  EXPECT_EQ(jihe.MessageBoxWindow(), nullptr);
+
+  // Again, to its end.
+  ChooseImportFile(jihe, Widen(csvPath));
+  ASSERT_TRUE(WaitFor([&] { return VisibleTopLevel(jihe.pid(), app::kCsvProgressClass) != nullptr; }, 30000));
+  ExpectMessage(jihe, "导入完成：添加 300000 条，跳过重复 0 条，新建分组 1 个");
+  jihe.PostCommand(static_cast<UINT>(app::Command::ExitSoftware));
+  ASSERT_TRUE(jihe.WaitForExit(30000));
+  EXPECT_EQ(StoredNames(data), (std::vector<std::string>{"分组1", "大表"}));
 }
 
 }  // namespace
