@@ -250,7 +250,8 @@ bool LooksLikeNumber(std::string_view s) {
   return i == s.size();
 }
 
-// Dates and times as a spreadsheet reads them: 2024-1-2, 1/2, 2.3.2024, 12:30, 2024/1/2 3:04:05.
+// Dates, times and fractions as a spreadsheet reads them: 2024-1-2, 1/2, 2.3.2024, 12:30,
+// 2024/1/2 3:04:05, 1 1/2.
 bool LooksLikeDateOrTime(std::string_view s) {
   size_t i = 0;
   auto number = [&] { return Digits(s, i) > 0; };
@@ -261,6 +262,9 @@ bool LooksLikeDateOrTime(std::string_view s) {
     return i == s.size();
   };
   if (timeToEnd()) return true;
+  i = 0;
+  // A mixed fraction, 1 1/2.
+  if (number() && next(' ') && number() && next('/') && number() && i == s.size()) return true;
   i = 0;
   if (!number() || i >= s.size()) return false;
   const char sep = s[i];

@@ -101,7 +101,7 @@ TEST(CsvExchangeTest, ImportOfAnExportGivesBackEveryRow) {
       {"售后", {"退货┃=7天无理由", "两行\r\n第二行", "引号\"和,逗号", "-减号开头", "备┃注┃内容", "", "只有备注┃",
                 "┃只有内容", "┃", "a┃┃b", "   ", "  ┃", "\t"}},
       {"@特殊, 名", {" 前后空格 ", "'=已有撇号", "=\"文字\"", "电话┃02112345678", "6222021234567890123", "00123",
-                   "1,234", "2024-01-02", "1/2", "12:30", "1.50", "1E5", "true", "-5", "13812345678"}},
+                   "1,234", "2024-01-02", "1/2", "12:30", "1.50", "1E5", "true", "-5", "13812345678", "1 1/2"}},
   });
   source.slots().push_back({"已删除", {"不导出"}});
   source.slots().back().set_hidden(true);
@@ -115,7 +115,8 @@ TEST(CsvExchangeTest, ImportOfAnExportGivesBackEveryRow) {
   library::GroupStrip target;
   auto result = ImportCsv(file, library::GroupKind::Phrase, target);
   ASSERT_TRUE(std::holds_alternative<CsvImportCounts>(result)) << std::get<CsvImportError>(result).message;
-  EXPECT_EQ(std::get<CsvImportCounts>(result).added, 28u);
+  EXPECT_EQ(std::get<CsvImportCounts>(result).added, 29u);
+  EXPECT_NE(file.find("\"=\"\"1 1/2\"\"\""), std::string::npos);
   EXPECT_EQ(std::get<CsvImportCounts>(result).blank, 0u);
   ASSERT_EQ(target.slots().size(), 2u);
   for (size_t g = 0; g < 2; ++g) {
