@@ -106,8 +106,9 @@ std::variant<CsvImportPlan, CsvImportError> ReadCsvImport(std::string fileBytes,
   std::unordered_map<std::string, std::uint32_t> groupOf;
   std::optional<CsvImportError> refusal;
   bool header = true, cancelled = false;
+  size_t records = 0;
   auto onRecord = [&](CsvRecord& record) {
-    if (progress && (record.line & 0x3FF) == 0) {
+    if (progress && (++records & 0x3FF) == 0) {
       progress->done = record.end;
       if (progress->cancel) return cancelled = true, false;
     }

@@ -226,5 +226,20 @@ TEST(CsvExchangeTest, AGroupNameTooLongForAFileIsRefusedBeforeAnythingChanges) {
   EXPECT_EQ(strip.slots()[0].rows(), std::vector<std::string>{"您好"});
 }
 
+TEST(CsvExchangeTest, ACancelledReadOrWriteStopsWithNothingMade) {
+  // Records of two lines each, so that no record starts on a round line number.
+  std::string file = "分组,备注,内容\r\n";
+  for (int i = 0; i < 3000; ++i) file += "组,备注,\"第一行\n第二行" + std::to_string(i) + "\"\r\n";
+  CsvProgress progress;
+  progress.cancel = true;
+  auto read = ReadCsvImport(file, library::GroupKind::Phrase, &progress);
+  ASSERT_TRUE(std::holds_alternative<CsvImportError>(read));
+  EXPECT_EQ(std::get<CsvImportError>(read).line, 0u);
+  EXPECT_LT(progress.done.load(), file.size());
+
+  library::GroupStrip strip = StripOf({{"组", std::vector<std::string>(3000, "行")}});
+  EXPECT_EQ(ExportCsv(strip, &progress), "");
+}
+
 }  // namespace
 }  // namespace jihe::storage
