@@ -227,8 +227,8 @@ TEST(CsvExchangeTest, AGroupNameTooLongForAFileIsRefusedBeforeAnythingChanges) {
 }
 
 TEST(CsvExchangeTest, ACancelledReadOrWriteStopsWithNothingMade) {
-  // Records of two lines each, so that no record starts on a round line number.
-  std::string file = "分组,备注,内容\r\n";
+  // Records of two lines each after a blank row, so that every record starts on an odd line.
+  std::string file = "分组,备注,内容\r\n,,\r\n";
   for (int i = 0; i < 3000; ++i) file += "组,备注,\"第一行\n第二行" + std::to_string(i) + "\"\r\n";
   CsvProgress progress;
   progress.cancel = true;
