@@ -96,11 +96,16 @@ std::optional<std::string> AskCsvPath(HWND owner, bool save) {
   return platform::Narrow(file);
 }
 
-void RunWithProgress(HWND owner, std::string_view title, storage::CsvProgress& progress,
+bool RunWithProgress(HWND owner, std::string_view title, storage::CsvProgress& progress,
                      const std::function<void()>& work) {
   platform::UniqueKernelHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  bool threw = false;
   std::thread worker([&] {
-    work();
+    try {
+      work();
+    } catch (...) {  // nothing may leave a worker; the agent hears of it below
+      threw = true;
+    }
     SetEvent(done.get());
   });
   // The owner takes no clicks meanwhile: the library must not change under the work.
@@ -129,6 +134,8 @@ void RunWithProgress(HWND owner, std::string_view title, storage::CsvProgress& p
   // The owner first, so that it gets the activation when the window goes (with `window`).
   if (wasEnabled) EnableWindow(owner, TRUE);
   if (quit) PostQuitMessage(*quit);
+  if (threw) platform::ShowInfoMessage(owner, "文件太大，内存不够用，没有完成。");
+  return !threw;
 }
 
 }  // namespace jihe::app

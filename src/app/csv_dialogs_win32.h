@@ -20,8 +20,9 @@ std::optional<std::string> AskCsvPath(HWND owner, bool save);
 
 // Runs `work` on a worker thread while this thread keeps its messages going and the owner takes
 // no input. Once it has run half a second, a window titled `title` shows the progress with
-// "取消", which sets progress.cancel. Returns when `work` has ended.
-void RunWithProgress(HWND owner, std::string_view title, storage::CsvProgress& progress,
+// "取消", which sets progress.cancel. Returns when `work` has ended: false when it threw (a file
+// too big for the memory left), which this thread then tells the agent.
+bool RunWithProgress(HWND owner, std::string_view title, storage::CsvProgress& progress,
                      const std::function<void()>& work);
 
 }  // namespace jihe::app

@@ -846,12 +846,12 @@ void LibraryView::ImportCsv() {
   storage::CsvProgress progress;
   bool unreadable = false;
   std::variant<storage::CsvImportPlan, storage::CsvImportError> read;
-  RunWithProgress(panel_, "正在导入CSV…", progress, [&] {
+  const bool ran = RunWithProgress(panel_, "正在导入CSV…", progress, [&] {
     std::optional<std::string> bytes = platform::ReadWholeFile(*path);
     if (!bytes) unreadable = true;
     else read = storage::ReadCsvImport(std::move(*bytes), kind_, &progress);
   });
-  if (progress.cancel) return;  // nothing changed
+  if (!ran || progress.cancel) return;  // nothing changed
   if (unreadable) return platform::ShowInfoMessage(panel_, "无法读取文件：" + *path);
   if (const auto* error = std::get_if<storage::CsvImportError>(&read))
     return platform::ShowInfoMessage(panel_, error->message + "\r\n没有导入任何内容。");
@@ -883,11 +883,11 @@ void LibraryView::ExportCsv() {
   const library::GroupStrip strip = ws_.library.strip(kind_);
   storage::CsvProgress progress;
   bool written = false;
-  RunWithProgress(panel_, "正在导出CSV…", progress, [&] {
+  const bool ran = RunWithProgress(panel_, "正在导出CSV…", progress, [&] {
     const std::string file = storage::ExportCsv(strip, &progress);
     written = !progress.cancel && platform::WriteFileAtomically(*path, file);
   });
-  if (progress.cancel && !written) return;
+  if (!ran || (progress.cancel && !written)) return;
   if (!written) return platform::ShowInfoMessage(panel_, "无法写入文件：" + *path);
   size_t rows = 0;
   const std::vector<size_t> groups = strip.VisibleIndices();

@@ -18,14 +18,6 @@ namespace {
 
 using platform::Widen;
 
-std::wstring DataToolExe() {
-  std::wstring path = Widen(JIHE_DATA_EXE);
-  if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
-  for (wchar_t& c : path)
-    if (c == L'/') c = L'\\';
-  return path;
-}
-
 struct ToolRun {
   DWORD exitCode = 0xFFFF;
   std::string output;  // stdout and stderr together, UTF-8
