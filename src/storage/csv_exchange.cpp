@@ -126,7 +126,7 @@ std::variant<CsvImportPlan, CsvImportError> ReadCsvImport(std::string fileBytes,
     bool extra = false;
     for (size_t k = 3; k < f.size(); ++k) extra = extra || !IsBlank(f[k]);
     // Excel writes the blank rows of a range as ",,"; a row of a group name alone adds nothing.
-    if (f.size() <= 3 && !extra && IsBlank(f.size() > 1 ? f[1] : "") && IsBlank(f.size() > 2 ? f[2] : "")) {
+    if (!extra && IsBlank(f.size() > 1 ? f[1] : "") && IsBlank(f.size() > 2 ? f[2] : "")) {
       ++plan.blank;
       return true;
     }

@@ -135,6 +135,7 @@ TEST(CsvExchangeTest, ImportAddsSkipsDuplicatesAndCreatesGroups) {
       "问候\t您好\t您好，请问有什么可以帮您？\r\n"  // already there
       " 问候 \t\t稍等\r\n"                        // blanks around the one group of that name
       "\t\t\r\n"                                   // a blank row of Excel's range
+      "\t\t\t\t\r\n"                               // ... of a wider one
       "物流\t \t  \r\n"                             // a group and blanks
       "物流\r\n"
       "  物流\t快递\t\"今天发货\n明天到\"\r\n"
@@ -145,13 +146,13 @@ TEST(CsvExchangeTest, ImportAddsSkipsDuplicatesAndCreatesGroups) {
   const auto counts = std::get<CsvImportCounts>(result);
   EXPECT_EQ(counts.added, 3u);
   EXPECT_EQ(counts.skipped, 2u);
-  EXPECT_EQ(counts.blank, 3u);
+  EXPECT_EQ(counts.blank, 4u);
   EXPECT_EQ(counts.groupsCreated, 1u);
   EXPECT_EQ(strip.slots()[0].rows().back(), "稍等");
   EXPECT_EQ(strip.slots()[1].rows(), std::vector<std::string>{"退货"});
   EXPECT_EQ(strip.slots()[2].name(), "物流");
   EXPECT_EQ(strip.slots()[2].rows(), std::vector<std::string>{"快递┃今天发货\r\n明天到"});
-  EXPECT_EQ(ImportSummary(counts), "导入完成：添加 3 条，跳过重复 2 条，跳过空行 3 条，新建分组 1 个");
+  EXPECT_EQ(ImportSummary(counts), "导入完成：添加 3 条，跳过重复 2 条，跳过空行 4 条，新建分组 1 个");
 }
 
 TEST(CsvExchangeTest, AFaultyFileChangesNothingAndNamesItsLine) {
