@@ -316,7 +316,10 @@ void PrintRatio(const RecordingReporter& reporter, const char* label, const char
 
 }  // namespace
 
+int CsvBenchMain(int argc, char** argv);  // csv_bench.cpp
+
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::string(argv[1]).starts_with("--csv")) return CsvBenchMain(argc, argv);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RecordingReporter reporter;

@@ -22,6 +22,7 @@ namespace {
 using jihe::platform::Widen;
 
 constexpr wchar_t kInstanceMutex[] = L"Local\\霁禾客服助手.单实例";
+constexpr char kFolderBusy[] = "另一个程序正在写入这个数据文件夹，请等它结束后再启动霁禾客服助手。";
 
 std::vector<std::string> Arguments() {
   std::vector<std::string> args;
@@ -71,7 +72,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   OleInitialize(nullptr);
 
   const std::string dataDir = parsed.options.dataDir.value_or(jihe::storage::DefaultDataFolder());
-  jihe::storage::Store store{jihe::storage::DataFolder(dataDir)};
+  const jihe::storage::DataFolder folder(dataDir);
+  // The Data folder is ours while we run: jihe-data refuses to write into it meanwhile. One that
+  // is writing into it now (an import of a big file) gets the time to finish first.
+  const auto hold = folder.Hold(30000);
+  if (!hold) {
+    MessageBoxW(nullptr, Widen(kFolderBusy).c_str(), Widen(jihe::app::kPanelTitle).c_str(), MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  jihe::storage::Store store{folder};
   jihe::storage::Workspace workspace;
   jihe::app::MainPanel panel(store, workspace, parsed.options);
   if (!panel.Create()) return 1;

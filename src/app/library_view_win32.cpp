@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <variant>
 
+#include "app/csv_dialogs_win32.h"
 #include "app/page_controls_win32.h"
 #include "library/entry_editor_win32.h"
 #include "library/group_ops.h"
@@ -836,60 +837,58 @@ void LibraryView::ShowTeamGroupsInStrip(const library::GroupStrip* team, const s
 
 // ---- CSV import and export ------------------------------------------------------------------------
 
-namespace {
-
-std::optional<std::string> AskCsvPath(HWND owner, bool save) {
-  std::wstring file(32768, L'\0');
-  static const wchar_t filter[] = L"CSV 文件 (*.csv)\0*.csv\0所有文件 (*.*)\0*.*\0";
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = owner;
-  ofn.lpstrFilter = filter;
-  ofn.lpstrFile = file.data();
-  ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.lpstrDefExt = L"csv";
-  ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
-              (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-  if (!(save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) return std::nullopt;
-  file.resize(wcslen(file.c_str()));
-  return platform::Narrow(file);
-}
-
-}  // namespace
-
-// Rows go into the agent's own groups of this page, by the group names of the file.
+// Rows go into the agent's own groups of this page, by the group names of the file. The file is
+// read and checked on a worker; the rows go in here, and only when they are on disk whole.
 void LibraryView::ImportCsv() {
   if (RefuseTeamChange()) return;
   const auto path = AskCsvPath(panel_, false);
   if (!path) return;
-  const std::optional<std::string> bytes = platform::ReadWholeFile(*path);
-  if (!bytes) {
-    platform::ShowInfoMessage(panel_, "无法读取文件：" + *path);
-    return;
-  }
+  storage::CsvProgress progress;
+  bool unreadable = false;
+  std::variant<storage::CsvImportPlan, storage::CsvImportError> read;
+  const bool ran = RunWithProgress(panel_, "正在导入CSV…", progress, [&] {
+    std::optional<std::string> bytes = platform::ReadWholeFile(*path);
+    if (!bytes) unreadable = true;
+    else read = storage::ReadCsvImport(std::move(*bytes), kind_, &progress);
+  });
+  if (!ran || progress.cancel) return;  // nothing changed
+  if (unreadable) return platform::ShowInfoMessage(panel_, "无法读取文件：" + *path);
+  if (const auto* error = std::get_if<storage::CsvImportError>(&read))
+    return platform::ShowInfoMessage(panel_, error->message + "\r\n没有导入任何内容。");
+
   library::GroupStrip& strip = ws_.library.strip(kind_);
-  const auto result = storage::ImportCsv(*bytes, strip);
-  if (const auto* error = std::get_if<storage::CsvImportError>(&result)) {
-    platform::ShowInfoMessage(panel_, error->message + "\r\n没有导入任何内容。");
-    return;
-  }
-  const auto& counts = std::get<storage::CsvImportCounts>(result);
-  if (counts.added > 0) {
+  auto applied = storage::ApplyCsvImport(std::move(std::get<storage::CsvImportPlan>(read)), strip,
+                                         [&](const std::vector<std::string>& names) {
+                                           return storage::GroupFilesTooLong(store_.folder(), kind_, names);
+                                         });
+  if (const auto* error = std::get_if<storage::CsvImportError>(&applied))
+    return platform::ShowInfoMessage(panel_, error->message + "\r\n没有导入任何内容。");
+  const auto& counts = std::get<storage::CsvImportCounts>(applied);
+  if (counts.added > 0 || counts.groupsCreated > 0) {
+    if (store_.SaveAllOrNothing(ws_).failures) {
+      storage::UndoCsvImport(counts, strip);
+      return platform::ShowInfoMessage(panel_, "数据文件夹写不进去，没有导入任何内容。");
+    }
     RebuildStrip(ShownGroupIndex().value_or(library::FirstVisibleIndex(strip)));
     LibraryChanged();  // the new rows are searched too
-    host_.SaveAll();
+    host_.SaveAll();   // the panel's own part of the save (geometry, schedule)
   }
   platform::ShowInfoMessage(panel_, storage::ImportSummary(counts));
 }
 
+// The file is made from a copy of the page's groups, on a worker.
 void LibraryView::ExportCsv() {
   const auto path = AskCsvPath(panel_, true);
   if (!path) return;
-  const library::GroupStrip& strip = ws_.library.strip(kind_);
-  if (!platform::WriteFileAtomically(*path, storage::ExportCsv(strip))) {
-    platform::ShowInfoMessage(panel_, "无法写入文件：" + *path);
-    return;
-  }
+  const library::GroupStrip strip = ws_.library.strip(kind_);
+  storage::CsvProgress progress;
+  bool written = false;
+  const bool ran = RunWithProgress(panel_, "正在导出CSV…", progress, [&] {
+    const std::string file = storage::ExportCsv(strip, &progress);
+    written = !progress.cancel && platform::WriteFileAtomically(*path, file);
+  });
+  if (!ran || (progress.cancel && !written)) return;
+  if (!written) return platform::ShowInfoMessage(panel_, "无法写入文件：" + *path);
   size_t rows = 0;
   const std::vector<size_t> groups = strip.VisibleIndices();
   for (size_t index : groups) rows += strip.ListOfGroup(index)->rows().size();

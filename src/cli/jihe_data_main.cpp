@@ -36,6 +36,9 @@ constexpr char kUsage[] =
     "       jihe-data export FILE.csv [--commands] [--data-dir DIR]\n"
     "       jihe-data import FILE.csv [--commands] [--data-dir DIR]\n";
 
+constexpr char kFolderInUse[] =
+    "霁禾客服助手正在使用这个数据文件夹，请先在托盘菜单里“退出软件”，或在软件里用分组菜单的“导入CSV…”";
+
 void Error(const std::string& message) { std::fprintf(stderr, "jihe-data: %s\n", message.c_str()); }
 
 struct Args {
@@ -106,6 +109,8 @@ int Restore(const Args& args) {
   }
   storage::DataFolder folder(args.dataDir);
   if (!CheckReadable(args.dataDir)) return 1;
+  const auto hold = folder.Hold(0);
+  if (!hold) return Error(kFolderInUse), 1;
   if (!folder.EnsureFolders()) {
     Error("cannot create the Data folder " + folder.root());
     return 1;
@@ -149,14 +154,20 @@ int Export(const Args& args) {
 int Import(const Args& args) {
   if (args.positional.size() != 1) return Error(kUsage), 2;
   const std::string& path = args.positional[0];
-  const std::optional<std::string> bytes = platform::ReadWholeFile(path);
+  std::optional<std::string> bytes = platform::ReadWholeFile(path);
   if (!bytes) return Error("cannot read " + path), 1;
   storage::DataFolder folder(args.dataDir);
   if (!CheckReadable(args.dataDir)) return 1;
+  // Held from the load to the save: the panel's next save would write back what it holds.
+  const auto hold = folder.Hold(0);
+  if (!hold) return Error(kFolderInUse), 1;
   storage::Store store{folder};
   storage::Workspace ws;
   store.LoadAll(ws);
-  auto result = storage::ImportCsv(*bytes, ws.library.strip(KindOf(args)));
+  const library::GroupKind kind = KindOf(args);
+  auto result = storage::ImportCsv(std::move(*bytes), kind, ws.library.strip(kind), [&](const std::vector<std::string>& names) {
+    return storage::GroupFilesTooLong(folder, kind, names);
+  });
   if (auto* error = std::get_if<storage::CsvImportError>(&result)) {
     Error(path + ": " + error->message + " (nothing was imported)");
     return 1;
@@ -164,9 +175,10 @@ int Import(const Args& args) {
   const auto& counts = std::get<storage::CsvImportCounts>(result);
   if (counts.added > 0) {
     if (!folder.EnsureFolders()) return Error("cannot create the Data folder " + folder.root()), 1;
-    const storage::SaveReport report = store.SaveAll(ws);
+    const storage::SaveReport report = store.SaveAllOrNothing(ws);
     if (report.failures) {
-      Error("could not write " + std::to_string(report.failures) + " file(s) in " + folder.root());
+      Error("could not write " + std::to_string(report.failures) + " file(s) in " + folder.root() +
+            "; the folder was left as it was (nothing was imported)");
       return 1;
     }
   }

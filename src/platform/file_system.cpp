@@ -70,7 +70,7 @@ FileRead TryReadWholeFile(const std::string& path) {
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const std::wstring target = Widen(path);
   const std::wstring temp = Widen(TempPathFor(path));
-  {
+  const bool written = [&] {
     HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     HandleCloser closer{h};
@@ -81,14 +81,19 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
       if (!WriteFile(h, bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) return false;
       done += wrote;
     }
-    if (!FlushFileBuffers(h)) return false;
-  }
+    return FlushFileBuffers(h) != 0;
+  }();
   // Another program (a virus scanner, a backup tool) may hold the target for a moment.
-  for (int attempt = 0; attempt < 10; ++attempt) {
+  for (int attempt = 0; written && attempt < 10; ++attempt) {
     if (MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
     Sleep(20);
   }
+  DeleteFileW(temp.c_str());
   return false;
+}
+
+bool RemoveFile(const std::string& path) {
+  return DeleteFileW(Widen(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 bool FileExists(const std::string& path) {
@@ -177,23 +182,24 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const std::string temp = TempPathFor(path);
   const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
+  auto fail = [&](bool open) {
+    if (open) close(fd);
+    unlink(temp.c_str());
+    return false;
+  };
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
     if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) {
-      close(fd);
-      return false;
-    }
+    if (wrote <= 0) return fail(true);
     done += static_cast<size_t>(wrote);
   }
-  if (fsync(fd) != 0) {
-    close(fd);
-    return false;
-  }
-  if (close(fd) != 0) return false;
-  return rename(temp.c_str(), path.c_str()) == 0;
+  if (fsync(fd) != 0) return fail(true);
+  if (close(fd) != 0) return fail(false);
+  return rename(temp.c_str(), path.c_str()) == 0 || fail(false);
 }
+
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }
 
 bool FileExists(const std::string& path) {
   struct stat st {};

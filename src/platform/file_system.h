@@ -38,8 +38,12 @@ FileRead TryReadWholeFile(const std::string& path);
 
 // Replaces the file's content atomically: the bytes go to a temporary file beside it, are flushed
 // to the disk, and only then take the target's place. A crash at any moment leaves either the old
-// or the new file, never a torn one. Returns false when the file could not be written.
+// or the new file, never a torn one. Returns false when the file could not be written; the
+// temporary file is then gone again.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// Deletes the file; true when it is gone afterwards.
+bool RemoveFile(const std::string& path);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);

@@ -2,6 +2,8 @@
 // Comma-separated files as Excel reads and writes them: fields in double quotes may hold the
 // separator, quotes (doubled) and line breaks; a file may begin with a UTF-8 byte-order mark.
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -9,19 +11,28 @@
 
 namespace jihe::storage {
 
-// The text of a file as UTF-8: after a UTF-8 byte-order mark, or when the bytes are valid UTF-8,
-// as they are; otherwise as GB18030 (what a Chinese Excel saves as plain "CSV").
-std::string DecodeCsvBytes(std::string_view bytes);
-
-struct CsvRecord {
-  size_t line = 0;  // 1-based line of the file where the record starts
-  std::vector<std::string> fields;
-};
-
 struct CsvError {
   size_t line = 0;
   std::string message;
 };
+
+// The text of a file as UTF-8. After a UTF-16 byte-order mark (Excel's "Unicode 文本", either
+// byte order) it is decoded from UTF-16; after a UTF-8 one it must be UTF-8, or the first line
+// that is not is an error (a tool that put the mark before GBK bytes). Without a mark, bytes that
+// are valid UTF-8 are taken as they are, and anything else as GB18030 (what a Chinese Excel saves
+// as plain "CSV"). Takes the bytes by value so that a UTF-8 file is not copied.
+std::variant<std::string, CsvError> DecodeCsvBytes(std::string bytes);
+
+struct CsvRecord {
+  size_t line = 0;  // 1-based line of the file where the record starts
+  size_t end = 0;   // offset in the text just past the record
+  std::vector<std::string> fields;
+};
+
+// Calls `onRecord` for each record in turn, as ParseCsv splits them; the record may be taken
+// apart by the callee. Stops at the first error and returns it; returning false from
+// `onRecord` stops early too.
+std::optional<CsvError> ForEachCsvRecord(std::string_view text, const std::function<bool(CsvRecord&)>& onRecord);
 
 // Splits UTF-8 text into records. The separator is a comma or a tab: the first of the two met
 // outside quotes on the first line. Line breaks inside a quoted field (CR LF, a bare LF as Excel
@@ -40,6 +51,16 @@ std::string CsvLine(const std::vector<std::string>& fields);
 // any other field, an ordinary leading apostrophe included, passes both ways unchanged.
 std::string GuardFormula(std::string_view field);
 std::string UnguardFormula(std::string_view field);
+
+// A spreadsheet retypes cells that look like numbers, dates or times, and saves what it shows:
+// 02112345678 loses its zero, 6222021234567890123 becomes 6.22202123456789E+018, 1,234 becomes
+// 1234. Such a cell goes out as the formula ="02112345678", which Excel and LibreOffice show and
+// save as the text itself; UnguardText takes that form away again. (Only cells that hold no "="
+// at their start can need it, so the formula guard and this form never meet.)
+bool NeedsTextForm(std::string_view field);
+std::string TextForm(std::string_view field);
+// The text of a cell in the form ="..." (quotes inside doubled); nothing for any other cell.
+std::optional<std::string> TextOfTextForm(std::string_view field);
 
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 

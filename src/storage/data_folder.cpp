@@ -196,6 +196,47 @@ std::vector<std::string> GroupFileStems(const std::vector<std::string>& names) {
   return stems;
 }
 
+namespace {
+
+// Length in UTF-16 units, as Windows counts a path.
+size_t Utf16Length(std::string_view utf8) {
+  size_t n = 0;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if ((c & 0xC0) != 0x80) n += c >= 0xF0 ? 2 : 1;
+  }
+  return n;
+}
+
+constexpr std::string_view kSaveSuffix = ".txt.jihe-tmp";  // the longest name a save writes
+
+}  // namespace
+
+std::vector<size_t> GroupFilesTooLong(const DataFolder& folder, library::GroupKind kind,
+                                      const std::vector<std::string>& names) {
+  const size_t folderLength = Utf16Length(platform::FullPath(folder.GroupFolder(kind)));
+  const std::vector<std::string> stems = GroupFileStems(names);
+  std::vector<size_t> tooLong;
+  for (size_t i = 0; i < stems.size(); ++i) {
+    const size_t file = Utf16Length(stems[i]) + kSaveSuffix.size();
+    if (file > 255 || folderLength + file > 259) tooLong.push_back(i);
+  }
+  return tooLong;
+}
+
+std::string DataFolderHoldName(std::string_view fullPath) {
+  std::string path(fullPath);
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  while (path.size() > 1 && path.back() == '\\') path.pop_back();
+  std::uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : FileNameCaseFold(path)) h = (h ^ c) * 1099511628211ull;
+  static const char kHex[] = "0123456789abcdef";
+  std::string name = "霁禾客服助手.数据文件夹.";
+  for (int shift = 60; shift >= 0; shift -= 4) name.push_back(kHex[(h >> shift) & 0xF]);
+  return name;
+}
+
 DataFolder::DataFolder(std::string root) : root_(std::move(root)) {
   if (root_.empty() || (root_.back() != kSep && root_.back() != '/')) root_.push_back(kSep);
 }
@@ -221,6 +262,10 @@ bool DataFolder::EnsureFolders() const {
     ok = platform::CreateDirectories(folder) && ok;
   }
   return ok;
+}
+
+std::unique_ptr<platform::NamedHold> DataFolder::Hold(int waitMs) const {
+  return platform::TakeNamedHold(DataFolderHoldName(platform::FullPath(root_)), waitMs);
 }
 
 }  // namespace jihe::storage

@@ -1,11 +1,13 @@
 #pragma once
 // Where everything the program keeps lives, and the names of its files.
-#include <string>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "library/library.h"
+#include "platform/named_hold.h"
 
 namespace jihe::storage {
 
@@ -43,6 +45,18 @@ std::optional<std::string> LegacyGroupFileStem(std::string_view name);
 // a name that is now escaped had its plain name (LegacyGroupFileStem). Nothing when that is `stem`.
 std::optional<std::string> EarlierGroupFileStem(std::string_view name, std::string_view stem);
 
+class DataFolder;
+
+// The positions of the names (one kind's groups in stored order) whose group files Windows could
+// not hold in this folder: the whole path, the temporary file of a save included, longer than
+// 259 characters, or the file name longer than 255.
+std::vector<size_t> GroupFilesTooLong(const DataFolder& folder, library::GroupKind kind,
+                                      const std::vector<std::string>& names);
+
+// The name of the hold on the Data folder at `fullPath`: equal for every spelling that Windows
+// takes for the same folder (letter case, "/" or "\\", a final separator).
+std::string DataFolderHoldName(std::string_view fullPath);
+
 class DataFolder {
  public:
   // `root` may lack its final separator; it is added.
@@ -58,6 +72,11 @@ class DataFolder {
   // Creates img\, 数据\, 数据\短语\ and 数据\快捷\ with every missing parent. False when one of
   // them could not be made.
   bool EnsureFolders() const;
+
+  // The running program holds its Data folder, and whatever writes one from outside takes the
+  // hold first, so that two writers never undo each other's rows. Nothing when another process
+  // still holds it after `waitMs`.
+  std::unique_ptr<platform::NamedHold> Hold(int waitMs) const;
 
  private:
   std::string root_;

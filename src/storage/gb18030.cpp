@@ -92,6 +92,9 @@ inline Code CodeAt(const unsigned char* in, std::size_t left) {
   if (b == 0x80) return {kEuro, 1};
   if (b == 0xFF || left < 2) return {0, 1};
   const unsigned char second = in[1];
+  // GB18030's own code of the euro sign reads as it does everywhere else; the encoder still
+  // writes the single byte 0x80, which code page 936 reads as well.
+  if (b == 0xA2 && second == 0xE3) return {kEuro, 2};
   if (const int trail = TrailIndex(second); trail >= 0) {
     char32_t cp = kTwoByteToUnicode[(b - 0x81) * kTrailsPerLead + std::size_t(trail)];
     if (cp == 0) cp = TwoByteSupplementaryCodePoint(std::uint16_t(b << 8 | second));

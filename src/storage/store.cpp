@@ -178,14 +178,34 @@ std::optional<IniFile> Store::LoadForRewrite(const std::string& path) const {
   }
 }
 
-SaveReport Store::SaveAll(const Workspace& ws) {
+SaveReport Store::SaveAll(const Workspace& ws) { return Save(ws, nullptr); }
+
+SaveReport Store::SaveAllOrNothing(const Workspace& ws) {
+  Earlier earlier;
+  return Save(ws, &earlier);
+}
+
+SaveReport Store::Save(const Workspace& ws, Earlier* earlier) {
   SaveReport report;
   // The group files go out even when conf.ini cannot be read; conf.ini itself is then left as it
   // is, since rewriting it would drop whatever else it holds.
   std::optional<IniFile> conf = LoadForRewrite(folder_.ConfIni());
   IniFile names = conf ? std::move(*conf) : IniFile{};
-  SaveKind(GroupKind::Phrase, ws.library.phrases, names, report);
-  SaveKind(GroupKind::Command, ws.library.commands, names, report);
+  if (earlier && !conf) return ++report.failures, report;
+  SaveKind(GroupKind::Phrase, ws.library.phrases, names, report, earlier);
+  SaveKind(GroupKind::Command, ws.library.commands, names, report, earlier);
+  if (earlier && report.failures) {
+    for (auto it = earlier->rbegin(); it != earlier->rend(); ++it) {
+      if (it->second) platform::WriteFileAtomically(it->first, *it->second);
+      else platform::RemoveFile(it->first);
+    }
+    // What this save wrote is not on disk any more: the next save writes it again.
+    for (auto it = written_.begin(); it != written_.end();) {
+      const bool undone = std::any_of(earlier->begin(), earlier->end(), [&](const auto& e) { return e.first == it->second.path; });
+      it = undone ? written_.erase(it) : std::next(it);
+    }
+    return report;
+  }
   if (!conf || !names.Save(folder_.ConfIni())) ++report.failures;
 
   std::optional<IniFile> config = LoadForRewrite(folder_.ConfigIni());
@@ -206,7 +226,8 @@ SaveReport Store::SaveAll(const Workspace& ws) {
   return report;
 }
 
-void Store::SaveKind(GroupKind kind, const library::GroupStrip& strip, IniFile& conf, SaveReport& report) {
+void Store::SaveKind(GroupKind kind, const library::GroupStrip& strip, IniFile& conf, SaveReport& report,
+                     Earlier* earlier) {
   const KindKeys keys = KeysOf(kind);
   const std::vector<size_t> visible = strip.VisibleIndices();
   std::vector<std::string> names;
@@ -227,6 +248,16 @@ void Store::SaveKind(GroupKind kind, const library::GroupStrip& strip, IniFile& 
       check = it->second.check;
     } else {
       const std::string bytes = SerializeGroupFile(group.rows());
+      if (earlier) {
+        platform::FileRead before = platform::TryReadWholeFile(path);
+        if (before.status == platform::ReadStatus::Unreadable) {
+          // What could not be read could not be put back: this save does not go ahead.
+          ++report.failures;
+          continue;
+        }
+        earlier->emplace_back(path, before.status == platform::ReadStatus::Read ? std::optional(std::move(before.bytes))
+                                                                                 : std::nullopt);
+      }
       if (platform::WriteFileAtomically(path, bytes)) {
         ++report.filesWritten;
         check = GroupFileCheck(bytes);

@@ -55,6 +55,11 @@ class Store {
   // end up holding exactly what a full rewrite would give.
   SaveReport SaveAll(const Workspace& ws);
 
+  // As SaveAll, for a change that must go in whole (an import): when a group file cannot be
+  // written, the files this save wrote get their earlier bytes back (a new one goes), and neither
+  // conf.ini nor config.ini is touched, so the folder is as it was.
+  SaveReport SaveAllOrNothing(const Workspace& ws);
+
   // The Settings window's options from config.ini; nothing happens when the file does not exist.
   void LoadSettings(settings::Options& options) const;
   // False when config.ini could not be written, or was there but could not be read (it is then
@@ -79,7 +84,11 @@ class Store {
   // it is there but still cannot be read after a few tries.
   std::optional<class IniFile> LoadForRewrite(const std::string& path) const;
   void LoadKind(library::GroupKind kind, const class IniFile& conf, library::GroupStrip& strip);
-  void SaveKind(library::GroupKind kind, const library::GroupStrip& strip, class IniFile& conf, SaveReport& report);
+  // What a group file held before a save wrote it; nothing when it was not there.
+  using Earlier = std::vector<std::pair<std::string, std::optional<std::string>>>;
+  SaveReport Save(const Workspace& ws, Earlier* earlier);
+  void SaveKind(library::GroupKind kind, const library::GroupStrip& strip, class IniFile& conf, SaveReport& report,
+                Earlier* earlier);
 
   DataFolder folder_;
   std::map<SlotKey, Written> written_;

@@ -30,14 +30,21 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
   }
 }
 
-std::wstring JiheExe() {
-  std::wstring path = Widen(JIHE_EXE);
-  // Built on Linux, the path is a Unix one; under Wine it lies on drive Z:.
+namespace {
+// A program of the build as Windows sees it: built on Linux, the path is a Unix one, and under
+// Wine it lies on drive Z:.
+std::wstring BuiltProgram(const char* buildPath) {
+  std::wstring path = Widen(buildPath);
   if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
   for (wchar_t& c : path)
     if (c == L'/') c = L'\\';
   return path;
 }
+}  // namespace
+
+std::wstring JiheExe() { return BuiltProgram(JIHE_EXE); }
+
+std::wstring DataToolExe() { return BuiltProgram(JIHE_DATA_EXE); }
 
 TempFolder::TempFolder() {
   static int counter = 0;

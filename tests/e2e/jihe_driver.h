@@ -18,6 +18,8 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
 
 // The path of jihe.exe as Windows sees it.
 std::wstring JiheExe();
+// The path of jihe-data.exe as Windows sees it.
+std::wstring DataToolExe();
 
 // A fresh, not yet existing folder under the temporary folder; removed by the destructor.
 class TempFolder {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
 
 #include "storage/group_file.h"
 #include "storage/gb18030.h"
@@ -57,6 +58,9 @@ TEST(GroupFileStemsTest, EveryGroupGetsAFileOfItsOwnAsWindowsComparesNames) {
   // The first and second group of a name keep the files that folders already use.
   EXPECT_EQ(GroupFileStems({"QQ", "qq", "QQ", "ä", "Ä"}),
             (std::vector<std::string>{"QQ", "..qq", "..%51%51", "ä", "..Ä"}));
+  // The third of one name is numbered from 3, as folders of earlier versions have it.
+  EXPECT_EQ(GroupFileStems({"QQ", "QQ", "QQ", "QQ"}),
+            (std::vector<std::string>{"QQ", "..%51%51", "..%51%51%%3", "..%51%51%%4"}));
 }
 
 TEST(GroupFileStemsTest, CaseFoldCoversTheBmpOnly) {
@@ -64,6 +68,8 @@ TEST(GroupFileStemsTest, CaseFoldCoversTheBmpOnly) {
       {"ｖｉｐ分组1", "ＶＩＰ分组1"}, {"äÿ", "ÄŸ"}, {"ſı", "SI"}, {"ǆ", "Ǆ"}, {"ß", "ß"},
       {"𐐨", "𐐨"},  // beyond the BMP: two UTF-16 units that no table maps
       {"a\xED\xB2\x81", "A\xED\xB2\x81"},
+      // Just past a run of the table: "{" after a..z, "÷" after à..ö.
+      {"{÷", "{÷"},
   };
   for (const auto& [name, folded] : cases) EXPECT_EQ(FileNameCaseFold(name), folded) << name;
 }
@@ -122,6 +128,34 @@ TEST(ScheduleValueTest, ParsesAndBuilds) {
       {"12:00--未知类型[br]", {{"12:00", "未知类型", "", ""}}},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseScheduleValue(c.value), c.want) << c.value;
+}
+
+}  // namespace
+}  // namespace jihe::storage
+
+namespace jihe::storage {
+namespace {
+
+TEST(DataFolderHoldTest, OneHolderPerFolderHoweverItIsSpelt) {
+  const std::string name = DataFolderHoldName("C:\\Users\\客服\\霁禾数据");
+  for (const char* same : {"c:\\users\\客服\\霁禾数据", "C:/Users/客服/霁禾数据/", "C:\\USERS\\客服\\霁禾数据\\\\"})
+    EXPECT_EQ(DataFolderHoldName(same), name) << same;
+  for (const char* other : {"C:\\Users\\客服\\霁禾数据2", "D:\\Users\\客服\\霁禾数据", "C:\\Users\\客服"})
+    EXPECT_NE(DataFolderHoldName(other), name) << other;
+  EXPECT_EQ(name.find('\\'), std::string::npos);
+
+  const DataFolder folder(testing::TempDir() + "jihe-hold-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  // Another thread, since a Windows mutex lets its own thread in again.
+  auto heldElsewhere = [&] {
+    bool got = false;
+    std::thread([&] { got = folder.Hold(50) != nullptr; }).join();
+    return got;
+  };
+  auto first = folder.Hold(0);
+  ASSERT_NE(first, nullptr);
+  EXPECT_FALSE(heldElsewhere());
+  first.reset();
+  EXPECT_TRUE(heldElsewhere());
 }
 
 }  // namespace

@@ -420,3 +420,43 @@ TEST_F(StoreTest, DamagedGroupCountsDoNotRunAway) {
 
 }  // namespace
 }  // namespace jihe::storage
+
+namespace jihe::storage {
+namespace {
+
+TEST(StoreSaveTest, AllOrNothingLeavesTheFolderAsItWasWhenAFileCannotBeWritten) {
+  testing::TempDir dir;
+  Store store{DataFolder(dir.str())};
+  ASSERT_TRUE(store.folder().EnsureFolders());
+  Workspace ws;
+  ws.library.phrases.slots() = {{"问候", {"您好"}}};
+  ASSERT_EQ(store.SaveAll(ws).failures, 0);
+  auto bytesOf = [&](const std::string& relative) { return platform::ReadWholeFile(dir.Sub(relative)).value_or("<missing>"); };
+  const std::string conf = bytesOf("数据/conf.ini"), group = bytesOf("数据/短语/问候.txt");
+
+  ws.library.phrases.slots()[0].MutableRows().push_back("新的一行");
+  ws.library.phrases.slots().push_back({"新组", {"a"}});
+  ws.library.phrases.slots().push_back({"坏组", {"b"}});
+  // A folder where the file should go: its temporary file is written, but cannot take its place.
+  const auto blocked = dir.path() / testing::PathOf("数据/短语/坏组.txt");
+  std::filesystem::create_directory(blocked);
+  EXPECT_GT(store.SaveAllOrNothing(ws).failures, 0);
+  EXPECT_EQ(bytesOf("数据/conf.ini"), conf);
+  EXPECT_EQ(bytesOf("数据/短语/问候.txt"), group);
+  EXPECT_FALSE(platform::FileExists(dir.Sub("数据/短语/新组.txt")));
+  // A write that fails at the last step (an export onto a folder) takes its temporary file away.
+  EXPECT_FALSE(platform::WriteFileAtomically(testing::Utf8Of(blocked), "x"));
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
+    EXPECT_NE(entry.path().extension(), ".jihe-tmp") << entry.path();
+
+  // Once the way is free, the same save goes through whole.
+  std::filesystem::remove(blocked);
+  EXPECT_EQ(store.SaveAllOrNothing(ws).failures, 0);
+  Workspace loaded;
+  store.LoadAll(loaded);
+  EXPECT_EQ(loaded.library.phrases.slots().size(), 3u);
+  EXPECT_EQ(loaded.library.phrases.slots()[0].rows(), (std::vector<std::string>{"您好", "新的一行"}));
+}
+
+}  // namespace
+}  // namespace jihe::storage

@@ -1,0 +1,23 @@
+#pragma once
+// A hold that one process at a time can have, across the processes of this computer, by name.
+// It ends with its owner, or with the process when that ends in any way (a crash included).
+#include <memory>
+#include <string>
+
+namespace jihe::platform {
+
+class NamedHold {
+ public:
+  virtual ~NamedHold() = default;
+};
+
+// Takes the hold of `name` (no backslash), waiting up to `waitMs` for another process
+// to let it go. Nothing when another process still has it. On Windows it is a named mutex, held by
+// the calling thread until the object goes.
+std::unique_ptr<NamedHold> TakeNamedHold(const std::string& name, int waitMs);
+
+// The absolute form of `path` (the current folder put in front of a relative one; on Windows as
+// GetFullPathName gives it).
+std::string FullPath(const std::string& path);
+
+}  // namespace jihe::platform
