@@ -23,9 +23,9 @@ void CopyAsAnotherProgram(std::wstring_view text) {
   ASSERT_NE(SetClipboardData(CF_BITMAP, bitmap), nullptr);  // the clipboard's now
 }
 
-std::optional<std::string> ClipboardText(HWND reader = nullptr) {
+std::optional<std::string> ClipboardText() {
   std::optional<std::string> text;
-  if (!OpenClipboard(reader)) return text;
+  if (!OpenClipboard(nullptr)) return text;
   if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
     text = Narrow(static_cast<const wchar_t*>(GlobalLock(h)));
     GlobalUnlock(h);
@@ -70,8 +70,6 @@ TEST(Win32ClipboardKeeper, AWriteCountsAsReadOnceTheReadersWindowHasClosedTheCli
   ASSERT_NE(reader, nullptr);
   Win32Clipboard clipboard;
   ASSERT_TRUE(clipboard.PutText("您好"));
-  EXPECT_FALSE(clipboard.WasRead(reinterpret_cast<std::uintptr_t>(reader)));
-  EXPECT_EQ(ClipboardText(), "您好");  // a reader without a window is nobody's read
   EXPECT_FALSE(clipboard.WasRead(reinterpret_cast<std::uintptr_t>(reader)));
   ASSERT_TRUE(OpenClipboard(reader));
   ASSERT_NE(GetClipboardData(CF_UNICODETEXT), nullptr);
