@@ -258,5 +258,22 @@ TEST_F(PhraseSendE2e, AChatProgramThatReadsLateGetsThePhraseAndTheAgentsClipboar
   }
 }
 
+// A chat program that does not read its paste within the limit: the send ends there, and the
+// clipboard keeps the piece it did not read, so its late read gets that and not the agent's own.
+TEST_F(PhraseSendE2e, APasteNeverReadInTimeEndsTheSendAndLeavesThePieceOnTheClipboard) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  ASSERT_TRUE(CopyAsTheAgent(L"别的客户的订单号12345"));
+  FakeChat chat(data_, "TXGuiFoundation", "卡住的客户", {300, 40, 560, 600, false, 4500});
+  ASSERT_TRUE(WaitFor([&] { return DockedBeside(panel, chat); }));
+  Send(jihe, 2, app::Command::SendThisPhrase);
+  const auto events = chat.WaitForEvents(2, 20000);
+  ASSERT_EQ(Kinds(events), "paste enter");  // the file, read late; its text never pasted
+  EXPECT_EQ(events[0].Field("files"), attachment_);
+  EXPECT_TRUE(HoldsFor([&] { return Kinds(chat.Events()) == "paste enter" && ClipboardText().empty(); }, 1500))
+      << Kinds(chat.Events()) << " " << ClipboardText();
+}
+
 }  // namespace
 }  // namespace jihe::e2e
