@@ -38,9 +38,9 @@ void MainPanel::SendPhrase(chat::SendMode mode) {
   chat::SendContext ctx{desktop_, clipboard, keyboard, *waiter, ws_.options, *this, std::move(img)};
   // The agent must learn that the phrase did not (fully) go out, without a box that takes the focus
   // from the chat window.
-  if (chat::SendPhrase(ctx, mode) == chat::SendOutcome::ClipboardBusy) {
-    ShowBalloon(kBalloonTitle, chat::kClipboardBusyText, NIIF_WARNING, 5000);
-  }
+  const chat::SendOutcome outcome = chat::SendPhrase(ctx, mode);
+  if (outcome == chat::SendOutcome::ClipboardBusy) ShowBalloon(kBalloonTitle, chat::kClipboardBusyText, NIIF_WARNING, 5000);
+  if (outcome == chat::SendOutcome::PasteUnread) ShowBalloon(kBalloonTitle, chat::kPasteUnreadText, NIIF_WARNING, 5000);
 }
 
 }  // namespace jihe::app

@@ -32,13 +32,26 @@ bool ClipboardKeeper::PutRichContent(std::string_view htmlFragment) {
   return Kept([&] { return clipboard_.PutRichContent(htmlFragment); });
 }
 
-KeeperOutcome ClipboardKeeper::Finish(platform::Waiter& waiter) {
+bool AwaitRead(platform::Clipboard& clipboard, platform::Waiter& waiter, std::uintptr_t reader) {
+  for (int waited = 0; !clipboard.WasRead(reader); waited += kReadPollMilliseconds) {
+    if (waited >= kPieceReadLimitMilliseconds) return false;
+    waiter.WaitPumping(kReadPollMilliseconds);
+  }
+  return true;
+}
+
+KeeperOutcome ClipboardKeeper::Finish(platform::Waiter& waiter, bool lastPasteRead) {
   if (!wrote_) return KeeperOutcome::NothingWritten;
   wrote_ = false;
   if (!saved_) return KeeperOutcome::NotSaved;
+  if (!lastPasteRead) return KeeperOutcome::PasteUnread;
   waiter.WaitPumping(kPasteReadMilliseconds);
-  if (clipboard_.SequenceNumber() != ours_) return KeeperOutcome::NewerCopyKept;
-  return clipboard_.Restore(*saved_) ? KeeperOutcome::Restored : KeeperOutcome::RestoreFailed;
+  switch (clipboard_.Restore(*saved_, ours_)) {
+    case RestoreResult::Restored: return KeeperOutcome::Restored;
+    case RestoreResult::NewerCopyKept: return KeeperOutcome::NewerCopyKept;
+    case RestoreResult::Failed: break;
+  }
+  return KeeperOutcome::RestoreFailed;
 }
 
 }  // namespace jihe::chat

@@ -1,8 +1,9 @@
 #pragma once
 // Gives the agent their clipboard back after a send. Every write of the send passes through the
 // keeper: the first one saves what the clipboard held, and at the end of the send, once the chat
-// program has had time to read the last paste, the saved content goes back, unless somebody has
-// copied something newer meanwhile (the clipboard's sequence number tells).
+// program has read the last paste, the saved content goes back, unless somebody has copied
+// something newer meanwhile (the clipboard's sequence number tells). A paste that was never read
+// keeps the phrase there: a late read then still gets the phrase, never the agent's own content.
 #include <cstdint>
 #include <optional>
 
@@ -11,14 +12,22 @@
 
 namespace jihe::chat {
 
-// How long a chat program is given to read a paste before the clipboard changes under it.
+// How long after the last paste, at least, the clipboard stays as the send left it.
 inline constexpr int kPasteReadMilliseconds = 500;
+// How long a chat program is given to read one piece of a send, beyond the send's own waits.
+inline constexpr int kPieceReadLimitMilliseconds = 3000;
+inline constexpr int kReadPollMilliseconds = 10;
+
+// Waits, with the messages flowing, until the program of `reader` has read the clipboard's last
+// write; false when it has not within kPieceReadLimitMilliseconds.
+bool AwaitRead(platform::Clipboard& clipboard, platform::Waiter& waiter, std::uintptr_t reader);
 
 enum class KeeperOutcome {
   NothingWritten,  // the send wrote nothing, or the keeper is switched off
   Restored,
   NewerCopyKept,   // someone copied after our last write: their content stays
   NotSaved,        // the clipboard could not be read before the first write
+  PasteUnread,     // the chat program did not read the last paste: the phrase stays
   RestoreFailed,
 };
 
@@ -31,11 +40,14 @@ class ClipboardKeeper final : public platform::Clipboard {
   bool PutPicture(std::string_view fileBytes) override;
   bool PutRichContent(std::string_view htmlFragment) override;
   std::optional<platform::ClipboardSnapshot> Save() override { return clipboard_.Save(); }
-  bool Restore(const platform::ClipboardSnapshot& snapshot) override { return clipboard_.Restore(snapshot); }
+  RestoreResult Restore(const platform::ClipboardSnapshot& snapshot, std::uint32_t ours) override {
+    return clipboard_.Restore(snapshot, ours);
+  }
   std::uint32_t SequenceNumber() override { return clipboard_.SequenceNumber(); }
+  bool WasRead(std::uintptr_t reader) override { return clipboard_.WasRead(reader); }
 
-  // The end of the send: waits for the last paste to be read, then restores.
-  KeeperOutcome Finish(platform::Waiter& waiter);
+  // The end of the send, once the last paste was read (or was not, `lastPasteRead`): restores.
+  KeeperOutcome Finish(platform::Waiter& waiter, bool lastPasteRead);
 
  private:
   template <typename Write>

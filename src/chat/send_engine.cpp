@@ -81,11 +81,24 @@ class Typist {
  public:
   explicit Typist(SendContext& ctx) : ctx_(ctx) {}
   void Wait(int ms) { ctx_.waiter.WaitPumping(ms); }
-  void Paste() { ctx_.keyboard.PressKeyCombination(Key::V, Key::Ctrl); }
+  void Paste() {
+    ctx_.keyboard.PressKeyCombination(Key::V, Key::Ctrl);
+    pasted_ = true;
+  }
   void Enter() { ctx_.keyboard.PressKey(Key::Enter); }
+  // A busy chat program reads its paste late, when the clipboard may hold something else: nothing
+  // replaces a paste before the chat program has read it. False when it did not in time.
+  bool LastPasteRead() {
+    if (!pasted_) return true;
+    pasted_ = false;
+    return AwaitRead(ctx_.clipboard, ctx_.waiter, chat);
+  }
+
+  platform::WindowId chat = 0;  // the window the keys are meant for
 
  private:
   SendContext& ctx_;
+  bool pasted_ = false;  // a paste not yet known to be read
 };
 
 }  // namespace
@@ -168,7 +181,7 @@ std::optional<std::string> FileTokenOf(std::string_view text) {
 }
 
 // The send itself; SendPhrase wraps it to give the agent their clipboard back.
-static SendOutcome TypePhrase(SendContext& ctx, SendMode mode) {
+static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
   if (ctx.host.Paused()) {
     ctx.host.ShowNotice(kPausedMessage);
     return SendOutcome::Refused;
@@ -186,7 +199,7 @@ static SendOutcome TypePhrase(SendContext& ctx, SendMode mode) {
   if (chat == 0 || !ctx.desktop.Exists(chat)) return SendOutcome::NoChatWindow;
   if (!EnsureWindowOnScreen(ctx.desktop, chat, true)) return SendOutcome::ChatOffScreen;
 
-  Typist typist(ctx);
+  typist.chat = chat;
   typist.Wait(100);
   ctx.desktop.BringToForeground(chat);
   typist.Wait(100);
@@ -216,6 +229,7 @@ static SendOutcome TypePhrase(SendContext& ctx, SendMode mode) {
     typist.Wait(300);
   }
 
+  if (!typist.LastPasteRead()) return SendOutcome::PasteUnread;
   if (!Contains(text, "[img=") && !Contains(text, "<IMG src")) {
     if (!ctx.clipboard.PutText(text)) return SendOutcome::ClipboardBusy;
   } else {
@@ -231,6 +245,7 @@ static SendOutcome TypePhrase(SendContext& ctx, SendMode mode) {
       pictures.CreateMatcher(kPicturePattern, html);
       const int interval = IntervalMilliseconds(ctx.options.Interval());
       for (int i = 1; i <= pictures.MatchCount(); ++i) {
+        if (!typist.LastPasteRead()) return SendOutcome::PasteUnread;
         if (kind == ChatKind::WeChat) {
           if (!ctx.clipboard.PutRichContent(pictures.MatchText(i))) return SendOutcome::ClipboardBusy;
           typist.Wait(110);
@@ -251,6 +266,7 @@ static SendOutcome TypePhrase(SendContext& ctx, SendMode mode) {
       const std::string rest = RemoveAll(pictures.ReplaceAll(""), "<BR>");
       if (rest.empty()) return SendOutcome::PicturesOnly;
       typist.Wait(10);
+      if (!typist.LastPasteRead()) return SendOutcome::PasteUnread;
       if (!ctx.clipboard.PutText(rest)) return SendOutcome::ClipboardBusy;
     }
   }
@@ -267,8 +283,11 @@ static SendOutcome TypePhrase(SendContext& ctx, SendMode mode) {
 SendOutcome SendPhrase(SendContext& ctx, SendMode mode) {
   ClipboardKeeper keeper(ctx.clipboard, ctx.options.Get(settings::Option::恢复剪贴板));
   SendContext kept{ctx.desktop, keeper, ctx.keyboard, ctx.waiter, ctx.options, ctx.host, ctx.imgFolder};
-  const SendOutcome outcome = TypePhrase(kept, mode);
-  keeper.Finish(ctx.waiter);
+  Typist typist(kept);
+  SendOutcome outcome = TypePhrase(kept, typist, mode);
+  // The last paste too: the agent's clipboard goes back only once the chat program has it.
+  if (outcome != SendOutcome::PasteUnread && !typist.LastPasteRead()) outcome = SendOutcome::PasteUnread;
+  keeper.Finish(ctx.waiter, outcome != SendOutcome::PasteUnread);
   return outcome;
 }
 

@@ -21,6 +21,8 @@ inline constexpr std::string_view kPausedMessage =
 
 // The tray balloon's text when a send stopped because the clipboard could not be written.
 inline constexpr std::string_view kClipboardBusyText = "剪贴板正被其他程序占用，本条短语没有发送完，请稍后再试";
+// ... and when the chat program did not read a paste in time.
+inline constexpr std::string_view kPasteUnreadText = "聊天窗口没有及时接收短语，短语留在剪贴板里，没有继续发送";
 
 // How a send was asked for: a click or double click on the phrase list, or one of the list menu's
 // two send items.
@@ -75,6 +77,8 @@ enum class SendOutcome {
   ChatOffScreen,   // the chat window was off screen and has been moved to (50, 50)
   PicturesOnly,    // pictures went out and no text was left
   ClipboardBusy,   // a clipboard write failed: the send stopped before pasting what it held
+  PasteUnread,     // the chat program did not read a paste in time: nothing more was pasted, and
+                   // the piece stays on the clipboard
   Sent,
 };
 

@@ -43,10 +43,18 @@ class Clipboard {
   // The clipboard's content, so that a send can give it back afterwards. Formats that cannot be
   // copied are left out; nothing when the clipboard could not be opened.
   virtual std::optional<ClipboardSnapshot> Save() = 0;
-  // Puts saved content back in place of whatever the clipboard holds.
-  virtual bool Restore(const ClipboardSnapshot& snapshot) = 0;
+  // Puts saved content back in place of what the clipboard holds, when that is still what left
+  // the sequence number `ours`: the check is made with the clipboard open, so a copy made at that
+  // moment is kept.
+  enum class RestoreResult { Restored, NewerCopyKept, Failed };
+  virtual RestoreResult Restore(const ClipboardSnapshot& snapshot, std::uint32_t ours) = 0;
   // A number that changes whenever any program writes to the clipboard.
   virtual std::uint32_t SequenceNumber() = 0;
+
+  // Whether the program that owns `reader` (the chat window) has read what the last write put
+  // there: a window of its process asked for the content and has closed the clipboard again.
+  // Reads by other programs (clipboard managers) do not count.
+  virtual bool WasRead(std::uintptr_t reader) = 0;
 };
 
 // The paths of a file-list text: split at every CR LF. Empty lines are dropped: a Windows reader

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "chat/rich_content.h"
 #include "platform/file_system.h"
@@ -23,29 +24,107 @@ using UniqueGlobal = UniqueHandle<GlobalTraits>;
 constexpr wchar_t kOwnerClass[] = L"JiheClipboardOwner";
 
 // One message-only window per thread that writes to the clipboard; it lives as long as the thread.
+// What a write puts there is offered by delayed rendering: the window keeps the bytes and hands
+// each format over when a program asks for it, so it learns who reads the content and when.
 class OwnerWindow {
  public:
   OwnerWindow() {
     WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpfnWndProc = Proc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kOwnerClass;
     RegisterClassW(&wc);  // fails harmlessly when another thread registered it
     hwnd_ = CreateWindowExW(0, kOwnerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   ~OwnerWindow() {
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (hwnd_) DestroyWindow(hwnd_);  // renders what is still offered, for the programs after us
   }
   HWND hwnd() const { return hwnd_; }
 
+  void Offer(UINT format, const void* data, size_t size) {
+    offered_[format].assign(static_cast<const char*>(data), size);
+  }
+
+  // Whether a window of the process of `reader` has asked for what is offered and has closed the
+  // clipboard again.
+  bool ReadBy(HWND reader) {
+    DWORD process = 0;
+    if (!reader || !GetWindowThreadProcessId(reader, &process) || process == 0) return false;
+    for (Reader& r : readers_) {
+      if (r.process != process) continue;
+      if (!r.done && GetOpenClipboardWindow() != r.window) r.done = true;
+      return r.done;
+    }
+    return false;
+  }
+
  private:
+  struct Reader {
+    DWORD process;
+    HWND window;  // the window that had the clipboard open when it first asked
+    bool done = false;
+  };
+
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<OwnerWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+    switch (msg) {
+      case WM_RENDERFORMAT:
+        self->NoteReader();
+        self->Render(static_cast<UINT>(wp));
+        return 0;
+      case WM_RENDERALLFORMATS:
+        // The window is going: what is still offered stays on the clipboard as plain data.
+        if (OpenClipboard(hwnd)) {
+          if (GetClipboardOwner() == hwnd) {
+            for (const auto& [format, bytes] : self->offered_) self->Render(format);
+          }
+          CloseClipboard();
+        }
+        return 0;
+      case WM_DESTROYCLIPBOARD:
+        self->offered_.clear();
+        self->readers_.clear();
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+
+  void NoteReader() {
+    const HWND window = GetOpenClipboardWindow();
+    DWORD process = 0;
+    if (!window || !GetWindowThreadProcessId(window, &process)) return;
+    for (const Reader& r : readers_) {
+      if (r.process == process) return;
+    }
+    readers_.push_back({process, window});
+  }
+
+  void Render(UINT format) {
+    const auto it = offered_.find(format);
+    if (it == offered_.end()) return;
+    const std::string& bytes = it->second;
+    UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.empty() ? 1 : bytes.size()));
+    if (!block) return;
+    void* p = GlobalLock(block.get());
+    if (!p) return;
+    std::memcpy(p, bytes.data(), bytes.size());
+    GlobalUnlock(block.get());
+    if (SetClipboardData(format, block.get())) block.release();  // the clipboard's now
+  }
+
   HWND hwnd_ = nullptr;
+  std::map<UINT, std::string> offered_;
+  std::vector<Reader> readers_;  // since the last write
 };
 
-HWND ClipboardOwner() {
+OwnerWindow& Owner() {
   thread_local OwnerWindow owner;
-  return owner.hwnd();
+  return owner;
 }
+
+HWND ClipboardOwner() { return Owner().hwnd(); }
 
 UINT Registered(const wchar_t* name) {
   return RegisterClipboardFormatW(name);
@@ -63,9 +142,9 @@ UINT CanUploadToCloudFormat() { return Registered(L"CanUploadToCloudClipboard");
 
 void MarkTransient(ClipboardSession& session) {
   const DWORD no = 0;
-  session.Put(ExcludeFromMonitorFormat(), &no, sizeof no);
-  session.Put(CanIncludeInHistoryFormat(), &no, sizeof no);
-  session.Put(CanUploadToCloudFormat(), &no, sizeof no);
+  session.PutNow(ExcludeFromMonitorFormat(), &no, sizeof no);
+  session.PutNow(CanIncludeInHistoryFormat(), &no, sizeof no);
+  session.PutNow(CanUploadToCloudFormat(), &no, sizeof no);
 }
 
 ClipboardSession::ClipboardSession(Purpose purpose) {
@@ -82,6 +161,15 @@ ClipboardSession::~ClipboardSession() {
 }
 
 bool ClipboardSession::Put(UINT format, const void* data, size_t size) {
+  if (!open_ || format == 0) return false;
+  // Offered, not handed over: a delayed format's SetClipboardData answers NULL either way, so the
+  // clipboard is asked whether it took the format.
+  Owner().Offer(format, data, size);
+  SetClipboardData(format, nullptr);
+  return IsClipboardFormatAvailable(format) != FALSE;
+}
+
+bool ClipboardSession::PutNow(UINT format, const void* data, size_t size) {
   if (!open_ || format == 0) return false;
   UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size == 0 ? 1 : size));
   if (!block) return false;
@@ -275,9 +363,12 @@ std::optional<ClipboardSnapshot> Win32Clipboard::Save() {
   return snapshot;
 }
 
-bool Win32Clipboard::Restore(const ClipboardSnapshot& snapshot) {
-  ClipboardSession session;
-  if (!session.open()) return false;
+Clipboard::RestoreResult Win32Clipboard::Restore(const ClipboardSnapshot& snapshot, std::uint32_t ours) {
+  ClipboardSession session(ClipboardSession::Read);
+  if (!session.open()) return RestoreResult::Failed;
+  // Now that nobody else can write, one more look: a copy made since our last write is kept.
+  if (GetClipboardSequenceNumber() != ours) return RestoreResult::NewerCopyKept;
+  EmptyClipboard();
   bool ok = true;
   for (const ClipboardSnapshot::Format& format : snapshot.formats) {
     const UINT id = format.name.empty() ? format.id : RegisterClipboardFormatW(Widen(format.name).c_str());
@@ -288,14 +379,16 @@ bool Win32Clipboard::Restore(const ClipboardSnapshot& snapshot) {
       if (metafile) DeleteEnhMetaFile(metafile);
       ok = false;
     } else {
-      ok = session.Put(id, format.bytes.data(), format.bytes.size()) && ok;
+      ok = session.PutNow(id, format.bytes.data(), format.bytes.size()) && ok;
     }
   }
   // The agent's own content is already in their history; putting it back is no new copy.
   MarkTransient(session);
-  return ok;
+  return ok ? RestoreResult::Restored : RestoreResult::Failed;
 }
 
 std::uint32_t Win32Clipboard::SequenceNumber() { return GetClipboardSequenceNumber(); }
+
+bool Win32Clipboard::WasRead(std::uintptr_t reader) { return Owner().ReadBy(reinterpret_cast<HWND>(reader)); }
 
 }  // namespace jihe::platform

@@ -21,8 +21,11 @@ class ClipboardSession {
   ClipboardSession& operator=(const ClipboardSession&) = delete;
 
   bool open() const { return open_; }
-  // Copies the bytes into a global block and hands it to the clipboard, which owns it from then on.
+  // Offers the format by delayed rendering: the thread's owner window keeps a copy of the bytes
+  // and hands them over when a program asks for them (which it learns who reads, and when).
   bool Put(UINT format, const void* data, size_t size);
+  // Copies the bytes into a global block and hands it to the clipboard, which owns it from then on.
+  bool PutNow(UINT format, const void* data, size_t size);
   bool PutText(std::wstring_view text);
 
  private:
@@ -48,8 +51,9 @@ class Win32Clipboard : public Clipboard {
   bool PutPicture(std::string_view fileBytes) override;
   bool PutRichContent(std::string_view htmlFragment) override;
   std::optional<ClipboardSnapshot> Save() override;
-  bool Restore(const ClipboardSnapshot& snapshot) override;
+  RestoreResult Restore(const ClipboardSnapshot& snapshot, std::uint32_t ours) override;
   std::uint32_t SequenceNumber() override;
+  bool WasRead(std::uintptr_t reader) override;
 };
 
 }  // namespace jihe::platform

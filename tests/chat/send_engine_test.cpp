@@ -47,7 +47,11 @@ struct Case {
   Strings expected;  // "{img}" stands for the picture folder's file address prefix
   SendOutcome outcome;
   int failFrom = 0;  // the clipboard write of this number (from 1) on fails
+  std::int64_t readAfterMs = 0;  // when the chat program reads each write; -1: never
 };
+
+// The engine looking, every 10 ms, whether the chat program has read its paste yet.
+Strings Polls(int n) { return Strings(n, "wait 10"); }
 
 class SendPhraseTest : public ::testing::Test {
  protected:
@@ -66,6 +70,7 @@ class SendPhraseTest : public ::testing::Test {
     FakeDesktop desktop{log};
     FakeClipboard clipboard{log};
     clipboard.failFrom = c.failFrom;
+    clipboard.readAfterMs = c.readAfterMs;
     FakeKeyboard keyboard{log};
     FakeWaiter waiter{log};
     settings::Options options;
@@ -74,6 +79,7 @@ class SendPhraseTest : public ::testing::Test {
     options.SetInterval(c.interval);
     desktop.Add({"霁禾客服助手", "JihePanel", {900, 100, 1100, 700}});
     host.chat = desktop.Add({"客户甲", c.className, {100, 100, 700, 800}});
+    clipboard.reader = host.chat;  // reads by other windows do not count
     host.clickedRow = c.row;
     host.currentRow = c.row;
     SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, img.str()};
@@ -187,6 +193,27 @@ TEST_F(SendPhraseTest, Sequences) {
        Join(kStart, {"picture A-BYTES", "wait 100", "Ctrl+V", "wait 100", "Enter", "pump", "wait 10",
                      "text 文字A文字B"}),
        SendOutcome::ClipboardBusy, 2},
+      // A chat program that reads late: nothing replaces a paste before it is read, and the waits
+      // are never shorter than the fixed ones. Each piece is read 1.5 s after its write.
+      {"WeChat reads late: the text waits for the picture's read", "ChatWnd", mixed, SendMode::ListClick, true, "400",
+       Join(kStartWeChat,
+            Join({"rich <IMG src=\"{img}a.png\">", "wait 110", "wait 10", "Ctrl+V", "wait 100", "Enter", "wait 400",
+                  "wait 10"},
+                 Join(Polls(87), Join({"text 文字A文字B"}, Join(pasteAndSend, Polls(139)))))),
+       SendOutcome::Sent, 0, 1500},
+      {"a file read late", "TXGuiFoundation", "请查收《C:\\报价.xlsx》谢谢", SendMode::ListClick, false, "",
+       Join(kStart, Join(fileAB, Join(Polls(100), Join({"text 请查收谢谢"}, Join(pasteOnly, Polls(149)))))),
+       SendOutcome::Sent, 0, 1500},
+      // Never read: the send ends with the unread piece on the clipboard.
+      {"a WeChat picture never read: no text is pasted", "ChatWnd", mixed, SendMode::ListClick, true, "400",
+       Join(kStartWeChat, Join({"rich <IMG src=\"{img}a.png\">", "wait 110", "wait 10", "Ctrl+V", "wait 100", "Enter",
+                                "wait 400", "wait 10"},
+                               Polls(300))),
+       SendOutcome::PasteUnread, 0, -1},
+      {"a file never read: no text is pasted", "TXGuiFoundation", "请查收《C:\\报价.xlsx》谢谢", SendMode::ListClick, true, "",
+       Join(kStart, Join(fileAB, Polls(300))), SendOutcome::PasteUnread, 0, -1},
+      {"plain text never read", "TXGuiFoundation", "您好", SendMode::ListClick, true, "",
+       Join(kStart, Join({"text 您好"}, Join(pasteAndSend, Polls(300)))), SendOutcome::PasteUnread, 0, -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -283,6 +310,8 @@ TEST_F(SendPhraseTest, TheAgentsClipboardComesBackUnlessSomethingNewerWasCopied)
     SendOutcome outcome;
     Strings expected;
     std::vector<Format> after;
+    std::int64_t readAfterMs = 0;  // when the chat program reads each write; -1: never
+    const char* copyDuringRestore = nullptr;
   } cases[] = {
       {"restored once the paste was read", true, false, -1, 0, SendOutcome::Sent,
        Join(start, {"save clipboard", "text 您好", "wait 10", "Ctrl+V", "wait 500", "restore clipboard"}), {agents}},
@@ -294,6 +323,14 @@ TEST_F(SendPhraseTest, TheAgentsClipboardComesBackUnlessSomethingNewerWasCopied)
        Join(start, {"save clipboard", "text 您好", "wait 10", "Ctrl+V"}), {{13, "", "text 您好"}}},
       {"a failed write emptied it", true, false, -1, 1, SendOutcome::ClipboardBusy,
        Join(start, {"save clipboard", "text 您好", "wait 500", "restore clipboard"}), {agents}},
+      {"restored after a late read", true, false, -1, 0, SendOutcome::Sent,
+       Join(start, Join({"save clipboard", "text 您好", "wait 10", "Ctrl+V"}, Join(Polls(149), {"wait 500", "restore clipboard"}))),
+       {agents}, 1500},
+      {"never read: the phrase stays, the agent's content is not put back", true, false, -1, 0, SendOutcome::PasteUnread,
+       Join(start, Join({"save clipboard", "text 您好", "wait 10", "Ctrl+V"}, Polls(300))), {{13, "", "text 您好"}}, -1},
+      {"a copy made while the restore opens the clipboard is kept", true, false, -1, 0, SendOutcome::Sent,
+       Join(start, {"save clipboard", "text 您好", "wait 10", "Ctrl+V", "wait 500"}), {{13, "", "新复制的地址"}}, 0,
+       "新复制的地址"},
   };
   for (const auto& c : cases) {
     EventLog log;
@@ -303,6 +340,8 @@ TEST_F(SendPhraseTest, TheAgentsClipboardComesBackUnlessSomethingNewerWasCopied)
     clipboard.uncopyable = {9};
     clipboard.saveFails = c.saveFails;
     clipboard.failFrom = c.failFrom;
+    clipboard.readAfterMs = c.readAfterMs;
+    if (c.copyDuringRestore) clipboard.copyDuringRestore = c.copyDuringRestore;
     FakeKeyboard keyboard{log};
     CopyingWaiter waiter{log, clipboard};
     waiter.copyOnWait = c.copyOnWait;

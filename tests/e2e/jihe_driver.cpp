@@ -435,7 +435,8 @@ FakeChat::FakeChat(const TempFolder& folder, const std::string& className, const
   std::wstring commandLine = L"\"" + exe + L"\" --class \"" + Widen(className) + L"\" --title \"" + Widen(title) +
                              L"\" --size " + std::to_wstring(place.width) + L"x" + std::to_wstring(place.height) +
                              L" --pos " + std::to_wstring(place.x) + L"," + std::to_wstring(place.y) + L" --log \"" +
-                             log + L"\"" + (place.maximized ? L" --maximized" : L"");
+                             log + L"\"" + (place.maximized ? L" --maximized" : L"") +
+                             L" --paste-delay-ms " + std::to_wstring(place.pasteDelayMs);
   STARTUPINFOW si{};
   si.cb = sizeof si;
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_)) {

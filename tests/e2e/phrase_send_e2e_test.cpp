@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "app/commands.h"
 #include "chat/send_engine.h"
 #include "e2e/jihe_driver.h"
@@ -195,6 +198,81 @@ TEST_F(PhraseSendE2e, ABusyClipboardStopsTheSendBeforeAnyPaste) {
   const auto events = qq.WaitForEvents(2);
   ASSERT_EQ(Kinds(events), "paste enter");
   EXPECT_EQ(events[0].Field("text"), "您好\r\n请稍等");
+}
+
+// What the agent copied for themselves, put on the clipboard as another program would.
+bool CopyAsTheAgent(const std::wstring& text) {
+  if (!OpenClipboard(nullptr)) return false;
+  EmptyClipboard();
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  std::memcpy(GlobalLock(block), text.c_str(), bytes);
+  GlobalUnlock(block);
+  const bool ok = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+  CloseClipboard();
+  return ok;
+}
+
+std::string ClipboardText() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+    text = platform::Narrow(static_cast<const wchar_t*>(GlobalLock(h)));
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return text;
+}
+
+// A chat program busy loading history reads each paste 1.5 s late: it must still get the phrase's
+// pieces, in order, and never the agent's own clipboard, which comes back afterwards.
+TEST_F(PhraseSendE2e, AChatProgramThatReadsLateGetsThePhraseAndTheAgentsClipboardComesBack) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  const std::string agents = "别的客户的订单号12345";
+  const struct {
+    const char* name;
+    const char* className;
+    int row;
+    std::string kinds;
+    std::vector<std::pair<size_t, std::pair<std::string, std::string>>> fields;  // event, field, value
+  } cases[] = {
+      {"plain text", "TXGuiFoundation", 0, "paste enter", {{0, {"text", "您好\r\n请稍等"}}}},
+      {"a WeChat picture phrase", "ChatWnd", 1, "click paste enter paste enter",
+       {{1, {"picture", "3x2"}}, {1, {"text", ""}}, {3, {"text", "文字A文字B"}}}},
+      {"a file phrase", "TXGuiFoundation", 2, "paste enter paste enter",
+       {{0, {"files", attachment_}}, {2, {"text", "请查收"}}}},
+  };
+  int x = 300;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(CopyAsTheAgent(platform::Widen(agents)));
+    FakeChat chat(data_, c.className, std::string("忙碌的客户") + c.name, {x += 10, 40, 560, 600, false, 1500});
+    ASSERT_TRUE(WaitFor([&] { return DockedBeside(panel, chat); }));
+    Send(jihe, c.row, app::Command::SendThisPhrase);
+    const auto events = chat.WaitForEvents(std::count(c.kinds.begin(), c.kinds.end(), ' ') + 1, 20000);
+    ASSERT_EQ(Kinds(events), c.kinds);
+    for (const auto& [at, field] : c.fields) EXPECT_EQ(events[at].Field(field.first), field.second) << field.first;
+    EXPECT_TRUE(WaitFor([&] { return ClipboardText() == agents; }, 8000)) << ClipboardText();
+  }
+}
+
+// A chat program that does not read its paste within the limit: the send ends there, and the
+// clipboard keeps the piece it did not read, so its late read gets that and not the agent's own.
+TEST_F(PhraseSendE2e, APasteNeverReadInTimeEndsTheSendAndLeavesThePieceOnTheClipboard) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  ASSERT_TRUE(CopyAsTheAgent(L"别的客户的订单号12345"));
+  FakeChat chat(data_, "TXGuiFoundation", "卡住的客户", {300, 40, 560, 600, false, 4500});
+  ASSERT_TRUE(WaitFor([&] { return DockedBeside(panel, chat); }));
+  Send(jihe, 2, app::Command::SendThisPhrase);
+  const auto events = chat.WaitForEvents(2, 20000);
+  ASSERT_EQ(Kinds(events), "paste enter");  // the file, read late; its text never pasted
+  EXPECT_EQ(events[0].Field("files"), attachment_);
+  EXPECT_TRUE(HoldsFor([&] { return Kinds(chat.Events()) == "paste enter" && ClipboardText().empty(); }, 1500))
+      << Kinds(chat.Events()) << " " << ClipboardText();
 }
 
 }  // namespace

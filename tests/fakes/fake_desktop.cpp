@@ -164,6 +164,7 @@ void FakeDesktop::PostLeftClick(WindowId window, int x, int y) {
 bool FakeClipboard::Written(std::string event) {
   log_.Add(event);
   ++sequence_;
+  writtenAt_ = log_.now();
   content.formats.clear();
   const bool ok = failFrom == 0 || ++writes_ < failFrom;
   if (ok) content.formats.push_back({13, "", std::move(event)});
@@ -187,11 +188,19 @@ std::optional<platform::ClipboardSnapshot> FakeClipboard::Save() {
   return saved;
 }
 
-bool FakeClipboard::Restore(const platform::ClipboardSnapshot& snapshot) {
+platform::Clipboard::RestoreResult FakeClipboard::Restore(const platform::ClipboardSnapshot& snapshot,
+                                                          std::uint32_t ours) {
+  if (copyDuringRestore) CopyByAnotherProgram(*copyDuringRestore);
+  if (sequence_ != ours) return RestoreResult::NewerCopyKept;
   log_.Add("restore clipboard");
   content = snapshot;
   ++sequence_;
-  return true;
+  return RestoreResult::Restored;
+}
+
+bool FakeClipboard::WasRead(std::uintptr_t window) {
+  if (reader != 0 && window != reader) return false;
+  return readAfterMs >= 0 && log_.now() - writtenAt_ >= readAfterMs;
 }
 
 void FakeClipboard::CopyByAnotherProgram(std::string text) {

@@ -98,8 +98,13 @@ class FakeClipboard : public platform::Clipboard {
   bool PutPicture(std::string_view fileBytes) override;
   bool PutRichContent(std::string_view htmlFragment) override;
   std::optional<platform::ClipboardSnapshot> Save() override;
-  bool Restore(const platform::ClipboardSnapshot& snapshot) override;
+  RestoreResult Restore(const platform::ClipboardSnapshot& snapshot, std::uint32_t ours) override;
   std::uint32_t SequenceNumber() override { return sequence_; }
+  // The chat program reads each write this many milliseconds (of the log's clock) after it was
+  // made; -1: never. Only the window `reader` counts as the chat program.
+  bool WasRead(std::uintptr_t window) override;
+  std::int64_t readAfterMs = 0;
+  std::uintptr_t reader = 0;  // 0: any window
 
   // What the clipboard holds. A write of ours leaves one text format with the logged text; a
   // format marked uncopyable stands for one the platform cannot copy (a palette, a private
@@ -108,6 +113,8 @@ class FakeClipboard : public platform::Clipboard {
   std::vector<std::uint32_t> uncopyable;
   // Another program copies something: the content is replaced and the sequence number moves on.
   void CopyByAnotherProgram(std::string text);
+  // ... at the moment the restore has opened the clipboard.
+  std::optional<std::string> copyDuringRestore;
   bool saveFails = false;
 
   // The write of this number (from 1) and every later one fail, as when another program holds the
@@ -119,6 +126,7 @@ class FakeClipboard : public platform::Clipboard {
   EventLog& log_;
   int writes_ = 0;
   std::uint32_t sequence_ = 1;
+  std::int64_t writtenAt_ = 0;
 };
 
 class FakeKeyboard : public platform::Keyboard {

@@ -52,10 +52,33 @@ TEST(Win32ClipboardKeeper, SavedTextAndPictureComeBackAndOurWritesStayOutOfHisto
     EXPECT_TRUE(IsClipboardFormatAvailable(mark)) << mark;
   }
 
-  ASSERT_TRUE(clipboard.Restore(*saved));
+  ASSERT_EQ(clipboard.Restore(*saved, clipboard.SequenceNumber()), Clipboard::RestoreResult::Restored);
   EXPECT_EQ(ClipboardText(), "订单号 A123 😀");
   EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB));
   EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+}
+
+}  // namespace
+}  // namespace jihe::platform
+
+namespace jihe::platform {
+namespace {
+
+// A write is read once a window of the reader's process asked for it and closed the clipboard.
+TEST(Win32ClipboardKeeper, AWriteCountsAsReadOnceTheReadersWindowHasClosedTheClipboard) {
+  HWND reader = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(reader, nullptr);
+  Win32Clipboard clipboard;
+  ASSERT_TRUE(clipboard.PutText("您好"));
+  EXPECT_FALSE(clipboard.WasRead(reinterpret_cast<std::uintptr_t>(reader)));
+  ASSERT_TRUE(OpenClipboard(reader));
+  ASSERT_NE(GetClipboardData(CF_UNICODETEXT), nullptr);
+  EXPECT_FALSE(clipboard.WasRead(reinterpret_cast<std::uintptr_t>(reader))) << "still reading";
+  CloseClipboard();
+  EXPECT_TRUE(clipboard.WasRead(reinterpret_cast<std::uintptr_t>(reader)));
+  ASSERT_TRUE(clipboard.PutText("再见"));
+  EXPECT_FALSE(clipboard.WasRead(reinterpret_cast<std::uintptr_t>(reader))) << "a new write is unread";
+  DestroyWindow(reader);
 }
 
 }  // namespace

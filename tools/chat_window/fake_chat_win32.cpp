@@ -3,6 +3,11 @@
 // Enter sent, so tests can check what the send engine delivered.
 //
 //   fake_chat --class TXGuiFoundation --title 客户 --size 600x700 [--pos 100,80] --log paste.log
+//             [--paste-delay-ms N]
+//
+// With --paste-delay-ms it is a chat program busy loading history: each Ctrl+V reads the clipboard
+// N ms late, and the keys after it wait in its queue meanwhile. It opens the clipboard with its
+// input box as a real edit control does.
 //
 // Log lines are tab-separated fields, with \ \t \r \n escaped as \\ \t \r \n:
 //   ready
@@ -27,6 +32,7 @@ using jihe::platform::Widen;
 HWND gEdit = nullptr;
 WNDPROC gEditProc = nullptr;
 FILE* gLog = nullptr;
+int gPasteDelayMs = 0;
 
 std::string Escape(std::string_view s) {
   std::string out;
@@ -85,7 +91,8 @@ std::string HtmlFragment() {
 }
 
 void LogPaste() {
-  for (int i = 0; i < 50 && !OpenClipboard(nullptr); ++i) Sleep(10);
+  if (gPasteDelayMs > 0) Sleep(gPasteDelayMs);
+  for (int i = 0; i < 50 && !OpenClipboard(gEdit); ++i) Sleep(10);
   std::string formats;
   for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f)) {
     formats += (formats.empty() ? "" : "|") + FormatName(f);
@@ -180,6 +187,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     else if (arg == L"--pos") swscanf(value, L"%d,%d", &x, &y), ++i;
     else if (arg == L"--log") gLog = _wfopen(value, L"ab"), ++i;
     else if (arg == L"--maximized") maximized = true;
+    else if (arg == L"--paste-delay-ms") gPasteDelayMs = _wtoi(value), ++i;
   }
   LocalFree(argv);
 
