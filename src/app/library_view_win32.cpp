@@ -654,7 +654,7 @@ bool LibraryView::OnControlCommand(HWND control, int code) {
     if (code == EN_CHANGE) OnSearchChanged();
     // The index is built while the agent starts typing, not on the first keystroke.
     if (code == EN_SETFOCUS && indexStale_) {
-      index_ = library::SearchIndex(ws_.library.strip(kind_), team_);
+      index_ = library::SearchIndex(ws_.library.strip(kind_), team_, kind_);
       indexStale_ = false;
     }
     return true;
@@ -975,7 +975,7 @@ void LibraryView::OnSearchChanged() {
 // it, or the one selected before when the results are searched again after a change.
 void LibraryView::RunSearch(bool selectFirst, std::optional<ListRow> keep) {
   if (indexStale_) {
-    index_ = library::SearchIndex(ws_.library.strip(kind_), team_);
+    index_ = library::SearchIndex(ws_.library.strip(kind_), team_, kind_);
     indexStale_ = false;
   }
   const std::optional<ListRow> before = selectFirst ? std::nullopt : keep ? keep : SelectedEntry();

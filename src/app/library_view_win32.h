@@ -109,6 +109,7 @@ class LibraryView {
   // ---- search ----
   // The focus in the search box, its text selected (Ctrl+F, the global hotkey).
   void FocusSearch();
+  bool IsSearchBox(HWND control) const { return control == search_; }
   // Down, Up, Enter, Shift+Enter and Esc pressed in this view's search box, taken before they are
   // translated (so Enter and Esc neither beep nor hide the panel); false for any other message.
   bool PreTranslateSearchKey(const MSG& msg);

@@ -131,6 +131,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   int hotkeyId_ = 0;  // 0 while none is registered, else 1 or 2 (the two alternate on a change)
   settings::Hotkey registeredHotkey_{};
   HWND calledFrom_ = nullptr;  // the window in front when the hotkey called the search up
+  bool calledFromChat_ = false;  // and whether the follow rules take it as a chat window
 };
 
 }  // namespace jihe::app

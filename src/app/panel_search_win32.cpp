@@ -7,8 +7,18 @@
 
 namespace jihe::app {
 
+namespace {
+constexpr char kNotAChatWindow[] = "当前窗口不是跟随的聊天窗口，短语没有发送";
+}  // namespace
+
 bool MainPanel::PreTranslateSearch(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || !hwnd()) return false;
+  // The hotkey was pressed over a window that is no chat window: a phrase sent now would land in
+  // the chat window docked before, behind it, where the agent does not look.
+  if (msg.wParam == VK_RETURN && calledFrom_ && !calledFromChat_ && phraseView_.IsSearchBox(msg.hwnd)) {
+    ShowNotice(kNotAChatWindow);
+    return true;
+  }
   if (phraseView_.PreTranslateSearchKey(msg) || commandView_.PreTranslateSearchKey(msg)) return true;
   if (msg.wParam == 'F' && (GetKeyState(VK_CONTROL) & 0x8000) && page_ != 2 &&
       (msg.hwnd == hwnd() || IsChild(hwnd(), msg.hwnd))) {
@@ -48,6 +58,7 @@ void MainPanel::OnSearchHotkey() {
       docked = true;
     }
   }
+  calledFromChat_ = docked;
   if (!docked && (!IsWindowVisible(hwnd()) || IsIconic(hwnd()))) ShowPanel(ShowVariant::Menu);
   ShowWindow(hwnd(), SW_SHOW);
   SetForegroundWindow(hwnd());

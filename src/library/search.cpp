@@ -4,6 +4,9 @@
 #include <bit>
 
 #include "library/pinyin.h"
+#include "library/preview.h"
+#include "library/row_rules.h"
+#include "storage/text_split.h"
 
 namespace jihe::library {
 
@@ -69,7 +72,40 @@ inline std::uint64_t Step(std::uint64_t from, const std::uint64_t* table, size_t
   return to;
 }
 
+// What the agent sees of a phrase's content, as the preview shows it: no picture or file tokens,
+// no markup tags, character references read. Plain text (most rows) is taken as it is.
+std::string ShownContent(std::string_view content) {
+  if (content.find_first_of("<&[") == std::string_view::npos && content.find("《") == std::string_view::npos)
+    return std::string(content);
+  std::string text(content);
+  while (const std::optional<std::string> token = FindFileToken(text)) text = storage::ReplaceAll(text, *token, "");
+  std::string shown;
+  for (const PreviewRun& run : PreviewRuns(text, ""))
+    if (run.kind == RunKind::Text) shown += run.text;
+  return shown;
+}
+
 }  // namespace
+
+bool SkippedInSearch(char32_t c) {
+  if (c <= 0x20 || (c >= 0x7F && c <= 0xA0)) return true;  // blanks, line breaks, controls
+  if (c < 0x80) {
+    switch (c) {
+      case '!': case '"': case '#': case '%': case '&': case '\'': case '(': case ')': case '*': case ',':
+      case '-': case '.': case '/': case ':': case ';': case '?': case '@': case '[': case '\\': case ']':
+      case '_': case '{': case '}':
+        return true;
+    }
+    return false;
+  }
+  if (c == 0xA1 || c == 0xA7 || c == 0xAB || c == 0xB6 || c == 0xB7 || c == 0xBB || c == 0xBF) return true;
+  if (c >= 0x2000 && c <= 0x206F) return true;  // spaces, dashes, quotes, bullets, ellipses
+  if ((c >= 0x3000 && c <= 0x3003) || (c >= 0x3008 && c <= 0x3011) || (c >= 0x3014 && c <= 0x301F) || c == 0x3030 ||
+      c == 0x303D)
+    return true;  // 、。〈〉《》「」『』【】〔〕 and the like
+  if ((c >= 0xFE10 && c <= 0xFE1F) || (c >= 0xFE30 && c <= 0xFE6F)) return true;  // vertical and small forms
+  return c >= 0xFF5F && c <= 0xFF65;  // half-width 。「」、・
+}
 
 char32_t FoldForSearch(char32_t c) {
   if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;
@@ -105,14 +141,16 @@ std::uint32_t SearchIndex::IdOf(char32_t c) {
   return id;
 }
 
-SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team) {
+SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupKind kind) {
   std::vector<std::uint64_t> idLetters;
   std::vector<char32_t> chars;
   auto append = [&](std::string_view text, std::uint64_t& letters) {
     chars.clear();
     DecodeUtf8(text, chars);
     for (char32_t c : chars) {
-      const std::uint32_t id = IdOf(FoldForSearch(c));
+      c = FoldForSearch(c);
+      if (SkippedInSearch(c)) continue;
+      const std::uint32_t id = IdOf(c);
       if (id == idLetters.size()) {
         std::uint64_t bits = LetterBit(idChar_[id]);
         for (std::uint16_t s : PinyinSetSyllables(idSet_[id])) {
@@ -139,7 +177,7 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team) {
         row.begin = static_cast<std::uint32_t>(units_.size());
         append(text.substr(0, remarkLength), row.letters);
         row.split = static_cast<std::uint32_t>(units_.size());
-        append(content, row.letters);
+        append(kind == GroupKind::Phrase ? ShownContent(content) : std::string(content), row.letters);
         row.end = static_cast<std::uint32_t>(units_.size());
         rows_.push_back(row);
       }
@@ -153,6 +191,7 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) const {
   std::vector<char32_t> query;
   DecodeUtf8(queryText, query);
   for (char32_t& c : query) c = FoldForSearch(c);
+  std::erase_if(query, SkippedInSearch);
   if (query.empty() || rows_.empty()) return {};
   if (query.size() > kMaxPinyinQuery) return SearchLiteral(query);
 

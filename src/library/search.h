@@ -3,7 +3,9 @@
 // built again whenever the library changes, and filtered on every keystroke.
 //
 // A query matches a row when it occurs in the row's remark or content after folding case and
-// full-width letters and digits. A Chinese character is also matched by any prefix of any of its
+// full-width letters and digits, with blanks and punctuation left out on both sides ("qin nh" finds
+// "亲，您好"). A phrase is searched as the agent sees it: without its picture and file tokens and
+// markup tags. A Chinese character is also matched by any prefix of any of its
 // pinyin readings, so "th", "tuih", "tuihuodizhi" and "退h" all find "退货地址".
 #include <cstddef>
 #include <cstdint>
@@ -26,8 +28,8 @@ class SearchIndex {
  public:
   SearchIndex() = default;
   // Hidden groups (deleted during this run) are left out. The team's groups, when given, come
-  // after the agent's own, as their tabs do.
-  explicit SearchIndex(const GroupStrip& strip, const GroupStrip* team = nullptr);
+  // after the agent's own, as their tabs do. A command's content is searched as it is typed.
+  explicit SearchIndex(const GroupStrip& strip, const GroupStrip* team = nullptr, GroupKind kind = GroupKind::Phrase);
 
   // The matching rows: first those whose remark starts with the query, then those whose remark
   // contains it, then those whose content contains it; each in library order. An empty query
@@ -63,5 +65,8 @@ std::string SearchRowText(std::string_view groupName, std::string_view rowText);
 // The character as matching sees it: ASCII letters in lower case, full-width forms (letters,
 // digits, signs and the ideographic space) as their ASCII counterparts.
 char32_t FoldForSearch(char32_t c);
+// A folded character that matching passes over: blanks, line breaks and punctuation, half-width
+// and full-width.
+bool SkippedInSearch(char32_t c);
 
 }  // namespace jihe::library

@@ -120,6 +120,32 @@ TEST_F(SearchE2e, HotkeyThenPinyinThenEnterSendsIntoTheChatWindowAndKeepsTheClip
       << platform::Narrow(ClipboardText());
 }
 
+// Over a window that is no chat window (an editor in front of the docked chat), the search opens,
+// but Enter sends nothing anywhere: the phrase would land behind the window the agent looks at.
+TEST_F(SearchE2e, HotkeyOverAnotherProgramSendsNothing) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  HWND search = GetDlgItem(panel, kPhraseSearchId);
+  HWND list = GetDlgItem(panel, kPhraseListId);
+  FakeChat qq(data_, "TXGuiFoundation", "客户甲", {300, 40, 560, 600});
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(panel) && RectOf(panel).left == qq.rect().right - 5; }));
+  FakeChat notepad(data_, "Notepad", "无标题 - 记事本", {100, 60, 600, 600});
+  ASSERT_TRUE(notepad.Raise());
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == notepad.hwnd(); }));
+
+  PostMessageW(panel, WM_HOTKEY, 1, MAKELPARAM(MOD_CONTROL | MOD_ALT, VK_SPACE));
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == panel; }));
+  Type(search, L"thdz");
+  ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 1; }));
+  PostKey(search, VK_RETURN);
+  ExpectMessage(jihe, "当前窗口不是跟随的聊天窗口，短语没有发送");
+  EXPECT_TRUE(qq.WaitForEvents(1, 1500).empty()) << "nothing goes to the chat window behind";
+  EXPECT_TRUE(notepad.Events().empty());
+  PostKey(search, VK_ESCAPE);
+  EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == notepad.hwnd(); })) << "the focus went back";
+}
+
 TEST_F(SearchE2e, EscRestoresTheGroupViewAndATakenHotkeyIsRefused) {
   Jihe jihe(data_.path());
   HWND panel = jihe.WaitForPanel();

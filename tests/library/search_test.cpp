@@ -29,6 +29,18 @@ GroupStrip Strip() {
                                          "绿色",
                                          "长┃" + std::string(70, 'x'),
                                      });
+  strip.slots().emplace_back("话术", std::vector<std::string>{
+                                         "亲，您好！",
+                                         "卡号┃银行 账号：6222 0000",
+                                         "看图[img=red.pngimg]<font color=red>再见</font>&amp;",
+                                         "文件《C:\\资料\\价目.xls》",
+                                         "女士",
+                                         [] {
+                                           std::string t;
+                                           for (int i = 0; i < 63; ++i) t += "退";
+                                           return t;
+                                         }(),
+                                     });
   return strip;
 }
 
@@ -62,6 +74,21 @@ TEST(SearchIndexTest, FindsByTextPinyinAndFoldedFormsInRankOrder) {
       {"dizhith", {}},
       {std::string(64, 'x'), {{2, 3}}},  // too long for pinyin: matched literally
       {std::string(71, 'x'), {}},
+      {"qinnh", {{3, 0}}},              // blanks and punctuation are skipped on both sides
+      {"qin nh", {{3, 0}}},
+      {"qin，nh!", {{3, 0}}},
+      {"yin hang", {{2, 0}, {3, 1}}},
+      {"yin'hang", {{2, 0}, {3, 1}}},
+      {"62220000", {{3, 1}}},
+      {"，", {}},
+      {"nushi", {{3, 4}}},              // 女 reads only nv: u stands for ü
+      {"kantuzaijian&", {{3, 2}}},      // the phrase as the preview shows it
+      {"png", {}},                      // not its picture token, its tags or its file token
+      {"red", {}},
+      {"font", {}},
+      {"xls", {}},
+      {"wenjian", {{3, 3}}},
+      {std::string(63, 't'), {{3, 5}}},  // the longest query still matched by pinyin
   };
   for (const auto& c : kCases) EXPECT_EQ(index.Search(c.query), c.hits) << c.query;
 }
