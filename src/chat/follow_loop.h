@@ -57,7 +57,7 @@ platform::Point DockPosition(const platform::Rect& chat, platform::Size panel, b
 
 // Places the panel beside a chat window with rectangle `chat` (DockPosition on the chat window's
 // monitor, with 跟随到右边 choosing the side). A panel off screen or hidden is first brought back,
-// always on top.
+// always on top. A panel larger than that work area is shrunk to it.
 void DockPanel(platform::Desktop& desktop, const settings::Options& options, platform::WindowId panel,
                const platform::Rect& chat);
 

@@ -71,6 +71,7 @@ class Desktop {
   // These may be called from any thread. A window of another thread is changed without waiting
   // for that thread, so a worker never blocks on a busy UI thread.
   virtual void MoveWindowTo(WindowId window, int left, int top) = 0;  // keeps the size
+  virtual void PlaceWindow(WindowId window, const Rect& rect) = 0;    // moves and sizes
   virtual void ShowWindow(WindowId window) = 0;
   virtual void HideWindow(WindowId window) = 0;
   virtual void SetTopmost(WindowId window) = 0;

@@ -88,6 +88,12 @@ void Win32Desktop::MoveWindowTo(WindowId window, int left, int top) {
   SetWindowPos(hwnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | AsyncFlagFor(hwnd));
 }
 
+void Win32Desktop::PlaceWindow(WindowId window, const Rect& rect) {
+  const HWND hwnd = HwndOf(window);
+  SetWindowPos(hwnd, nullptr, rect.left, rect.top, rect.width(), rect.height(),
+               SWP_NOZORDER | SWP_NOACTIVATE | AsyncFlagFor(hwnd));
+}
+
 void Win32Desktop::ShowWindow(WindowId window) { ShowWindowAsync(HwndOf(window), SW_SHOWNOACTIVATE); }
 
 void Win32Desktop::HideWindow(WindowId window) { ShowWindowAsync(HwndOf(window), SW_HIDE); }

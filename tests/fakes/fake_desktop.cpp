@@ -128,6 +128,13 @@ void FakeDesktop::MoveWindowTo(WindowId window, int left, int top) {
   }
 }
 
+void FakeDesktop::PlaceWindow(WindowId window, const Rect& rect) {
+  std::lock_guard lock(mutex_);
+  log_.Add("place " + NameOf(window) + " " + std::to_string(rect.left) + "," + std::to_string(rect.top) + " " +
+           std::to_string(rect.width()) + "x" + std::to_string(rect.height()));
+  if (Entry* e = Find(window)) e->window.rect = rect;
+}
+
 void FakeDesktop::ShowWindow(WindowId window) {
   std::lock_guard lock(mutex_);
   log_.Add("show " + NameOf(window));

@@ -68,6 +68,7 @@ class FakeDesktop : public platform::Desktop {
   std::vector<platform::Monitor> Monitors() override;
   std::optional<platform::Monitor> MonitorFromRect(const Rect& rect, bool nearest) override;
   void MoveWindowTo(WindowId window, int left, int top) override;
+  void PlaceWindow(WindowId window, const Rect& rect) override;
   void ShowWindow(WindowId window) override;
   void HideWindow(WindowId window) override;
   void SetTopmost(WindowId window) override;
