@@ -14,7 +14,8 @@ using platform::WindowId;
 using settings::Option;
 
 bool EnsureWindowOnScreen(Desktop& desktop, WindowId window, bool move) {
-  if (desktop.IsMaximized(window)) return true;
+  // A minimised window sits far off screen until restored, where it was: it is not moved.
+  if (desktop.IsMaximized(window) || desktop.IsMinimized(window)) return true;
   const Rect rect = desktop.WindowRect(window);
   for (const platform::Monitor& monitor : desktop.Monitors()) {
     if (platform::Meets(rect, monitor.workArea)) return true;
@@ -83,7 +84,7 @@ Recognition RecogniseChatWindow(Desktop& desktop, const settings::Options& optio
 }
 
 void DockPanel(Desktop& desktop, const settings::Options& options, WindowId panel, const Rect& chat) {
-  if (!EnsureWindowOnScreen(desktop, panel, true)) {
+  if (desktop.IsMinimized(panel) || !EnsureWindowOnScreen(desktop, panel, true)) {
     desktop.SetTopmost(panel);
     desktop.Restore(panel);
   }

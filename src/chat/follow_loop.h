@@ -30,9 +30,9 @@ struct FollowState {
   std::atomic<bool> userShownFlag{false};
 };
 
-// True when the window is maximised or its rectangle meets the work area of some monitor. Otherwise
+// True when the window is maximised, minimised or its rectangle meets the work area of some monitor. Otherwise
 // false, after moving the window to (50, 50) on the primary monitor at its size when `move` is set;
-// it counts from the next look on. A maximised window is never moved.
+// it counts from the next look on. A maximised or minimised window is never moved.
 bool EnsureWindowOnScreen(platform::Desktop& desktop, platform::WindowId window, bool move);
 
 enum class Recognition {

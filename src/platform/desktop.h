@@ -63,6 +63,8 @@ class Desktop {
   virtual bool IsVisible(WindowId window) = 0;
   virtual bool Exists(WindowId window) = 0;
   virtual bool IsMaximized(WindowId window) = 0;
+  // Minimised to the taskbar; a window maximised before it was minimised is only this meanwhile.
+  virtual bool IsMinimized(WindowId window) = 0;
   // Every monitor of the desktop.
   virtual std::vector<Monitor> Monitors() = 0;
   // The monitor that holds most of `rect`, as MonitorOfRect does over Monitors().

@@ -53,6 +53,8 @@ bool Win32Desktop::Exists(WindowId window) { return window != 0 && IsWindow(Hwnd
 
 bool Win32Desktop::IsMaximized(WindowId window) { return IsZoomed(HwndOf(window)) != FALSE; }
 
+bool Win32Desktop::IsMinimized(WindowId window) { return IsIconic(HwndOf(window)) != FALSE; }
+
 namespace {
 
 Rect RectOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }

@@ -108,6 +108,12 @@ bool FakeDesktop::IsMaximized(WindowId window) {
   return e && e->window.maximized;
 }
 
+bool FakeDesktop::IsMinimized(WindowId window) {
+  std::lock_guard lock(mutex_);
+  const Entry* e = Find(window);
+  return e && e->window.minimized;
+}
+
 std::vector<platform::Monitor> FakeDesktop::Monitors() {
   std::lock_guard lock(mutex_);
   return monitors;

@@ -65,6 +65,7 @@ class FakeDesktop : public platform::Desktop {
   bool IsVisible(WindowId window) override;
   bool Exists(WindowId window) override;
   bool IsMaximized(WindowId window) override;
+  bool IsMinimized(WindowId window) override;
   std::vector<platform::Monitor> Monitors() override;
   std::optional<platform::Monitor> MonitorFromRect(const Rect& rect, bool nearest) override;
   void MoveWindowTo(WindowId window, int left, int top) override;
