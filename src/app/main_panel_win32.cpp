@@ -177,11 +177,13 @@ void MainPanel::CenterOnScreen() {
   RECT rc{};
   GetWindowRect(hwnd(), &rc);
   const int w = rc.right - rc.left, h = rc.bottom - rc.top;
-  // The centre of the monitor the panel is on: it may have followed a chat window to another one.
-  const RECT monitor = platform::MonitorAreaOf(hwnd(), false);
-  const int x = monitor.left + (monitor.right - monitor.left - w) / 2;
-  const int y = monitor.top + (monitor.bottom - monitor.top - h) / 2;
-  if (rc.left != x || rc.top != y) SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The centre of the work area of the monitor the panel is on (it may have followed a chat window
+  // to another one), whole inside it: the title bar never above its top edge.
+  const RECT work = platform::MonitorAreaOf(hwnd(), true);
+  const int fitW = std::min<int>(w, work.right - work.left), fitH = std::min<int>(h, work.bottom - work.top);
+  const POINT at = platform::CentredIn(work, fitW, fitH);
+  if (rc.left != at.x || rc.top != at.y || fitW != w || fitH != h)
+    SetWindowPos(hwnd(), nullptr, at.x, at.y, fitW, fitH, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainPanel::RestoreGeometry() {
@@ -439,8 +441,12 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       const SIZE minOuter = platform::OuterSizeForClient(Scale(minClient.width, dpi_), Scale(minClient.height, dpi_),
                                                          kStyle, kExStyle, true, dpi_);
       info->ptMinTrackSize = {minOuter.cx, minOuter.cy};
-      if (screenLimit_.width > 0) {
-        const Size maxClient = ClientOfFrame(screenLimit_);
+      {
+        // The work area of the monitor the panel is on now, not the one it was created on.
+        const RECT work = platform::MonitorAreaOf(hwnd(), true);
+        const SIZE chrome = platform::OuterSizeForClient(0, 0, kStyle, kExStyle, true, dpi_);
+        const Size maxClient = ClientOfFrame(FrameOfClient(
+            {Unscale(work.right - work.left - chrome.cx, dpi_), Unscale(work.bottom - work.top - chrome.cy, dpi_)}));
         const SIZE maxOuter = platform::OuterSizeForClient(Scale(maxClient.width, dpi_), Scale(maxClient.height, dpi_),
                                                            kStyle, kExStyle, true, dpi_);
         info->ptMaxTrackSize = {std::max(maxOuter.cx, minOuter.cx), std::max(maxOuter.cy, minOuter.cy)};

@@ -14,7 +14,8 @@ using platform::WindowId;
 using settings::Option;
 
 bool EnsureWindowOnScreen(Desktop& desktop, WindowId window, bool move) {
-  if (desktop.IsMaximized(window)) return true;
+  // A minimised window sits far off screen until restored, where it was: it is not moved.
+  if (desktop.IsMaximized(window) || desktop.IsMinimized(window)) return true;
   const Rect rect = desktop.WindowRect(window);
   for (const platform::Monitor& monitor : desktop.Monitors()) {
     if (platform::Meets(rect, monitor.workArea)) return true;
@@ -83,7 +84,7 @@ Recognition RecogniseChatWindow(Desktop& desktop, const settings::Options& optio
 }
 
 void DockPanel(Desktop& desktop, const settings::Options& options, WindowId panel, const Rect& chat) {
-  if (!EnsureWindowOnScreen(desktop, panel, true)) {
+  if (desktop.IsMinimized(panel) || !EnsureWindowOnScreen(desktop, panel, true)) {
     desktop.SetTopmost(panel);
     desktop.Restore(panel);
   }
@@ -95,8 +96,15 @@ void DockPanel(Desktop& desktop, const settings::Options& options, WindowId pane
   const std::optional<platform::Monitor> monitor = desktop.MonitorFromRect(chat, true);
   if (!monitor) return;
   const Rect own = desktop.WindowRect(panel);
-  const Point at = DockPosition(chat, {own.width(), own.height()}, options.Get(Option::跟随到右边), monitor->workArea);
-  desktop.MoveWindowTo(panel, at.x, at.y);
+  const Rect& work = monitor->workArea;
+  // A panel larger than the work area it docks on shrinks to it, so none of it hangs off screen.
+  const platform::Size size{std::min(own.width(), work.width()), std::min(own.height(), work.height())};
+  const Point at = DockPosition(chat, size, options.Get(Option::跟随到右边), work);
+  if (size.width == own.width() && size.height == own.height()) {
+    desktop.MoveWindowTo(panel, at.x, at.y);
+  } else {
+    desktop.PlaceWindow(panel, {at.x, at.y, at.x + size.width, at.y + size.height});
+  }
 }
 
 FollowPassResult FollowPass(Desktop& desktop, platform::Waiter& waiter, const settings::Options& options,

@@ -30,9 +30,9 @@ struct FollowState {
   std::atomic<bool> userShownFlag{false};
 };
 
-// True when the window is maximised or its rectangle meets the work area of some monitor. Otherwise
+// True when the window is maximised, minimised or its rectangle meets the work area of some monitor. Otherwise
 // false, after moving the window to (50, 50) on the primary monitor at its size when `move` is set;
-// it counts from the next look on. A maximised window is never moved.
+// it counts from the next look on. A maximised or minimised window is never moved.
 bool EnsureWindowOnScreen(platform::Desktop& desktop, platform::WindowId window, bool move);
 
 enum class Recognition {
@@ -57,7 +57,7 @@ platform::Point DockPosition(const platform::Rect& chat, platform::Size panel, b
 
 // Places the panel beside a chat window with rectangle `chat` (DockPosition on the chat window's
 // monitor, with 跟随到右边 choosing the side). A panel off screen or hidden is first brought back,
-// always on top.
+// always on top. A panel larger than that work area is shrunk to it.
 void DockPanel(platform::Desktop& desktop, const settings::Options& options, platform::WindowId panel,
                const platform::Rect& chat);
 

@@ -63,6 +63,8 @@ class Desktop {
   virtual bool IsVisible(WindowId window) = 0;
   virtual bool Exists(WindowId window) = 0;
   virtual bool IsMaximized(WindowId window) = 0;
+  // Minimised to the taskbar; a window maximised before it was minimised is only this meanwhile.
+  virtual bool IsMinimized(WindowId window) = 0;
   // Every monitor of the desktop.
   virtual std::vector<Monitor> Monitors() = 0;
   // The monitor that holds most of `rect`, as MonitorOfRect does over Monitors().
@@ -71,6 +73,7 @@ class Desktop {
   // These may be called from any thread. A window of another thread is changed without waiting
   // for that thread, so a worker never blocks on a busy UI thread.
   virtual void MoveWindowTo(WindowId window, int left, int top) = 0;  // keeps the size
+  virtual void PlaceWindow(WindowId window, const Rect& rect) = 0;    // moves and sizes
   virtual void ShowWindow(WindowId window) = 0;
   virtual void HideWindow(WindowId window) = 0;
   virtual void SetTopmost(WindowId window) = 0;

@@ -53,6 +53,8 @@ bool Win32Desktop::Exists(WindowId window) { return window != 0 && IsWindow(Hwnd
 
 bool Win32Desktop::IsMaximized(WindowId window) { return IsZoomed(HwndOf(window)) != FALSE; }
 
+bool Win32Desktop::IsMinimized(WindowId window) { return IsIconic(HwndOf(window)) != FALSE; }
+
 namespace {
 
 Rect RectOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
@@ -86,6 +88,12 @@ std::optional<Monitor> Win32Desktop::MonitorFromRect(const Rect& rect, bool near
 void Win32Desktop::MoveWindowTo(WindowId window, int left, int top) {
   const HWND hwnd = HwndOf(window);
   SetWindowPos(hwnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | AsyncFlagFor(hwnd));
+}
+
+void Win32Desktop::PlaceWindow(WindowId window, const Rect& rect) {
+  const HWND hwnd = HwndOf(window);
+  SetWindowPos(hwnd, nullptr, rect.left, rect.top, rect.width(), rect.height(),
+               SWP_NOZORDER | SWP_NOACTIVATE | AsyncFlagFor(hwnd));
 }
 
 void Win32Desktop::ShowWindow(WindowId window) { ShowWindowAsync(HwndOf(window), SW_SHOWNOACTIVATE); }

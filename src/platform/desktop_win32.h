@@ -18,9 +18,11 @@ class Win32Desktop : public Desktop {
   bool IsVisible(WindowId window) override;
   bool Exists(WindowId window) override;
   bool IsMaximized(WindowId window) override;
+  bool IsMinimized(WindowId window) override;
   std::vector<Monitor> Monitors() override;
   std::optional<Monitor> MonitorFromRect(const Rect& rect, bool nearest) override;
   void MoveWindowTo(WindowId window, int left, int top) override;
+  void PlaceWindow(WindowId window, const Rect& rect) override;
   void ShowWindow(WindowId window) override;
   void HideWindow(WindowId window) override;
   void SetTopmost(WindowId window) override;

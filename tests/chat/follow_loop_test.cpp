@@ -166,6 +166,7 @@ TEST_F(FollowPassTest, DockingOnOneOrTwoMonitors) {
   const auto second = [](Rect area) { return Monitor{area, area, false}; };
   const Rect right{1024, 0, 2304, 1024}, left{-1280, 0, 0, 1024}, above{0, -1024, 1280, 0}, below{0, 768, 1280, 1792};
   const Rect panelRect{300, 200, 579, 663};
+  const Monitor laptop{{1280, 0, 2646, 768}, {1280, 0, 2646, 728}, false};
   struct Case {
     const char* what;
     std::vector<Monitor> monitors;
@@ -175,6 +176,7 @@ TEST_F(FollowPassTest, DockingOnOneOrTwoMonitors) {
     Point panel;  // where the panel ends
     Rect panelFrom = {300, 200, 579, 663};
     bool chatMoved = false;
+    platform::Size size = {279, 463};  // the panel's size at the end
   } cases[] = {
       {"fits on the right", {primary}, {200, 100, 700, 700}, false, true, {695, 108}},
       {"fits on the left", {primary}, {400, 100, 900, 700}, false, false, {121, 108}},
@@ -193,6 +195,10 @@ TEST_F(FollowPassTest, DockingOnOneOrTwoMonitors) {
       {"second monitor below", {primary, second(below)}, {100, 800, 700, 1500}, false, true, {695, 808}},
       {"its monitor is gone", {primary}, {1300, 100, 1900, 800}, false, true, {645, 58}, panelRect, true},
       {"the panel's monitor is gone", {primary}, {200, 100, 700, 700}, false, true, {695, 108}, {1500, 100, 1779, 563}},
+      {"taller than the work area: as tall", {primary}, {200, 100, 700, 700}, false, true, {695, 0}, {300, 0, 579, 768},
+       false, {279, 728}},
+      {"taller than the laptop's work area", {{{0, 0, 1280, 1024}, {0, 0, 1280, 984}, true}, laptop},
+       {1400, 100, 2000, 700}, false, true, {1995, 0}, {1400, 0, 1679, 1000}, false, {279, 728}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -219,7 +225,8 @@ TEST_F(FollowPassTest, DockingOnOneOrTwoMonitors) {
     EXPECT_EQ(caseDesktop.Get(chat).maximized, c.maximized);
     const Rect panelAt = caseDesktop.Get(casePanel).rect;
     EXPECT_EQ((Point{panelAt.left, panelAt.top}), c.panel) << panelAt.left << "," << panelAt.top;
-    EXPECT_EQ(panelAt.width(), 279);
+    EXPECT_EQ(panelAt.width(), c.size.width);
+    EXPECT_EQ(panelAt.height(), c.size.height);
   }
 }
 

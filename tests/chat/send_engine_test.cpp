@@ -280,6 +280,14 @@ TEST_F(SendPhraseTest, SilentEndsAndTheRefusal) {
   host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {-2000, 100, -1400, 800}});  // on a monitor that is gone
   EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), SendOutcome::ChatOffScreen);
   EXPECT_EQ(log.events(), Strings{"move #3 50,50"});  // moved, and nothing typed
+
+  // One the agent minimised (maximised before or not) is on screen: the send restores it, not moves it.
+  log.Clear();
+  testing::FakeWindow minimised{"客户乙", "TXGuiFoundation", {100, 100, 700, 800}};
+  minimised.minimized = true;
+  host.chat = desktop.Add(minimised);
+  EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), SendOutcome::Sent);
+  EXPECT_EQ(desktop.Get(host.chat).rect, (platform::Rect{100, 100, 700, 800}));
 }
 
 // Another program copies something while the send waits for its last paste to be read.

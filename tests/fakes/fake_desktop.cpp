@@ -108,6 +108,12 @@ bool FakeDesktop::IsMaximized(WindowId window) {
   return e && e->window.maximized;
 }
 
+bool FakeDesktop::IsMinimized(WindowId window) {
+  std::lock_guard lock(mutex_);
+  const Entry* e = Find(window);
+  return e && e->window.minimized;
+}
+
 std::vector<platform::Monitor> FakeDesktop::Monitors() {
   std::lock_guard lock(mutex_);
   return monitors;
@@ -126,6 +132,13 @@ void FakeDesktop::MoveWindowTo(WindowId window, int left, int top) {
     Rect& r = e->window.rect;
     r = {left, top, left + r.width(), top + r.height()};
   }
+}
+
+void FakeDesktop::PlaceWindow(WindowId window, const Rect& rect) {
+  std::lock_guard lock(mutex_);
+  log_.Add("place " + NameOf(window) + " " + std::to_string(rect.left) + "," + std::to_string(rect.top) + " " +
+           std::to_string(rect.width()) + "x" + std::to_string(rect.height()));
+  if (Entry* e = Find(window)) e->window.rect = rect;
 }
 
 void FakeDesktop::ShowWindow(WindowId window) {

@@ -65,9 +65,11 @@ class FakeDesktop : public platform::Desktop {
   bool IsVisible(WindowId window) override;
   bool Exists(WindowId window) override;
   bool IsMaximized(WindowId window) override;
+  bool IsMinimized(WindowId window) override;
   std::vector<platform::Monitor> Monitors() override;
   std::optional<platform::Monitor> MonitorFromRect(const Rect& rect, bool nearest) override;
   void MoveWindowTo(WindowId window, int left, int top) override;
+  void PlaceWindow(WindowId window, const Rect& rect) override;
   void ShowWindow(WindowId window) override;
   void HideWindow(WindowId window) override;
   void SetTopmost(WindowId window) override;
