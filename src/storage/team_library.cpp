@@ -359,6 +359,10 @@ void TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<Gro
   if (!sameTeam) {
     if (!platform::WriteFileAtomically(CacheSourceFile(cache), "")) return;
     cached_.clear();
+    // The pictures are the old team's: none of them may stand in for this team's.
+    if (const auto pictures = platform::SystemFileAccess()->List(cache.ImgFolder())) {
+      for (const platform::FolderEntry& e : *pictures) platform::RemoveFile(Joined(cache.ImgFolder(), e.name));
+    }
     pictureStamps_.clear();
     SavePictureStamps(cache, pictureStamps_);
   }

@@ -122,11 +122,20 @@ TEST_F(TeamLibraryTest, TheCacheStandsInOnlyForTheFolderItWasReadFrom) {
   EXPECT_TRUE(TeamLibrary(team_, own_).LoadCache());
 
   // Another team folder is set and cannot be reached: the first team's groups are not shown for it.
-  TeamLibrary other(dir_.Sub("共享/别的团队"), own_);
+  const std::string otherPath = dir_.Sub("共享/别的团队");
+  TeamLibrary other(otherPath, own_);
   EXPECT_FALSE(other.LoadCache());
   TeamCheck check = other.Check();
   EXPECT_EQ(check.status, TeamCheckStatus::Unreachable);
   EXPECT_FALSE(check.content);
+
+  // Once the other folder is read, the cache holds no picture of the first team.
+  const std::string kept = TeamLibrary(team_, own_).CacheFolder().ImgFolder() + "收款码.png";
+  ASSERT_TRUE(platform::WriteFileAtomically(kept, "上一个团队的收款码"));
+  ASSERT_TRUE(DataFolder(otherPath).EnsureFolders());
+  Store(DataFolder(otherPath)).SaveAll(Workspace{});
+  ASSERT_EQ(TeamLibrary(otherPath, own_).Check().status, TeamCheckStatus::Reloaded);
+  EXPECT_FALSE(platform::FileExists(kept)) << "a cache of another team keeps no picture of the old one";
 }
 
 TEST_F(TeamLibraryTest, ASaveInProgressIsReadAgainNeverHalfLoaded) {
