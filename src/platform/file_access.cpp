@@ -1,6 +1,7 @@
 #include "platform/file_access.h"
 
 #include <algorithm>
+#include <ctime>
 #include <utility>
 
 #ifdef _WIN32
@@ -159,6 +160,18 @@ class SystemAccess final : public FileAccess {
 #endif
 
 }  // namespace
+
+std::int64_t StampTicksNow() {
+#ifdef _WIN32
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+#else
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+#endif
+}
 
 std::shared_ptr<FileAccess> SystemFileAccess() {
   static const std::shared_ptr<FileAccess> access = std::make_shared<SystemAccess>();

@@ -25,6 +25,14 @@ struct FolderEntry {
   FileStamp stamp;
 };
 
+// The present moment in the ticks of FileStamp::modified: what a file written now would carry.
+std::int64_t StampTicksNow();
+#ifdef _WIN32
+inline constexpr std::int64_t kStampTicksPerSecond = 10'000'000;
+#else
+inline constexpr std::int64_t kStampTicksPerSecond = 1'000'000'000;
+#endif
+
 class FileAccess {
  public:
   virtual ~FileAccess() = default;

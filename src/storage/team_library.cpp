@@ -204,7 +204,8 @@ TeamCheck TeamLibrary::Check() {
     return Outage();
   }
 
-  if (confBytes_ && conf.bytes == *confBytes_ && !fromCacheOnly_ && !toldUnreachable_) {
+  const bool asTaken = confBytes_ && conf.bytes == *confBytes_ && !fromCacheOnly_ && !toldUnreachable_;
+  if (asTaken && takenDoubt_.empty()) {
     // The folder as it was taken (the read after a load, or a save that changed nothing).
     confStamp_ = conf.stamp;
     quiet_ = true;
@@ -217,7 +218,7 @@ TeamCheck TeamLibrary::Check() {
   const IniFile ini = IniFile::FromBytes(conf.bytes);
   std::vector<GroupRead> groups;
   bool whole = true;
-  std::map<FileKey, platform::FileContent> doubtful;
+  std::map<FileKey, Pending> doubtful;
   groupListings_.clear();
   std::string doubtKey = std::to_string(conf.stamp.size) + " " + std::to_string(conf.stamp.modified);
   for (GroupKind kind : {GroupKind::Phrase, GroupKind::Command}) {
@@ -244,8 +245,9 @@ TeamCheck TeamLibrary::Check() {
       if (read.status != platform::ReadStatus::Read || (!g.check.empty() && GroupFileCheck(read.bytes) != g.check)) {
         whole = false;
         doubtKey += " " + g.stem + "=" + (read.status == platform::ReadStatus::Read ? GroupFileCheck(read.bytes) : "-");
-        doubtful[{kind, g.stem}] = read;
+        doubtful[{kind, g.stem}] = {read, platform::StampTicksNow()};
       }
+      g.unread = read.status == platform::ReadStatus::Unreadable;
       g.bytes = std::move(read.bytes);
       groups.push_back(std::move(g));
     }
@@ -253,12 +255,22 @@ TeamCheck TeamLibrary::Check() {
   // conf.ini caught empty (a copy in Explorer, an editor saving in place) or naming nothing, while
   // the library had groups: most likely a save under way, not a team lead who emptied it.
   const bool looksEmptied = groups.empty() && !groups_.empty();
+  if (asTaken && doubtKey == takenDoubt_) {
+    // Still as it was taken: the files that were not there are looked at again next time.
+    doubtFiles_ = std::move(doubtful);
+    doubtConf_ = std::move(conf);
+    FollowPictures();
+    return {};
+  }
   if ((!whole || looksEmptied) && !StoodStill(doubtKey)) {
     doubtFiles_ = std::move(doubtful);
     doubtConf_ = std::move(conf);
     return {TeamCheckStatus::Incomplete, std::nullopt};
   }
-  doubtFiles_.clear();
+  // Taken as it is with files missing or unreadable: keep watching them.
+  takenDoubt_ = whole ? std::string() : doubtKey;
+  doubtFiles_ = std::move(doubtful);
+  if (!whole) doubtConf_ = conf;
   return Take(std::move(conf.bytes), std::move(groups), conf.stamp);
 }
 
@@ -276,10 +288,14 @@ bool TeamLibrary::ReadAgainUnchanged(const FileKey& key, const DataFolder& team,
     listing = groupListings_.emplace(key.first, std::move(stamps)).first;
   }
   const auto listed = listing->second.find(FileNameCaseFold(key.second + ".txt"));
-  const bool unchanged = pending->second.status == platform::ReadStatus::Read
-                             ? listed != listing->second.end() && listed->second == pending->second.stamp
-                             : pending->second.status == platform::ReadStatus::Missing && listed == listing->second.end();
-  if (unchanged) read = pending->second;
+  // A file replaced within the clock's tick keeps its stamp: a read is trusted only when the file
+  // had stood still for a while before it.
+  const platform::FileContent& was = pending->second.read;
+  const bool settled = pending->second.readAt - was.stamp.modified > 2 * platform::kStampTicksPerSecond;
+  const bool unchanged = was.status == platform::ReadStatus::Read
+                             ? settled && listed != listing->second.end() && listed->second == was.stamp
+                             : was.status == platform::ReadStatus::Missing && listed == listing->second.end();
+  if (unchanged) read = was;
   return unchanged;
 }
 
@@ -308,6 +324,12 @@ TeamCheck TeamLibrary::Take(std::string confBytes, std::vector<GroupRead> groups
   quiet_ = false;  // the next check reads conf.ini once more: a file replaced twice within the clock's tick keeps its stamp
   std::map<FileKey, Known> known;
   for (GroupRead& g : groups) {
+    if (g.unread) {
+      // What was known of it (from the share or the cache) stands until it can be read.
+      const auto it = known_.find({g.kind, g.stem});
+      known[{g.kind, g.stem}] = it != known_.end() ? it->second : Known{GroupFileCheck(""), ""};
+      continue;
+    }
     // What the file really holds, which is what conf.ini says unless it was taken as it is.
     std::string check = !g.check.empty() && known_.count({g.kind, g.stem}) && known_.at({g.kind, g.stem}).check == g.check
                             ? g.check
@@ -337,11 +359,21 @@ void TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<Gro
   if (!sameTeam) {
     if (!platform::WriteFileAtomically(CacheSourceFile(cache), "")) return;
     cached_.clear();
+    // The pictures are the old team's: none of them may stand in for this team's.
+    if (const auto pictures = platform::SystemFileAccess()->List(cache.ImgFolder())) {
+      for (const platform::FolderEntry& e : *pictures) platform::RemoveFile(Joined(cache.ImgFolder(), e.name));
+    }
     pictureStamps_.clear();
     SavePictureStamps(cache, pictureStamps_);
   }
+  bool whole = true;
   for (const GroupRead& g : groups) {
     const FileKey key{g.kind, g.stem};
+    if (g.unread) {
+      // Its copy stays what it was; the cache's conf.ini then stays the last whole state's.
+      whole = false;
+      continue;
+    }
     const Known& k = known_.at(key);
     const auto it = cached_.find(key);
     if (it != cached_.end() && it->second == k.check) continue;
@@ -351,7 +383,7 @@ void TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<Gro
       cached_.erase(key);
     }
   }
-  if (!platform::WriteFileAtomically(cache.ConfIni(), confBytes) || sameTeam) return;
+  if (!whole || !platform::WriteFileAtomically(cache.ConfIni(), confBytes) || sameTeam) return;
   platform::WriteFileAtomically(CacheSourceFile(cache), EncodeGb18030(teamFolder_));
 }
 

@@ -117,6 +117,12 @@ class TeamLibrary {
     std::string stem;
     std::string check;  // what conf.ini says of it; empty when it says nothing
     std::string bytes;
+    bool unread = false;  // there but could not be read: the bytes known before stand for it
+  };
+  // A group file that did not match at a read, and the moment (in stamp ticks) it was read.
+  struct Pending {
+    platform::FileContent read;
+    std::int64_t readAt = 0;
   };
   struct Known {
     std::string check;
@@ -155,7 +161,10 @@ class TeamLibrary {
   // While a state is in doubt: conf.ini and the group files that did not match, as last read, so a
   // retry reads again only what moved since (a copy of a big folder takes a while).
   std::optional<platform::FileContent> doubtConf_;
-  std::map<FileKey, platform::FileContent> doubtFiles_;
+  std::map<FileKey, Pending> doubtFiles_;
+  // A state taken as it was after the rest period, with files missing or unreadable: what they
+  // looked like then. While it is set the folder is not quiet, and those files are looked at again.
+  std::string takenDoubt_;
   std::map<library::GroupKind, std::unordered_map<std::string, platform::FileStamp>> groupListings_;
 
   // Group file bytes known by their check value, from the cache or an earlier read.

@@ -122,11 +122,20 @@ TEST_F(TeamLibraryTest, TheCacheStandsInOnlyForTheFolderItWasReadFrom) {
   EXPECT_TRUE(TeamLibrary(team_, own_).LoadCache());
 
   // Another team folder is set and cannot be reached: the first team's groups are not shown for it.
-  TeamLibrary other(dir_.Sub("共享/别的团队"), own_);
+  const std::string otherPath = dir_.Sub("共享/别的团队");
+  TeamLibrary other(otherPath, own_);
   EXPECT_FALSE(other.LoadCache());
   TeamCheck check = other.Check();
   EXPECT_EQ(check.status, TeamCheckStatus::Unreachable);
   EXPECT_FALSE(check.content);
+
+  // Once the other folder is read, the cache holds no picture of the first team.
+  const std::string kept = TeamLibrary(team_, own_).CacheFolder().ImgFolder() + "收款码.png";
+  ASSERT_TRUE(platform::WriteFileAtomically(kept, "上一个团队的收款码"));
+  ASSERT_TRUE(DataFolder(otherPath).EnsureFolders());
+  Store(DataFolder(otherPath)).SaveAll(Workspace{});
+  ASSERT_EQ(TeamLibrary(otherPath, own_).Check().status, TeamCheckStatus::Reloaded);
+  EXPECT_FALSE(platform::FileExists(kept)) << "a cache of another team keeps no picture of the old one";
 }
 
 TEST_F(TeamLibraryTest, ASaveInProgressIsReadAgainNeverHalfLoaded) {
@@ -158,6 +167,10 @@ TEST_F(TeamLibraryTest, ASaveInProgressIsReadAgainNeverHalfLoaded) {
   ws.library.phrases.slots() = {Group("甲", {"三"}), Group("乙", {"三"})};
   sideStore.SaveAll(ws);
   copy(side.ConfIni(), team.ConfIni());
+  for (const char* stem : {"甲", "乙"}) {  // a read of a file that has just been written is not trusted
+    std::filesystem::last_write_time(testing::PathOf(team.GroupFile(GroupKind::Phrase, stem)),
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  }
   EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete);
   share->Reset();
   EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete);
@@ -234,6 +247,76 @@ TEST_F(TeamLibraryTest, AQuietCheckCostsTwoRequestsAndPicturesFollowTheirStamps)
   share->Reset();
   ASSERT_EQ(again.Check().status, TeamCheckStatus::Reloaded);
   EXPECT_EQ(share->counts().bytesRead, platform::StampOf(team.ConfIni())->size) << "the group files came from the cache";
+}
+
+// A state taken as it is after the rest period is watched until its doubtful files are whole.
+TEST_F(TeamLibraryTest, AStateTakenAsItIsPicksUpItsFilesOnceTheyAreWhole) {
+  const DataFolder team(team_);
+  const std::string file = team.GroupFile(GroupKind::Phrase, "甲");
+  std::filesystem::file_time_type tick;
+  const struct {
+    const char* what;
+    std::function<void()> plant, mend;
+    Rows taken, after;  // 甲 as taken after the rest period, and once mended
+  } cases[] = {
+      {"a group file that arrives late",
+       [&] {
+         const std::string rows = *platform::ReadWholeFile(file);
+         SaveTeam({Group("甲", {"新的付款码"}), Group("乙", {"一"})});
+         ASSERT_TRUE(platform::WriteFileAtomically(file + ".later", *platform::ReadWholeFile(file)));
+         std::filesystem::remove(testing::PathOf(file));
+       },
+       [&] { std::filesystem::rename(testing::PathOf(file + ".later"), testing::PathOf(file)); }, {}, {"新的付款码"}},
+      {"a group file that cannot be read",
+       [&] {
+         SaveTeam({Group("甲", {"二"}), Group("乙", {"一"})});
+         std::filesystem::remove(testing::PathOf(file));
+         std::filesystem::create_directory(testing::PathOf(file));
+       },
+       [&] {
+         std::filesystem::remove(testing::PathOf(file));
+         ASSERT_TRUE(platform::WriteFileAtomically(file, SerializeGroupFile({"二"})));
+       },
+       {"一"}, {"二"}},
+      {"a group file replaced within the clock's tick",
+       [&] {
+         const std::string rows = *platform::ReadWholeFile(file);
+         SaveTeam({Group("甲", {"二"}), Group("乙", {"一"})});
+         ASSERT_TRUE(platform::WriteFileAtomically(file, rows));
+         tick = std::filesystem::last_write_time(testing::PathOf(file));
+       },
+       [&] {
+         ASSERT_TRUE(platform::WriteFileAtomically(file, SerializeGroupFile({"二"})));
+         std::filesystem::last_write_time(testing::PathOf(file), tick);
+       },
+       {"一"}, {"二"}},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(testing::PathOf(own_.root()));
+    std::filesystem::remove_all(testing::PathOf(team_));
+    ASSERT_TRUE(team.EnsureFolders());
+    SaveTeam({Group("甲", {"一"}), Group("乙", {"一"})});
+    auto now = std::chrono::steady_clock::now();
+    TeamLibrary lib(team_, own_);
+    lib.SetClock([&now] { return now; });
+    ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded) << c.what;
+    lib.Check();
+    c.plant();
+    EXPECT_EQ(lib.Check().status, TeamCheckStatus::Incomplete) << c.what;
+    now += kTeamRestPeriod;
+    TeamCheck check = lib.Check();
+    ASSERT_EQ(check.status, TeamCheckStatus::Reloaded) << c.what;
+    EXPECT_EQ(Groups(*check.content)[0].second, c.taken) << c.what;
+    EXPECT_EQ(lib.Check().status, TeamCheckStatus::Unchanged) << c.what;
+    c.mend();
+    std::optional<TeamContent> shown;
+    for (int i = 0; i < 3; ++i) {
+      if (TeamCheck again = lib.Check(); again.content) shown = std::move(again.content);
+    }
+    ASSERT_TRUE(shown) << c.what;
+    EXPECT_EQ(Groups(*shown)[0].second, c.after) << c.what;
+    EXPECT_EQ(Groups(*TeamLibrary(team_, own_).LoadCache())[0].second, c.after) << c.what;
+  }
 }
 
 TEST_F(TeamLibraryTest, NothingEmptyOrHalfCopiedReplacesTheGoodLibrary) {
