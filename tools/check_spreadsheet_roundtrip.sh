@@ -30,6 +30,8 @@ rows = [
     "TRUE", "false", "=SUM(A1:A2)", "'=已有撇号", "@提及", "=\"文字\"", "", "   ", "  ┃", "┃只有内容", "只有备注┃",
     "备┃注┃内容", "a┃┃b", "两行\r\n第二行", "引号\"和,逗号", " 前后空格 ", "￥99", "$5", "0", "123", "笑😀",
     "订单号：2024010200001", "0x1F", "1 1/2", "2024-01-02 03:04",
+    " 123", "123 ", "1月2日", "2024年1月2日", "(123)", "5-", "１２３", "０１２３", "TRUE ", "2024-1-2T03:04",
+    "Jan-24", "12:30 PM", "第1行\r\n第\"2\"行", "=\"1\"",
 ]
 state = {"phrase_groups": [{"name": "售后", "rows": rows}, {"name": "0571", "rows": ["杭州"]}],
          "command_groups": [{"name": "链接", "rows": ["官网┃https://example.com/?a=1,2"]}]}
@@ -39,16 +41,17 @@ PY
 "$tool" dump --data-dir "$data" >"$work/before.json"
 "$tool" export "$work/导出.csv" --data-dir "$data" >/dev/null
 
-# Import filter options: separator, quote, UTF-8, first line, no column types, English, quoted
+# Import filter options: separator, quote, UTF-8, first line, no column types, the locale, quoted
 # fields typed, special numbers (dates, times) detected, ..., formulas evaluated or not (13th).
 status=0
-for evaluate in true false; do
+for locale in 1033 2052; do  # English (US) and Chinese (PRC) number and date forms
+ for evaluate in true false; do
   for special in true false; do
-    name="evaluate=$evaluate special-numbers=$special"
-    dir="$work/$evaluate-$special"
+    name="locale=$locale evaluate=$evaluate special-numbers=$special"
+    dir="$work/$locale-$evaluate-$special"
     mkdir -p "$dir"
     cp "$work/导出.csv" "$dir/in.csv"
-    infilter="CSV:44,34,76,1,,1033,false,$special,false,false,false,-1,$evaluate"
+    infilter="CSV:44,34,76,1,,$locale,false,$special,false,false,false,-1,$evaluate"
     soffice -env:UserInstallation="$profile" --headless --infilter="$infilter" --convert-to xlsx \
       --outdir "$dir" "$dir/in.csv" >/dev/null 2>&1
     # How the spreadsheet typed the cells: every cell must be text, or a formula giving text.
@@ -88,5 +91,6 @@ PY
       status=1
     fi
   done
+ done
 done
 exit $status

@@ -865,9 +865,11 @@ void LibraryView::ImportCsv() {
     return platform::ShowInfoMessage(panel_, error->message + "\r\n没有导入任何内容。");
   const auto& counts = std::get<storage::CsvImportCounts>(applied);
   if (counts.added > 0 || counts.groupsCreated > 0) {
-    if (store_.SaveAllOrNothing(ws_).failures) {
+    const storage::SaveReport report = store_.SaveAllOrNothing(ws_);
+    if (report.failures) {
       storage::UndoCsvImport(counts, strip);
-      return platform::ShowInfoMessage(panel_, "数据文件夹写不进去，没有导入任何内容。");
+      return platform::ShowInfoMessage(panel_, report.notUndone ? "数据文件夹写不进去，导入没有完成，部分文件也没能还原。"
+                                                                : "数据文件夹写不进去，没有导入任何内容。");
     }
     RebuildStrip(ShownGroupIndex().value_or(library::FirstVisibleIndex(strip)));
     LibraryChanged();  // the new rows are searched too

@@ -178,7 +178,8 @@ int Import(const Args& args) {
     const storage::SaveReport report = store.SaveAllOrNothing(ws);
     if (report.failures) {
       Error("could not write " + std::to_string(report.failures) + " file(s) in " + folder.root() +
-            "; the folder was left as it was (nothing was imported)");
+            (report.notUndone ? "; some files it had written could not be put back, so the folder holds part of the import"
+                              : "; the folder was left as it was (nothing was imported)"));
       return 1;
     }
   }

@@ -7,6 +7,7 @@
 #else
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -38,6 +39,9 @@ class MutexHold : public NamedHold {
 std::unique_ptr<NamedHold> TakeNamedHold(const std::string& name, int waitMs) {
   // Global: a support colleague's session on the same computer writes the same folder.
   HANDLE mutex = CreateMutexW(nullptr, FALSE, Widen("Global\\" + name).c_str());
+  // Refused access: the mutex is there, made by another user who holds the folder. A Local one
+  // would not meet theirs.
+  if (!mutex && GetLastError() == ERROR_ACCESS_DENIED) return nullptr;
   if (!mutex) mutex = CreateMutexW(nullptr, FALSE, Widen("Local\\" + name).c_str());
   if (!mutex) return nullptr;
   const DWORD waited = WaitForSingleObject(mutex, waitMs < 0 ? 0 : static_cast<DWORD>(waitMs));
@@ -56,6 +60,20 @@ std::string FullPath(const std::string& path) {
   if (got == 0 || got >= needed) return path;
   full.resize(got);
   return Narrow(full);
+}
+
+std::optional<std::string> FolderIdentity(const std::string& path) {
+  // Backup semantics open a folder; every sharing is allowed, so nobody else's use is disturbed.
+  HANDLE folder = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const BOOL got = GetFileInformationByHandle(folder, &info);
+  CloseHandle(folder);
+  // Some network file systems give no index: the path has to do there.
+  if (!got || (info.nFileIndexHigh == 0 && info.nFileIndexLow == 0)) return std::nullopt;
+  return "id:" + std::to_string(info.dwVolumeSerialNumber) + ":" +
+         std::to_string((static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
 }
 
 #else
@@ -92,6 +110,13 @@ std::string FullPath(const std::string& path) {
   char buffer[PATH_MAX];
   if (!getcwd(buffer, sizeof buffer)) return path;
   return std::string(buffer) + "/" + path;
+}
+
+std::optional<std::string> FolderIdentity(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+  return "id:" + std::to_string(static_cast<unsigned long long>(st.st_dev)) + ":" +
+         std::to_string(static_cast<unsigned long long>(st.st_ino));
 }
 
 #endif

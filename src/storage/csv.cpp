@@ -1,6 +1,7 @@
 #include "storage/csv.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "platform/utf16.h"
 #include "storage/gb18030.h"
@@ -210,92 +211,46 @@ std::string UnguardFormula(std::string_view field) {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// The first code points of the runs of ten decimal digits (Unicode's Nd), 0 to 9 each.
+constexpr char32_t kDigitZeros[] = {
+    0x30,    0x660,   0x6f0,   0x7c0,   0x966,   0x9e6,   0xa66,   0xae6,   0xb66,   0xbe6,   0xc66,   0xce6,
+    0xd66,   0xde6,   0xe50,   0xed0,   0xf20,   0x1040,  0x1090,  0x17e0,  0x1810,  0x1946,  0x19d0,  0x1a80,
+    0x1a90,  0x1b50,  0x1bb0,  0x1c40,  0x1c50,  0xa620,  0xa8d0,  0xa900,  0xa9d0,  0xa9f0,  0xaa50,  0xabf0,
+    0xff10,  0x104a0, 0x10d30, 0x11066, 0x110f0, 0x11136, 0x111d0, 0x112f0, 0x11450, 0x114d0, 0x11650, 0x116c0,
+    0x11730, 0x118e0, 0x11950, 0x11c50, 0x11d50, 0x11da0, 0x16a60, 0x16ac0, 0x16b50, 0x1d7ce, 0x1d7d8, 0x1d7e2,
+    0x1d7ec, 0x1d7f6, 0x1e140, 0x1e2f0, 0x1e950, 0x1fbf0};
 
-size_t Digits(std::string_view s, size_t& i) {
-  const size_t from = i;
-  while (i < s.size() && IsDigit(s[i])) ++i;
-  return i - from;
-}
-
-// Numbers as a spreadsheet reads them: a sign, digits (perhaps in groups of three with commas), a
-// decimal part, an exponent, a percent sign; a currency sign in front.
-bool LooksLikeNumber(std::string_view s) {
-  size_t i = 0;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-  for (std::string_view currency : {"$", "¥", "￥"}) {
-    if (s.substr(i).starts_with(currency)) {
-      i += currency.size();
-      break;
-    }
-  }
-  const size_t intDigits = Digits(s, i);
-  while (intDigits > 0 && i < s.size() && s[i] == ',') {
-    size_t j = i + 1;
-    if (Digits(s, j) != 3) return false;
-    i = j;
-  }
-  size_t fraction = 0;
-  if (i < s.size() && s[i] == '.') {
-    ++i;
-    fraction = Digits(s, i);
-  }
-  if (intDigits == 0 && fraction == 0) return false;
-  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-    ++i;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-    if (Digits(s, i) == 0) return false;
-  }
-  if (i < s.size() && s[i] == '%') ++i;
-  return i == s.size();
-}
-
-// Dates, times and fractions as a spreadsheet reads them: 2024-1-2, 1/2, 2.3.2024, 12:30,
-// 2024/1/2 3:04:05, 1 1/2.
-bool LooksLikeDateOrTime(std::string_view s) {
-  size_t i = 0;
-  auto number = [&] { return Digits(s, i) > 0; };
-  auto next = [&](char c) { return i < s.size() && s[i] == c ? (++i, true) : false; };
-  auto timeToEnd = [&] {  // H:M, H:M:S or H:M:S.f
-    if (!number() || !next(':') || !number()) return false;
-    if (next(':') && (!number() || (next('.') && !number()))) return false;
-    return i == s.size();
-  };
-  if (timeToEnd()) return true;
-  i = 0;
-  // A mixed fraction, 1 1/2.
-  if (number() && next(' ') && number() && next('/') && number() && i == s.size()) return true;
-  i = 0;
-  if (!number() || i >= s.size()) return false;
-  const char sep = s[i];
-  if (sep != '-' && sep != '/' && sep != '.') return false;
-  ++i;
-  if (!number()) return false;
-  bool third = false;
-  if (next(sep)) {
-    if (!number()) return false;
-    third = true;
-  }
-  if (sep == '.' && !third) return false;  // 1.5 is a number
-  if (i == s.size()) return true;
-  return next(' ') && timeToEnd();
+bool IsDecimalDigit(char32_t cp) {
+  const auto* run = std::upper_bound(std::begin(kDigitZeros), std::end(kDigitZeros), cp);
+  return run != std::begin(kDigitZeros) && cp - *std::prev(run) < 10;
 }
 
 }  // namespace
 
 bool NeedsTextForm(std::string_view field) {
-  if (field.empty()) return false;
-  size_t i = 0;
-  if (Digits(field, i) == field.size()) {
-    // Plain digits survive unless a zero leads or there are too many for the spreadsheet's
-    // General format (which shows 12 and more as 1.23457E+11).
-    return (field.size() > 1 && field[0] == '0') || field.size() > 11;
+  // A spreadsheet retypes far more than it seems (" 123", "1月2日", "(123)", "5-", "１２３", "Jan-24",
+  // "12:30 PM"): every cell with a digit goes out as text, as long as the text form of a formula
+  // can hold it (255 characters).
+  size_t units = 0;
+  bool digit = false;
+  for (size_t i = 0; i < field.size();) {
+    const auto c = static_cast<unsigned char>(field[i]);
+    const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    char32_t cp = length == 1 ? c : c & (0x7F >> length);
+    for (size_t k = 1; k < length && i + k < field.size(); ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(field[i + k]) & 0x3F);
+    units += length == 4 ? 2 : 1;
+    digit = digit || IsDecimalDigit(cp);
+    i += length;
   }
-  if (LooksLikeNumber(field) || LooksLikeDateOrTime(field)) return true;
-  // Logical values are retyped as well (true becomes TRUE).
-  std::string upper(field);
-  for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-  return upper == "TRUE" || upper == "FALSE";
+  if (units > 255) return false;
+  if (digit) return true;
+  // Logical values are retyped as well (true becomes TRUE), blanks around them or not.
+  const size_t from = field.find_first_not_of(" \t");
+  if (from == std::string_view::npos) return false;
+  std::string word(field.substr(from, field.find_last_not_of(" \t") + 1 - from));
+  for (char& c : word) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+  return word == "TRUE" || word == "FALSE";
 }
 
 std::string TextForm(std::string_view field) {

@@ -53,7 +53,9 @@ std::string CellText(std::string_view cell) {
 
 // The form a cell goes out in.
 std::string ExportCell(std::string_view text) {
-  if (NeedsTextForm(text)) return TextForm(text);
+  // A cell that is itself in the text form is guarded instead: a spreadsheet that evaluates the
+  // text form would show it, and save it, bare.
+  if (NeedsTextForm(text) && !TextOfTextForm(text)) return TextForm(text);
   return GuardFormula(text);
 }
 

@@ -265,7 +265,12 @@ bool DataFolder::EnsureFolders() const {
 }
 
 std::unique_ptr<platform::NamedHold> DataFolder::Hold(int waitMs) const {
-  return platform::TakeNamedHold(DataFolderHoldName(platform::FullPath(root_)), waitMs);
+  // Named after the folder itself, so that another spelling of it meets the same hold; the folder
+  // is made first, so that the program and the data tool both find it there. The folded path
+  // stands in where the file system names no folder by an index.
+  platform::CreateDirectories(root_);
+  const std::optional<std::string> identity = platform::FolderIdentity(root_);
+  return platform::TakeNamedHold(DataFolderHoldName(identity ? *identity : platform::FullPath(root_)), waitMs);
 }
 
 }  // namespace jihe::storage

@@ -194,10 +194,13 @@ SaveReport Store::Save(const Workspace& ws, Earlier* earlier) {
   if (earlier && !conf) return ++report.failures, report;
   SaveKind(GroupKind::Phrase, ws.library.phrases, names, report, earlier);
   SaveKind(GroupKind::Command, ws.library.commands, names, report, earlier);
-  if (earlier && report.failures) {
+  // conf.ini names the groups last: when it fails too, the group files go back as they were.
+  if (earlier && (report.failures || !names.Save(folder_.ConfIni()))) {
+    if (!report.failures) ++report.failures;
     for (auto it = earlier->rbegin(); it != earlier->rend(); ++it) {
-      if (it->second) platform::WriteFileAtomically(it->first, *it->second);
-      else platform::RemoveFile(it->first);
+      const bool back = it->second ? platform::WriteFileAtomically(it->first, *it->second)
+                                   : platform::RemoveFile(it->first) || !platform::FileExists(it->first);
+      if (!back) report.notUndone = true;
     }
     // What this save wrote is not on disk any more: the next save writes it again.
     for (auto it = written_.begin(); it != written_.end();) {
@@ -206,7 +209,7 @@ SaveReport Store::Save(const Workspace& ws, Earlier* earlier) {
     }
     return report;
   }
-  if (!conf || !names.Save(folder_.ConfIni())) ++report.failures;
+  if (!earlier && (!conf || !names.Save(folder_.ConfIni()))) ++report.failures;
 
   std::optional<IniFile> config = LoadForRewrite(folder_.ConfigIni());
   if (!config) {

@@ -36,6 +36,8 @@ struct SaveReport {
   // config.ini was there but could not be read, even after a few tries, so it was left untouched:
   // the geometry, the sound and shake boxes and the schedule of this save did not reach it.
   bool settingsKept = false;
+  // An all-or-nothing save failed and a file it had written could not be put back either.
+  bool notUndone = false;
 };
 
 class Store {

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/csv_dialogs_win32.h"
@@ -71,13 +74,28 @@ TEST(CsvE2e, TheDataToolWritesNoFolderThatTheProgramHolds) {
 
   const std::string refusal =
       "霁禾客服助手正在使用这个数据文件夹，请先在托盘菜单里“退出软件”，或在软件里用分组菜单的“导入CSV…”";
-  // The same folder spelt another way (letter case, a final separator) is the same folder.
-  std::wstring otherSpelling = data.path();
-  CharUpperBuffW(otherSpelling.data(), static_cast<DWORD>(otherSpelling.size()));
-  otherSpelling += L"\\\\";  // two before the quote stand for one
-  for (const std::wstring& args :
-       {L"import \"" + Widen(csvPath) + L"\"" + dataArg, L"import \"" + Widen(csvPath) + L"\" --data-dir \"" + otherSpelling + L"\"",
-        L"restore \"" + Widen(root.Utf8(L"none.json")) + L"\"" + dataArg}) {
+  // The same folder spelt another way is the same folder: letter case and a final separator, a
+  // "\\?\" path, a network path (./dev maps \\teamserver\share to drive C), another drive letter.
+  std::wstring upper = data.path();
+  CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  const std::wstring onC = data.path().substr(3);
+  std::vector<std::wstring> spellings = {upper + L"\\\\",  // two before the quote stand for one
+                                         L"\\\\?\\" + data.path(), L"\\\\teamserver\\share\\" + onC,
+                                         L"\\\\?\\UNC\\teamserver\\share\\" + onC};
+  ASSERT_EQ(data.path().substr(0, 3), L"C:\\");
+  wchar_t shortName[MAX_PATH] = {};
+  const DWORD shortLength = GetShortPathNameW(data.path().c_str(), shortName, MAX_PATH);
+  if (shortLength > 0 && shortLength < MAX_PATH && shortName != data.path()) spellings.push_back(shortName);
+  if (const char* prefix = std::getenv("WINEPREFIX")) {
+    std::wstring z = L"Z:" + Widen(prefix) + L"\\drive_c\\" + onC;
+    std::replace(z.begin(), z.end(), L'/', L'\\');
+    spellings.push_back(z);
+  }
+  std::vector<std::wstring> runs = {L"import \"" + Widen(csvPath) + L"\"" + dataArg};
+  for (const std::wstring& spelling : spellings)
+    runs.push_back(L"import \"" + Widen(csvPath) + L"\" --data-dir \"" + spelling + L"\"");
+  runs.push_back(L"restore \"" + Widen(root.Utf8(L"none.json")) + L"\"" + dataArg);
+  for (const std::wstring& args : runs) {
     SCOPED_TRACE(platform::Narrow(args));
     if (args.starts_with(L"restore")) {
       // A well-formed state, so that only the held folder can refuse it.

@@ -98,24 +98,33 @@ library::GroupStrip StripOf(std::vector<library::Group> groups) {
 
 TEST(CsvExchangeTest, ImportOfAnExportGivesBackEveryRow) {
   library::GroupStrip source = StripOf({
-      {"售后", {"退货┃=7天无理由", "两行\r\n第二行", "引号\"和,逗号", "-减号开头", "备┃注┃内容", "", "只有备注┃",
+      {"售后", {"退货┃=7天无理由", "=SUM(A;B)", "两行\r\n第二行", "引号\"和,逗号", "-减号开头", "备┃注┃内容", "", "只有备注┃",
                 "┃只有内容", "┃", "a┃┃b", "   ", "  ┃", "\t"}},
       {"@特殊, 名", {" 前后空格 ", "'=已有撇号", "=\"文字\"", "电话┃02112345678", "6222021234567890123", "00123",
-                   "1,234", "2024-01-02", "1/2", "12:30", "1.50", "1E5", "true", "-5", "13812345678", "1 1/2"}},
+                   "1,234", "2024-01-02", "1/2", "12:30", "1.50", "1E5", "true", "-5", "13812345678", "1 1/2",
+                   "=\"1\"", " FALSE", "第1行\r\n第\"2\"行"}},
   });
   source.slots().push_back({"已删除", {"不导出"}});
   source.slots().back().set_hidden(true);
   const std::string file = ExportCsv(source);
   EXPECT_TRUE(file.starts_with(kUtf8Bom));
-  EXPECT_NE(file.find("'=7天无理由"), std::string::npos);
+  EXPECT_NE(file.find("\"=\"\"=7天无理由\"\"\""), std::string::npos);  // a digit: text, guard and all
+  EXPECT_NE(file.find(",'=SUM(A;B)"), std::string::npos);
+  EXPECT_NE(file.find(",\"'=\"\"1\"\"\"\r\n"), std::string::npos);  // not a text form inside a text form
   EXPECT_NE(file.find("\"=\"\"02112345678\"\"\""), std::string::npos);
-  EXPECT_NE(file.find(",13812345678\r\n"), std::string::npos);  // an 11-digit phone stays plain
+  // Whatever holds a digit, or a logical value, goes out as text: spreadsheets retype all of these.
+  for (const char* cell : {" 123", "123 ", "1月2日", "2024年1月2日", "(123)", "5-", "１２３", "０１２３", "TRUE ",
+                           "2024-1-2T03:04", "Jan-24", "12:30 PM", "13812345678", "٣"})
+    EXPECT_TRUE(NeedsTextForm(cell)) << cell;
+  const std::string tooLong(256, '1');  // more than a formula's text can hold
+  for (const std::string& cell : {std::string("您好"), std::string("TRUE 的"), std::string(), tooLong})
+    EXPECT_FALSE(NeedsTextForm(cell)) << cell;
   EXPECT_EQ(file.find("不导出"), std::string::npos);
 
   library::GroupStrip target;
   auto result = ImportCsv(file, library::GroupKind::Phrase, target);
   ASSERT_TRUE(std::holds_alternative<CsvImportCounts>(result)) << std::get<CsvImportError>(result).message;
-  EXPECT_EQ(std::get<CsvImportCounts>(result).added, 29u);
+  EXPECT_EQ(std::get<CsvImportCounts>(result).added, 33u);
   EXPECT_NE(file.find("\"=\"\"1 1/2\"\"\""), std::string::npos);
   EXPECT_EQ(std::get<CsvImportCounts>(result).blank, 0u);
   ASSERT_EQ(target.slots().size(), 2u);
