@@ -47,6 +47,8 @@ bool IsReservedDeviceName(std::string_view name) {
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   const std::string b = FoldCase(base);
   if (b == "con" || b == "prn" || b == "aux" || b == "nul") return true;
+  // The console's own devices cannot be created as files either.
+  if (b == "conin$" || b == "conout$") return true;
   if (!b.starts_with("com") && !b.starts_with("lpt")) return false;
   // COM1..COM9, and the superscript digits one to three, which Windows also takes for ports.
   const std::string_view number = std::string_view(b).substr(3);

@@ -25,7 +25,8 @@ TEST(GroupFileStemsTest, OrdinaryNamesKeepTheirFileNames) {
 TEST(GroupFileStemsTest, UnsafeNamesAreEscapedIntoTheFolder) {
   const std::vector<std::string> names = {
       "a\\b", "../../evil", "x/y", "c:d", "what?", "*", "\"q\"", "<>", "a|b", "tab\there", "ends.",
-      "ends ", "CON", "con.txt", "Lpt1", "COM9", "lpt9", "COM¹", "lpt³.x", "nul .x", "..", "a..b", std::string("bad\xED\xB2\x81")};
+      "ends ", "CON", "con.txt", "Lpt1", "COM9", "lpt9", "COM¹", "lpt³.x", "nul .x", "CONIN$", "conout$.txt", "..", "a..b",
+      std::string("bad\xED\xB2\x81")};
   const auto stems = GroupFileStems(names);
   std::set<std::string> folded;
   for (size_t i = 0; i < names.size(); ++i) {
