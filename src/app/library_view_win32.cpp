@@ -793,16 +793,18 @@ void LibraryView::ShowTeamGroupsUnderSearch(const library::GroupStrip* team, con
     if (kept.group) select = {true, *kept.group};
   }
   FillStrip(select);
-  std::optional<ListRow> keep;
-  if (const auto& result = before.result) {
-    if (!result->team) {
-      keep = ListRow{result->group, result->row, false};
-    } else if (team) {
-      const library::KeptSelection kept = library::KeepSelection(*team, result->groupName, result->row, result->rowText);
-      if (kept.group && kept.row) keep = ListRow{*kept.group, *kept.row, true};
-    }
+  const auto& result = before.result;
+  if (!result) return RunSearch(true);
+  // The selected result by its group and text; when it is gone nothing is selected, as in the
+  // group view (a row no result has).
+  ListRow keep{SIZE_MAX, SIZE_MAX, true};
+  if (!result->team) {
+    keep = ListRow{result->group, result->row, false};
+  } else if (team) {
+    const library::KeptSelection kept = library::KeepSelection(*team, result->groupName, result->row, result->rowText);
+    if (kept.group && kept.row) keep = ListRow{*kept.group, *kept.row, true};
   }
-  RunSearch(!keep, keep);
+  RunSearch(false, keep);
 }
 
 void LibraryView::ShowTeamGroupsInStrip(const library::GroupStrip* team, const std::optional<TeamPlace>& place) {

@@ -24,23 +24,23 @@ std::optional<std::string> ChangeRefusal(TabRef tab) {
 
 KeptSelection KeepSelection(const GroupStrip& newTeam, std::string_view groupName, std::optional<size_t> oldRow,
                             std::string_view oldRowText) {
+  // Two team groups may share a name: the row is looked for in each, the first holding it wins.
   KeptSelection kept;
   for (size_t i = 0; i < newTeam.slots().size(); ++i) {
-    if (!newTeam.slots()[i].hidden() && newTeam.slots()[i].name() == groupName) {
-      kept.group = i;
-      break;
+    const Group& group = newTeam.slots()[i];
+    if (group.hidden() || group.name() != groupName) continue;
+    if (!kept.group) kept.group = i;
+    if (!oldRow) break;
+    size_t bestDistance = SIZE_MAX;
+    for (size_t r = 0; r < group.rows().size(); ++r) {
+      if (group.rows()[r] != oldRowText) continue;
+      const size_t distance = r > *oldRow ? r - *oldRow : *oldRow - r;
+      if (distance < bestDistance) {
+        bestDistance = distance;
+        kept = {i, r};
+      }
     }
-  }
-  if (!kept.group || !oldRow) return kept;
-  const auto& rows = newTeam.slots()[*kept.group].rows();
-  size_t bestDistance = SIZE_MAX;
-  for (size_t r = 0; r < rows.size(); ++r) {
-    if (rows[r] != oldRowText) continue;
-    const size_t distance = r > *oldRow ? r - *oldRow : *oldRow - r;
-    if (distance < bestDistance) {
-      bestDistance = distance;
-      kept.row = r;
-    }
+    if (kept.row) break;
   }
   return kept;
 }

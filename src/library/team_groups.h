@@ -30,7 +30,8 @@ std::string TabCaption(const GroupStrip& own, const GroupStrip& team, TabRef tab
 std::optional<std::string> ChangeRefusal(TabRef tab);
 
 // Where the agent was after the team library was read again: the same team group (by name) and
-// the same row (by text, the occurrence nearest its old place), where they still exist.
+// the same row (by text, the occurrence nearest its old place), where they still exist. Of groups
+// that share the name, the first holding the row, or else the first.
 struct KeptSelection {
   std::optional<size_t> group;  // the team slot; nothing when the group is gone
   std::optional<size_t> row;

@@ -147,6 +147,11 @@ TEST_F(TeamLibraryE2e, AFolderGoneAwayLeavesTheCachedGroupsAndOneBalloon) {
   SaveTeam({"欢迎新客┃新人礼包", "欢迎┃您好，欢迎光临"});
   ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 2; }, 12000));
   EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 1);
+  // The selected row changed: nothing is selected, so Enter sends no other phrase.
+  SaveTeam({"欢迎新客┃新人礼包", "欢迎┃您好，欢迎光临！"});
+  ASSERT_TRUE(WaitFor([&] { return ListView_GetNextItem(list, -1, LVNI_SELECTED) != 1; }, 12000));
+  EXPECT_EQ(ListView_GetItemCount(list), 2);
+  EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), -1);
   SendMessageW(search, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
 
   const std::wstring away = team_.path() + L"_away";

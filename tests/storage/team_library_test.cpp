@@ -417,7 +417,7 @@ TEST(TeamGroupsTest, TeamTabsFollowOwnOnesAndRefuseChanges) {
 
 TEST(TeamGroupsTest, ReloadKeepsTheSelectionWhereItStillExists) {
   library::GroupStrip team;
-  team.slots() = {Group("新组", {"甲"}), Group("售后", {"新行", "乙", "丙", "乙"})};
+  team.slots() = {Group("新组", {"甲"}), Group("售后", {"新行", "乙", "丙", "乙"}), Group("售后", {"丁"})};
   const struct {
     const char* group;
     std::optional<size_t> row;
@@ -429,6 +429,7 @@ TEST(TeamGroupsTest, ReloadKeepsTheSelectionWhereItStillExists) {
       {"售后", 0, "已删除的行", 1, std::nullopt},
       {"售后", std::nullopt, "", 1, std::nullopt},
       {"不见了", 0, "甲", std::nullopt, std::nullopt},
+      {"售后", 0, "丁", 2, 0},           // in the second group of that name
   };
   for (const auto& c : cases) {
     const auto kept = library::KeepSelection(team, c.group, c.row, c.text);
