@@ -106,6 +106,11 @@ TEST(SearchIndexTest, EveryReadingOfAPolyphoneIsKnown) {
   EXPECT_NE(std::find(hang.begin(), hang.end(), "xing"), hang.end());
   EXPECT_NE(std::find(hang.begin(), hang.end(), "hang"), hang.end());
   EXPECT_EQ(PinyinOf(U'绿').front(), "lv");
+  // Readings agents type for the interjections of chat text.
+  for (const auto& [ch, reading] : {std::pair{U'嗯', "en"}, {U'诶', "e"}, {U'唔', "en"}, {U'嘿', "hai"}}) {
+    const std::vector<std::string_view> r = PinyinOf(ch);
+    EXPECT_NE(std::find(r.begin(), r.end(), reading), r.end()) << reading;
+  }
   EXPECT_EQ(PinyinOf(U'𠀀').size(), 1u);  // beyond the BMP (he)
   EXPECT_TRUE(PinyinOf(U'a').empty());
 }
