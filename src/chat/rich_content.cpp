@@ -228,6 +228,15 @@ std::optional<std::string> LocalPathOfFileUrl(std::string_view url) {
 }
 
 std::string FileUrlOf(std::string_view localPath) {
+  // A long-path form names the same file as its plain form, which is what other programs read:
+  // \\?\UNC\server\share\... is \\server\share\..., and \\?\C:\... is C:\....
+  std::string plain;
+  if (localPath.starts_with("\\\\?\\UNC\\")) {
+    plain = "\\\\" + std::string(localPath.substr(8));
+    localPath = plain;
+  } else if (localPath.starts_with("\\\\?\\")) {
+    localPath.remove_prefix(4);
+  }
   size_t i = 0;
   while (i < localPath.size() && (localPath[i] == '/' || localPath[i] == '\\')) ++i;
   // A network path (\\server\share\...) keeps its server as the address's host.

@@ -60,6 +60,8 @@ TEST(RichContent, FileAddresses) {
   // A team folder on a share: the server is the address's host, and reads back as the server.
   const std::string url = FileUrlOf("\\\\teamserver\\share\\团队短语\\img\\a b.png");
   EXPECT_EQ(url, "file://teamserver/share/团队短语/img/a%20b.png");
+  EXPECT_EQ(FileUrlOf("\\\\?\\UNC\\teamserver\\share\\团队短语\\img\\a b.png"), url);
+  EXPECT_EQ(FileUrlOf("\\\\?\\C:\\img\\a.png"), "file:///C:/img/a.png");
 #ifdef _WIN32
   EXPECT_EQ(LocalPathOfFileUrl(url), "\\\\teamserver\\share\\团队短语\\img\\a b.png");
 #else
