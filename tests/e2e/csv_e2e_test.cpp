@@ -169,8 +169,14 @@ void ChooseImportFile(const Jihe& jihe, const std::wstring& file) {
     dialog = VisibleTopLevel(jihe.pid(), L"#32770");
     return dialog && (box = FileNameBox(dialog)) != nullptr;
   }, 20000)) << "no file dialog";
-  SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  // A dialog that is still filling its lists (the first one of a new Wine prefix is slow) can
+  // overwrite the name or drop the click: type it and click again until the dialog is gone.
+  for (int attempt = 0; attempt < 10 && IsWindow(dialog) && IsWindowVisible(dialog); ++attempt) {
+    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    WaitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 3000);
+  }
+  ASSERT_FALSE(IsWindow(dialog) && IsWindowVisible(dialog)) << "the file dialog did not take the file";
 }
 
 TEST(CsvE2e, AMenuImportShowsItsProgressAndACancelChangesNothing) {
