@@ -165,6 +165,12 @@ class FakeChat {
   HWND hwnd_ = nullptr;
 };
 
+// What the agent copied for themselves, put on the clipboard as another program would (tried again
+// while another program holds the clipboard).
+bool CopyAsTheAgent(const std::wstring& text);
+// The clipboard's text, as UTF-8; empty when it holds none.
+std::string ClipboardText();
+
 // Another program (tools/chat_window) that puts `text` on the clipboard and then keeps the
 // clipboard open until released, so no other program can write it.
 class ClipboardHolder {

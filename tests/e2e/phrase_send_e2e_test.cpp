@@ -200,30 +200,6 @@ TEST_F(PhraseSendE2e, ABusyClipboardStopsTheSendBeforeAnyPaste) {
   EXPECT_EQ(events[0].Field("text"), "您好\r\n请稍等");
 }
 
-// What the agent copied for themselves, put on the clipboard as another program would.
-bool CopyAsTheAgent(const std::wstring& text) {
-  if (!OpenClipboard(nullptr)) return false;
-  EmptyClipboard();
-  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  std::memcpy(GlobalLock(block), text.c_str(), bytes);
-  GlobalUnlock(block);
-  const bool ok = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
-  CloseClipboard();
-  return ok;
-}
-
-std::string ClipboardText() {
-  std::string text;
-  if (!OpenClipboard(nullptr)) return text;
-  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-    text = platform::Narrow(static_cast<const wchar_t*>(GlobalLock(h)));
-    GlobalUnlock(h);
-  }
-  CloseClipboard();
-  return text;
-}
-
 // A chat program busy loading history reads each paste 1.5 s late: it must still get the phrase's
 // pieces, in order, and never the agent's own clipboard, which comes back afterwards.
 TEST_F(PhraseSendE2e, AChatProgramThatReadsLateGetsThePhraseAndTheAgentsClipboardComesBack) {

@@ -27,29 +27,6 @@ constexpr int kPhraseListId = 120;
 constexpr int kPhraseSearchId = 180;
 constexpr int kHotkeyControlId = 2031;
 
-bool PutClipboardText(const std::wstring& text) {
-  return WaitFor([&] {
-    if (!OpenClipboard(nullptr)) return false;
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    std::copy_n(text.c_str(), text.size() + 1, static_cast<wchar_t*>(GlobalLock(memory)));
-    GlobalUnlock(memory);
-    const bool put = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-    CloseClipboard();
-    return put;
-  });
-}
-
-std::wstring ClipboardText() {
-  std::wstring text;
-  if (!OpenClipboard(nullptr)) return text;
-  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-    text = static_cast<const wchar_t*>(GlobalLock(data));
-    GlobalUnlock(data);
-  }
-  CloseClipboard();
-  return text;
-}
 
 void Type(HWND box, const std::wstring& text) {
   for (wchar_t c : text) PostMessageW(box, WM_CHAR, c, 1);
@@ -92,7 +69,7 @@ TEST_F(SearchE2e, HotkeyThenPinyinThenEnterSendsIntoTheChatWindowAndKeepsTheClip
   ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(panel) && RectOf(panel).left == qq.rect().right - 5; }));
 
   // The agent copied an order number, then works in the chat window.
-  ASSERT_TRUE(PutClipboardText(L"订单 20240601-778"));
+  ASSERT_TRUE(CopyAsTheAgent(L"订单 20240601-778"));
   ASSERT_TRUE(qq.Raise());
   ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == qq.hwnd(); }));
 
@@ -116,8 +93,8 @@ TEST_F(SearchE2e, HotkeyThenPinyinThenEnterSendsIntoTheChatWindowAndKeepsTheClip
   EXPECT_EQ(events[1].kind, "enter");
   EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == qq.hwnd(); })) << "the focus went back to the chat";
   // Once the chat program has had time to read the paste, the agent's own text is back.
-  EXPECT_TRUE(WaitFor([&] { return ClipboardText() == L"订单 20240601-778"; }, 5000))
-      << platform::Narrow(ClipboardText());
+  EXPECT_TRUE(WaitFor([&] { return ClipboardText() == "订单 20240601-778"; }, 5000))
+      << ClipboardText();
 }
 
 // Over a window that is no chat window (an editor in front of the docked chat), the search opens,

@@ -32,6 +32,14 @@ class TeamLibraryTest : public ::testing::Test {
     leadStore_.SaveAll(ws);
   }
 
+  // Both folders emptied, then the team lead's first save of 甲 and 乙.
+  void StartAfresh() {
+    std::filesystem::remove_all(testing::PathOf(own_.root()));
+    std::filesystem::remove_all(testing::PathOf(team_));
+    ASSERT_TRUE(DataFolder(team_).EnsureFolders());
+    SaveTeam({Group("甲", {"一"}), Group("乙", {"一"})});
+  }
+
   // A copy as Explorer makes it, file by file.
   static void CopyFile(const std::string& from, const std::string& to) {
     ASSERT_TRUE(platform::WriteFileAtomically(to, platform::ReadWholeFile(from).value()));
@@ -292,10 +300,7 @@ TEST_F(TeamLibraryTest, AStateTakenAsItIsPicksUpItsFilesOnceTheyAreWhole) {
        {"一"}, {"二"}},
   };
   for (const auto& c : cases) {
-    std::filesystem::remove_all(testing::PathOf(own_.root()));
-    std::filesystem::remove_all(testing::PathOf(team_));
-    ASSERT_TRUE(team.EnsureFolders());
-    SaveTeam({Group("甲", {"一"}), Group("乙", {"一"})});
+    ASSERT_NO_FATAL_FAILURE(StartAfresh());
     auto now = std::chrono::steady_clock::now();
     TeamLibrary lib(team_, own_);
     lib.SetClock([&now] { return now; });
@@ -357,10 +362,7 @@ TEST_F(TeamLibraryTest, NothingEmptyOrHalfCopiedReplacesTheGoodLibrary) {
        good},
   };
   for (const auto& c : cases) {
-    std::filesystem::remove_all(testing::PathOf(own_.root()));
-    std::filesystem::remove_all(testing::PathOf(team_));
-    ASSERT_TRUE(team.EnsureFolders());
-    SaveTeam({Group("甲", {"一"}), Group("乙", {"一"})});
+    ASSERT_NO_FATAL_FAILURE(StartAfresh());
     auto now = std::chrono::steady_clock::now();
     TeamLibrary lib(team_, own_);
     lib.SetClock([&now] { return now; });
