@@ -183,12 +183,13 @@ TEST(CsvE2e, AMenuImportShowsItsProgressAndACancelChangesNothing) {
   TempFolder root;
   ASSERT_TRUE(platform::CreateDirectories(root.Utf8()));
   TempFolder data;
-  // Big enough to take well over half a second: 300,000 rows, about 60 MB.
+  // Big enough to take well over half a second even on an idle machine: 300,000 rows, about
+  // 180 MB.
   std::string csv = std::string("\xEF\xBB\xBF") + "分组,备注,内容\r\n";
-  csv.reserve(70'000'000);
+  csv.reserve(200'000'000);
+  const std::string words = "您好亲请问有什么可以帮您的吗我们店铺所有商品均为正品支持七天无理由退换货发货时间一般在下单后";
   for (int i = 0; i < 300000; ++i)
-    csv += "大表,备注" + std::to_string(i) + ",这是第" + std::to_string(i) +
-           "行的内容，您好亲请问有什么可以帮您的吗我们店铺所有商品均为正品支持七天无理由退换货发货时间一般在下单后\r\n";
+    csv += "大表,备注" + std::to_string(i) + ",这是第" + std::to_string(i) + "行的内容，" + words + words + words + "\r\n";
   const std::string csvPath = root.Utf8(L"大表.csv");
   ASSERT_TRUE(platform::WriteFileAtomically(csvPath, csv));
   csv = {};
