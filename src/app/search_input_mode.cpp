@@ -7,9 +7,9 @@ bool TypesLetters(const platform::InputMode& mode) {
 }
 
 void SearchInputMode::BoxFocused(platform::WindowId box) {
-  // Focused again without leaving: what the box has now is our English, not the agent's mode.
-  if (kept_ || !options_.Get(settings::Option::搜索英文)) return;
+  if (!options_.Get(settings::Option::搜索英文)) return;
   const std::optional<platform::InputMode> mode = method_.Mode(box);
+  // Focused again without leaving, the box already types letters: the kept mode stays.
   if (!mode || TypesLetters(*mode)) return;
   platform::InputMode english = *mode;
   english.conversion &= ~(platform::kInputNative | platform::kInputFullShape);

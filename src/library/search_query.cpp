@@ -30,7 +30,7 @@ constexpr std::string_view kIdeographicSpace = "\u3000";
 std::string ComposedQuery(std::string_view text, size_t selectionStart, size_t selectionEnd,
                           std::string_view composition) {
   const size_t from = ByteOffsetOfUnits(text, std::min(selectionStart, selectionEnd));
-  const size_t to = composition.empty() ? from : ByteOffsetOfUnits(text, std::max(selectionStart, selectionEnd));
+  const size_t to = ByteOffsetOfUnits(text, std::max(selectionStart, selectionEnd));
   std::string query(text.substr(0, from));
   for (size_t i = 0; i < composition.size(); ++i) {
     if (composition[i] == '\'' || composition[i] == ' ') continue;
@@ -40,7 +40,7 @@ std::string ComposedQuery(std::string_view text, size_t selectionStart, size_t s
     }
     query += composition[i];
   }
-  query += composition.empty() ? text.substr(from) : text.substr(to);
+  query += text.substr(composition.empty() ? from : to);  // nothing composed replaces nothing
   return query;
 }
 
