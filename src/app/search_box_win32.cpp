@@ -14,7 +14,8 @@ void SearchBox::Attach(HWND box) {
   SetWindowSubclass(box_, &SearchBox::Hook, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
-LRESULT CALLBACK SearchBox::Hook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
+LRESULT CALLBACK SearchBox::Hook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                 DWORD_PTR self) {
   return reinterpret_cast<SearchBox*>(self)->OnMessage(hwnd, msg, wp, lp);
 }
 

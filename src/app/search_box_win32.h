@@ -16,7 +16,8 @@ namespace jihe::app {
 
 class SearchBox {
  public:
-  SearchBox(platform::InputMethod& method, const settings::Options& options) : method_(method), mode_(method, options) {}
+  SearchBox(platform::InputMethod& method, const settings::Options& options)
+      : method_(method), mode_(method, options) {}
   SearchBox(const SearchBox&) = delete;
   SearchBox& operator=(const SearchBox&) = delete;
 
@@ -32,7 +33,8 @@ class SearchBox {
   // a composition is open. Enter and Esc give the agent's input mode back first.
   bool PreTranslateKey(const MSG& msg);
 
-  std::function<void()> onQueryChanged;  // the composition changed; the box's own EN_CHANGE is apart
+  std::function<void()>
+      onQueryChanged;  // the composition changed; the box's own EN_CHANGE is apart
   std::function<void(int step)> onMove;
   std::function<void(bool shift)> onEnter;
   std::function<void()> onEscape;

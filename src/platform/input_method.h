@@ -10,7 +10,7 @@
 namespace jihe::platform {
 
 // Conversion mode bits, with the values of imm32's IME_CMODE_*.
-inline constexpr std::uint32_t kInputNative = 0x0001;     // Chinese (or another language's) characters
+inline constexpr std::uint32_t kInputNative = 0x0001;  // Chinese (or another language's) characters
 inline constexpr std::uint32_t kInputFullShape = 0x0008;  // full-width letters and digits
 
 struct InputMode {

@@ -1,6 +1,7 @@
 #include "platform/input_method_win32.h"
 
 #include <windows.h>
+
 #include <imm.h>
 
 #include <string>
@@ -43,7 +44,8 @@ class Win32InputMethod final : public InputMethod {
     if (!context.get()) return false;
     // The open status first: opening may bring the input method's own last conversion mode.
     bool ok = true;
-    if ((ImmGetOpenStatus(context.get()) != FALSE) != mode.open) ok = ImmSetOpenStatus(context.get(), mode.open);
+    if ((ImmGetOpenStatus(context.get()) != FALSE) != mode.open)
+      ok = ImmSetOpenStatus(context.get(), mode.open);
     return ImmSetConversionStatus(context.get(), mode.conversion, mode.sentence) && ok;
   }
 
@@ -53,7 +55,8 @@ class Win32InputMethod final : public InputMethod {
     const LONG bytes = ImmGetCompositionStringW(context.get(), GCS_COMPSTR, nullptr, 0);
     if (bytes <= 0) return {};
     std::wstring text(static_cast<size_t>(bytes) / sizeof(wchar_t), L'\0');
-    const LONG got = ImmGetCompositionStringW(context.get(), GCS_COMPSTR, text.data(), static_cast<DWORD>(bytes));
+    const LONG got = ImmGetCompositionStringW(context.get(), GCS_COMPSTR, text.data(),
+                                              static_cast<DWORD>(bytes));
     if (got <= 0) return {};
     text.resize(static_cast<size_t>(got) / sizeof(wchar_t));
     return Narrow(text);

@@ -3,6 +3,7 @@
 #include "app/search_box_win32.h"
 
 #include <windows.h>
+
 #include <imm.h>
 
 #include <gtest/gtest.h>
@@ -26,12 +27,12 @@ MSG KeyDown(HWND to, WPARAM key) { return MSG{to, WM_KEYDOWN, key, 0, 0, {}}; }
 class SearchBoxWin32 : public ::testing::Test {
  protected:
   void SetUp() override {
-    frame_ = CreateWindowExW(0, L"STATIC", L"search box test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300,
-                             120, nullptr, nullptr, nullptr, nullptr);
-    other_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 10, 10, 200, 22, frame_, nullptr, nullptr,
-                             nullptr);
-    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 10, 40, 200, 22, frame_, nullptr, nullptr,
-                                nullptr);
+    frame_ = CreateWindowExW(0, L"STATIC", L"search box test", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                             100, 100, 300, 120, nullptr, nullptr, nullptr, nullptr);
+    other_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 10, 10, 200, 22, frame_,
+                             nullptr, nullptr, nullptr);
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 10, 40, 200, 22, frame_,
+                                nullptr, nullptr, nullptr);
     box_.Attach(edit);
     box_.onQueryChanged = [this] { queries_.push_back(box_.Query()); };
     box_.onEnter = [this](bool) { ++enters_; };

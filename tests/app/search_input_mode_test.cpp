@@ -1,8 +1,8 @@
 #include "app/search_input_mode.h"
 
-#include "fakes/fake_input_method.h"
-
 #include <gtest/gtest.h>
+
+#include "fakes/fake_input_method.h"
 
 namespace jihe::app {
 namespace {
