@@ -57,6 +57,10 @@ LRESULT SearchBox::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
+bool SearchBox::Composing() const {
+  return composing_ && !method_.Composition(platform::IdOf(box_)).empty();
+}
+
 std::string SearchBox::Query() const {
   const std::string text = platform::WindowTextUtf8(box_);
   if (!composing_) return text;
@@ -68,7 +72,7 @@ std::string SearchBox::Query() const {
 bool SearchBox::PreTranslateKey(const MSG& m) {
   // While composing, the keys are the input method's: Enter commits, Esc cancels, Up and Down
   // choose among its candidates.
-  if (m.hwnd != box_ || m.message != WM_KEYDOWN || composing_) return false;
+  if (m.hwnd != box_ || m.message != WM_KEYDOWN || Composing()) return false;
   switch (m.wParam) {
     case VK_DOWN:
     case VK_UP:

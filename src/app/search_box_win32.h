@@ -27,7 +27,9 @@ class SearchBox {
 
   // The text to search: the box's text with the composition where it will be committed.
   std::string Query() const;
-  bool Composing() const { return composing_; }
+  // A composition is open and holds something: an input method that dropped its composition
+  // without a word leaves the box's keys to the box again.
+  bool Composing() const;
 
   // Down, Up, Enter, Shift+Enter and Esc pressed in the box, taken before they reach it; none while
   // a composition is open. Enter and Esc give the agent's input mode back first.

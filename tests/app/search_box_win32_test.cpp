@@ -133,6 +133,11 @@ TEST_F(SearchBoxWin32, TheCompositionIsSearchedAndTheEnterThatCommitsItDoesNotSe
   EXPECT_EQ(queries_.back(), "退h'dx");
   Finish(CPS_CANCEL);
   EXPECT_EQ(queries_.back(), "退h'd");
+
+  Compose(L"y");
+  Compose(L"");
+  EXPECT_FALSE(box_.Composing()) << "nothing composed";
+  EXPECT_TRUE(box_.PreTranslateKey(KeyDown(box_.hwnd(), VK_RETURN)));
 }
 
 }  // namespace
