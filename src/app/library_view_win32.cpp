@@ -81,7 +81,11 @@ void BringToTop(HWND control) {
 }  // namespace
 
 LibraryView::LibraryView(GroupKind kind, storage::Store& store, storage::Workspace& workspace, LibraryViewHost& host)
-    : kind_(kind), store_(store), ws_(workspace), host_(host), searchBox_(platform::SystemInputMethod(), workspace.options) {}
+    : kind_(kind),
+      store_(store),
+      ws_(workspace),
+      host_(host),
+      searchBox_(platform::SystemInputMethod(), workspace.options) {}
 
 void LibraryView::Create(HWND panel) {
   panel_ = panel;
