@@ -14,6 +14,7 @@
 #include "library/messages.h"
 #include "library/row_rules.h"
 #include "platform/file_system.h"
+#include "platform/input_method_win32.h"
 #include "platform/shell_win32.h"
 #include "platform/utf16.h"
 #include "storage/csv_exchange.h"
@@ -80,7 +81,11 @@ void BringToTop(HWND control) {
 }  // namespace
 
 LibraryView::LibraryView(GroupKind kind, storage::Store& store, storage::Workspace& workspace, LibraryViewHost& host)
-    : kind_(kind), store_(store), ws_(workspace), host_(host) {}
+    : kind_(kind),
+      store_(store),
+      ws_(workspace),
+      host_(host),
+      searchBox_(platform::SystemInputMethod(), workspace.options) {}
 
 void LibraryView::Create(HWND panel) {
   panel_ = panel;
@@ -103,6 +108,22 @@ void LibraryView::Create(HWND panel) {
   search_ = AddPageControl(panel, WC_EDITW, "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, kSearchBoxId[k]);
   // The cue stays while the box has the focus: after the hotkey it says what to type.
   SendMessageW(search_, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Widen(kSearchCue[k]).c_str()));
+  searchBox_.Attach(search_);
+  searchBox_.onQueryChanged = [this] { OnSearchChanged(); };
+  searchBox_.onMove = [this](int step) { MoveSearchSelection(step); };
+  // As a double click would: a phrase is sent (every mode and refusal of the send applies), a
+  // command launched. Shift+Enter sends without pressing Enter in the chat window.
+  searchBox_.onEnter = [this](bool shift) {
+    if (kind_ == GroupKind::Command)
+      LaunchSelectedCommand();
+    else
+      host_.SendPhrase(shift ? chat::SendMode::MenuSendNoEnter : chat::SendMode::ListClick);
+    host_.SearchKeyDone();
+  };
+  searchBox_.onEscape = [this] {
+    CancelSearch();
+    host_.SearchKeyDone();
+  };
 
   groupMenu_.reset(BuildMenu(kGroupMenu, std::size(kGroupMenu)));
   listMenu_.reset(kind_ == GroupKind::Phrase ? BuildMenu(kPhraseListMenu, std::size(kPhraseListMenu))
@@ -960,7 +981,7 @@ void LibraryView::LibraryChanged() {
 }
 
 void LibraryView::OnSearchChanged() {
-  const std::string query = platform::WindowTextUtf8(search_);
+  const std::string query = searchBox_.Query();
   if (query.empty()) {
     CancelSearch();
     return;
@@ -983,7 +1004,7 @@ void LibraryView::RunSearch(bool selectFirst, std::optional<ListRow> keep) {
     indexStale_ = false;
   }
   const std::optional<ListRow> before = selectFirst ? std::nullopt : keep ? keep : SelectedEntry();
-  hits_ = index_.Search(platform::WindowTextUtf8(search_));
+  hits_ = index_.Search(searchBox_.Query());
   // Only the one selected row is cleared: clearing "all rows" walks every row of the list, which
   // with a hundred thousand results costs more than the search.
   if (const int selected = SelectedRow(); selected >= 0) ListView_SetItemState(list_, selected, 0, kSelectedFocused);
@@ -1026,29 +1047,7 @@ void LibraryView::MoveSearchSelection(int step) {
   ListView_EnsureVisible(list_, at, FALSE);
 }
 
-bool LibraryView::PreTranslateSearchKey(const MSG& m) {
-  if (m.hwnd != search_ || m.message != WM_KEYDOWN) return false;
-  switch (m.wParam) {
-    case VK_DOWN: MoveSearchSelection(1); return true;
-    case VK_UP: MoveSearchSelection(-1); return true;
-    case VK_RETURN: {
-      // As a double click would: a phrase is sent (every mode and refusal of the send applies),
-      // a command launched. Shift+Enter sends without pressing Enter in the chat window.
-      if (kind_ == GroupKind::Command)
-        LaunchSelectedCommand();
-      else
-        host_.SendPhrase((GetKeyState(VK_SHIFT) & 0x8000) ? chat::SendMode::MenuSendNoEnter
-                                                          : chat::SendMode::ListClick);
-      host_.SearchKeyDone();
-      return true;
-    }
-    case VK_ESCAPE:
-      CancelSearch();
-      host_.SearchKeyDone();
-      return true;
-  }
-  return false;
-}
+bool LibraryView::PreTranslateSearchKey(const MSG& m) { return searchBox_.PreTranslateKey(m); }
 
 void LibraryView::SearchForShot(std::string_view query) {
   platform::SetWindowTextUtf8(search_, query);

@@ -18,6 +18,7 @@
 
 #include "app/commands.h"
 #include "app/panel_layout.h"
+#include "app/search_box_win32.h"
 #include "chat/send_engine.h"
 #include "library/library.h"
 #include "library/team_groups.h"
@@ -110,6 +111,8 @@ class LibraryView {
   // The focus in the search box, its text selected (Ctrl+F, the global hotkey).
   void FocusSearch();
   bool IsSearchBox(HWND control) const { return control == search_; }
+  // An input method composes in the search box: every key is its own until it commits.
+  bool ComposingInSearch() const { return searchBox_.Composing(); }
   // Down, Up, Enter, Shift+Enter and Esc pressed in this view's search box, taken before they are
   // translated (so Enter and Esc neither beep nor hide the panel); false for any other message.
   bool PreTranslateSearchKey(const MSG& msg);
@@ -206,6 +209,7 @@ class LibraryView {
   void MoveSearchSelection(int step);
 
   HWND search_ = nullptr;  // "搜索短语" / "搜索快捷"
+  SearchBox searchBox_;
   bool searching_ = false;  // the list shows search results instead of the shown group
   bool indexStale_ = true;
   library::SearchIndex index_;

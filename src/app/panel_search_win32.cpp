@@ -13,6 +13,8 @@ constexpr char kNotAChatWindow[] = "当前窗口不是跟随的聊天窗口，�
 
 bool MainPanel::PreTranslateSearch(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || !hwnd()) return false;
+  // The Enter that commits a composition only commits it.
+  if (phraseView_.ComposingInSearch() || commandView_.ComposingInSearch()) return false;
   // The hotkey was pressed over a window that is no chat window: a phrase sent now would land in
   // the chat window docked before, behind it, where the agent does not look.
   if (msg.wParam == VK_RETURN && calledFrom_ && !calledFromChat_ && phraseView_.IsSearchBox(msg.hwnd)) {
