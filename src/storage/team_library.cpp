@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "library/preview.h"
 #include "storage/gb18030.h"
 #include "storage/group_file.h"
 #include "storage/ini_file.h"
@@ -28,8 +29,7 @@ std::set<std::string> PicturesOf(const library::Library& lib) {
         const size_t end = lower.find(kClose, at + kOpen.size());
         if (end == std::string::npos) break;
         std::string name = row.substr(at + kOpen.size(), end - at - kOpen.size());
-        if (!name.empty() && name.find_first_of("\\/:\r\n") == std::string::npos && name.find("..") == std::string::npos)
-          names.insert(std::move(name));
+        if (library::IsPlainFileName(name)) names.insert(std::move(name));
       }
     }
   }
@@ -45,9 +45,10 @@ std::string Joined(const std::string& folder, const std::string& name) {
 // Which team folder the cache holds, so that another one set later never shows its groups.
 std::string CacheSourceFile(const DataFolder& cache) { return cache.root() + "来源.txt"; }
 
+// The team folder as Windows would find it: another spelling of it is the same folder.
 bool CacheIsOf(const DataFolder& cache, const std::string& teamFolder) {
   const auto source = platform::ReadWholeFile(CacheSourceFile(cache));
-  return source && DecodeGb18030(*source) == teamFolder;
+  return source && !source->empty() && FolderPathKey(DecodeGb18030(*source)) == FolderPathKey(teamFolder);
 }
 
 // The stamps of the team's pictures that the cache's copies were made from: one line each of
@@ -74,12 +75,12 @@ std::map<std::string, platform::FileStamp> LoadPictureStamps(const DataFolder& c
   return stamps;
 }
 
-void SavePictureStamps(const DataFolder& cache, const std::map<std::string, platform::FileStamp>& stamps) {
+bool SavePictureStamps(const DataFolder& cache, const std::map<std::string, platform::FileStamp>& stamps) {
   std::string text;
   for (const auto& [name, s] : stamps) {
     text += std::to_string(s.size) + " " + std::to_string(s.modified) + " " + name + "\r\n";
   }
-  platform::ReplaceFileUnflushed(PictureStampsFile(cache), EncodeGb18030(text));
+  return platform::ReplaceFileUnflushed(PictureStampsFile(cache), EncodeGb18030(text));
 }
 
 // Reads the group files that conf.ini names, through `read` (nothing read comes back as Missing).
@@ -129,11 +130,13 @@ std::optional<TeamContent> TeamLibrary::LoadCache() {
   if (!CacheIsOf(cache, teamFolder_)) return std::nullopt;
   const auto conf = platform::ReadWholeFile(cache.ConfIni());
   if (!conf) return std::nullopt;
-  // The cache's own files, taken as they are; what each really holds is known by its check value,
-  // so one that does not match the team's conf.ini is read from the team folder again.
+  // What each of the cache's files really holds is known by its check value. A file that is not
+  // what the cache's conf.ini says (a write cut short, a power cut) makes the cache no whole
+  // library: it is not shown, though what does match spares the first check from reading it.
   const IniFile ini = IniFile::FromBytes(*conf);
   std::vector<GroupRead> groups;
   std::map<FileKey, Known> found;
+  bool whole = true;
   for (GroupKind kind : {GroupKind::Phrase, GroupKind::Command}) {
     const FolderRead named = GroupsNamedIn(kind, ini);
     for (size_t i = 0; i < named.names.size(); ++i) {
@@ -143,12 +146,18 @@ std::optional<TeamContent> TeamLibrary::LoadCache() {
           bytes = platform::ReadWholeFile(cache.GroupFile(kind, *earlier));
       }
       std::string b = bytes.value_or(std::string());
-      found[{kind, named.stems[i]}] = {GroupFileCheck(b), std::move(b)};
+      std::string check = GroupFileCheck(b);
+      if (!named.checks[i].empty() && check != named.checks[i]) whole = false;
+      found[{kind, named.stems[i]}] = {std::move(check), std::move(b)};
       groups.push_back({kind, named.names[i], named.stems[i], named.checks[i], {}});
     }
   }
   for (const auto& [key, k] : found) cached_[key] = k.check;
   pictureStamps_ = LoadPictureStamps(cache);
+  if (!whole) {
+    if (!confBytes_) known_ = std::move(found);
+    return std::nullopt;
+  }
   if (!confBytes_) {
     // Nothing taken from the team folder yet: the cache is the last good state.
     known_ = std::move(found);
@@ -338,7 +347,7 @@ TeamCheck TeamLibrary::Take(std::string confBytes, std::vector<GroupRead> groups
     g.bytes.clear();
   }
   known_ = std::move(known);
-  gate_->IfOpen([&] { WriteCache(confBytes, groups); });
+  WriteCache(confBytes, groups);
   confBytes_ = std::move(confBytes);
   confStamp_ = confStamp;
   groups_ = std::move(groups);
@@ -348,43 +357,64 @@ TeamCheck TeamLibrary::Take(std::string confBytes, std::vector<GroupRead> groups
   return {TeamCheckStatus::Reloaded, std::move(content)};
 }
 
-// The cache is itself a Data folder: the changed group files go first and conf.ini last, so a
-// program stopped halfway leaves the previous cache readable. Only conf.ini is flushed to the disk:
-// a group file lost to a power cut is found by its check value and copied again. A cache of
-// another team folder is first marked as no one's, and named after the new one once it is whole.
+// The cache is itself a Data folder: the changed group files go first and conf.ini last, and only
+// once every file is written, so a program stopped halfway leaves a conf.ini whose check values
+// tell the files that do not match it. Only conf.ini is flushed to the disk: a group file lost to
+// a power cut is found by its check value and copied again. A cache of another team folder is
+// first marked as no one's, and named after the new one once it is whole. Each file passes the
+// gate on its own, so closing it waits for one file, not for the whole cache.
 void TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<GroupRead>& groups) {
   const DataFolder cache = CacheFolder();
-  if (!cache.EnsureFolders()) return;
+  // One step on the cache, unless the gate is closed; false when the gate or the step failed.
+  const auto step = [this](auto&& write) {
+    bool done = false;
+    gate_->IfOpen([&] { done = write(); });
+    return done;
+  };
+  if (!step([&] { return cache.EnsureFolders(); })) return;
   const bool sameTeam = CacheIsOf(cache, teamFolder_);
   if (!sameTeam) {
-    if (!platform::WriteFileAtomically(CacheSourceFile(cache), "")) return;
+    if (!step([&] { return platform::WriteFileAtomically(CacheSourceFile(cache), ""); })) return;
     cached_.clear();
     // The pictures are the old team's: none of them may stand in for this team's.
     if (const auto pictures = platform::SystemFileAccess()->List(cache.ImgFolder())) {
-      for (const platform::FolderEntry& e : *pictures) platform::RemoveFile(Joined(cache.ImgFolder(), e.name));
+      for (const platform::FolderEntry& e : *pictures)
+        if (!step([&] { return platform::RemoveFile(Joined(cache.ImgFolder(), e.name)); })) return;
     }
     pictureStamps_.clear();
-    SavePictureStamps(cache, pictureStamps_);
+    if (!step([&] { return SavePictureStamps(cache, pictureStamps_); })) return;
   }
+  // A state taken as it is holds files that its conf.ini does not name by their check values: the
+  // cache's conf.ini names what the cache holds, so that the next start can tell it whole.
+  IniFile conf = IniFile::FromBytes(confBytes);
+  bool confChanged = false;
+  std::map<GroupKind, size_t> positions;
   bool whole = true;
   for (const GroupRead& g : groups) {
     const FileKey key{g.kind, g.stem};
+    const size_t position = positions[g.kind]++;
     if (g.unread) {
       // Its copy stays what it was; the cache's conf.ini then stays the last whole state's.
       whole = false;
       continue;
     }
     const Known& k = known_.at(key);
+    if (!g.check.empty() && g.check != k.check) {
+      SetStoredGroupFileCheck(g.kind, conf, position, k.check);
+      confChanged = true;
+    }
     const auto it = cached_.find(key);
     if (it != cached_.end() && it->second == k.check) continue;
-    if (platform::ReplaceFileUnflushed(cache.GroupFile(g.kind, g.stem), k.bytes)) {
+    if (step([&] { return platform::ReplaceFileUnflushed(cache.GroupFile(g.kind, g.stem), k.bytes); })) {
       cached_[key] = k.check;
     } else {
       cached_.erase(key);
+      whole = false;
     }
   }
-  if (!whole || !platform::WriteFileAtomically(cache.ConfIni(), confBytes) || sameTeam) return;
-  platform::WriteFileAtomically(CacheSourceFile(cache), EncodeGb18030(teamFolder_));
+  const std::string cacheConf = confChanged ? conf.ToBytes() : confBytes;
+  if (!whole || !step([&] { return platform::WriteFileAtomically(cache.ConfIni(), cacheConf); }) || sameTeam) return;
+  step([&] { return platform::WriteFileAtomically(CacheSourceFile(cache), EncodeGb18030(teamFolder_)); });
 }
 
 // One listing of the team's img\ gives every picture's size and time; a picture whose stamp moved

@@ -67,7 +67,8 @@ class TeamCacheGate {
     std::lock_guard lock(mutex_);
     closed_ = true;
   }
-  // Runs `write` unless the gate is closed; Close waits for a write under way.
+  // Runs `write` unless the gate is closed; Close waits for a write under way. A write is one file
+  // of the cache, so that a Close never waits for a whole cache.
   template <class Write>
   bool IfOpen(Write&& write) {
     std::lock_guard lock(mutex_);
