@@ -112,7 +112,16 @@ bool SaveTeamFolderSetting(const DataFolder& own, std::string_view teamFolder) {
 TeamLibrary::TeamLibrary(std::string teamFolder, DataFolder own, std::shared_ptr<platform::FileAccess> share)
     : teamFolder_(std::move(teamFolder)), own_(std::move(own)), share_(std::move(share)) {}
 
-DataFolder TeamLibrary::CacheFolder() const { return DataFolder(Joined(own_.root(), std::string(kTeamCacheFolderName))); }
+DataFolder TeamCacheFolder(const DataFolder& own) {
+  return DataFolder(Joined(own.root(), std::string(kTeamCacheFolderName)));
+}
+
+std::string TeamCachePictureFolder(const DataFolder& own, const std::string& teamFolder) {
+  const DataFolder cache = TeamCacheFolder(own);
+  return CacheIsOf(cache, teamFolder) ? cache.ImgFolder() : std::string();
+}
+
+DataFolder TeamLibrary::CacheFolder() const { return TeamCacheFolder(own_); }
 
 TeamContent TeamLibrary::ContentOf(const std::vector<GroupRead>& groups, const DataFolder& folder, bool fromCache) const {
   TeamContent content{library::Library{}, folder, fromCache};

@@ -82,6 +82,12 @@ class TeamCacheGate {
   bool closed_ = false;
 };
 
+// Where the agent's Data folder keeps the team library's cache.
+DataFolder TeamCacheFolder(const DataFolder& own);
+// The cache's img folder when the cache holds the pictures of `teamFolder` (however it is
+// spelt); empty when it is another team's, or no one's yet.
+std::string TeamCachePictureFolder(const DataFolder& own, const std::string& teamFolder);
+
 // One team folder as seen from one agent's Data folder. Check() may run on a worker thread (it
 // may wait on the network); one object is used by one thread at a time.
 class TeamLibrary {
