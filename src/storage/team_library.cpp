@@ -194,6 +194,7 @@ TeamCheck TeamLibrary::Check() {
   if (quiet_ || doubtConf_) {
     stamp = share_->Stamp(confPath);
     if (quiet_ && stamp && stamp == confStamp_) {
+      CatchUpCache();
       FollowPictures();
       return {};
     }
@@ -228,6 +229,7 @@ TeamCheck TeamLibrary::Check() {
     confStamp_ = conf.stamp;
     quiet_ = true;
     doubt_.reset();
+    CatchUpCache();
     FollowPictures();
     return {};
   }
@@ -356,7 +358,7 @@ TeamCheck TeamLibrary::Take(std::string confBytes, std::vector<GroupRead> groups
     g.bytes.clear();
   }
   known_ = std::move(known);
-  WriteCache(confBytes, groups);
+  cacheBehind_ = !WriteCache(confBytes, groups);
   confBytes_ = std::move(confBytes);
   confStamp_ = confStamp;
   groups_ = std::move(groups);
@@ -372,7 +374,7 @@ TeamCheck TeamLibrary::Take(std::string confBytes, std::vector<GroupRead> groups
 // a power cut is found by its check value and copied again. A cache of another team folder is
 // first marked as no one's, and named after the new one once it is whole. Each file passes the
 // gate on its own, so closing it waits for one file, not for the whole cache.
-void TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<GroupRead>& groups) {
+bool TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<GroupRead>& groups) {
   const DataFolder cache = CacheFolder();
   // One step on the cache, unless the gate is closed; false when the gate or the step failed.
   const auto step = [this](auto&& write) {
@@ -380,18 +382,18 @@ void TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<Gro
     gate_->IfOpen([&] { done = write(); });
     return done;
   };
-  if (!step([&] { return cache.EnsureFolders(); })) return;
+  if (!step([&] { return cache.EnsureFolders(); })) return false;
   const bool sameTeam = CacheIsOf(cache, teamFolder_);
   if (!sameTeam) {
-    if (!step([&] { return platform::WriteFileAtomically(CacheSourceFile(cache), ""); })) return;
+    if (!step([&] { return platform::WriteFileAtomically(CacheSourceFile(cache), ""); })) return false;
     cached_.clear();
     // The pictures are the old team's: none of them may stand in for this team's.
     if (const auto pictures = platform::SystemFileAccess()->List(cache.ImgFolder())) {
       for (const platform::FolderEntry& e : *pictures)
-        if (!step([&] { return platform::RemoveFile(Joined(cache.ImgFolder(), e.name)); })) return;
+        if (!step([&] { return platform::RemoveFile(Joined(cache.ImgFolder(), e.name)); })) return false;
     }
     pictureStamps_.clear();
-    if (!step([&] { return SavePictureStamps(cache, pictureStamps_); })) return;
+    if (!step([&] { return SavePictureStamps(cache, pictureStamps_); })) return false;
   }
   // A state taken as it is holds files that its conf.ini does not name by their check values: the
   // cache's conf.ini names what the cache holds, so that the next start can tell it whole.
@@ -422,8 +424,14 @@ void TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<Gro
     }
   }
   const std::string cacheConf = confChanged ? conf.ToBytes() : confBytes;
-  if (!whole || !step([&] { return platform::WriteFileAtomically(cache.ConfIni(), cacheConf); }) || sameTeam) return;
-  step([&] { return platform::WriteFileAtomically(CacheSourceFile(cache), EncodeGb18030(teamFolder_)); });
+  if (!whole || !step([&] { return platform::WriteFileAtomically(cache.ConfIni(), cacheConf); })) return false;
+  return sameTeam || step([&] { return platform::WriteFileAtomically(CacheSourceFile(cache), EncodeGb18030(teamFolder_)); });
+}
+
+// A cache write that failed (a file held by a virus scanner, a full disk) is made again at the
+// next checks, until the cache holds the library that was taken.
+void TeamLibrary::CatchUpCache() {
+  if (cacheBehind_ && confBytes_) cacheBehind_ = !WriteCache(*confBytes_, groups_);
 }
 
 // One listing of the team's img\ gives every picture's size and time; a picture whose stamp moved

@@ -416,22 +416,27 @@ TEST_F(TeamLibraryTest, TheCacheIsTheSameFoldersHoweverItsPathIsWritten) {
 // the ones its conf.ini names stands in.
 TEST_F(TeamLibraryTest, AHalfWrittenCacheIsNeverTakenWhole) {
   const std::vector<std::pair<std::string, Rows>> good{{"甲", {"一"}}, {"乙", {"一"}}};
+  const auto blockNewGroup = [&](const DataFolder& cache) {
+    ASSERT_TRUE(std::filesystem::create_directory(testing::PathOf(cache.GroupFile(GroupKind::Phrase, "丙"))));
+    SaveTeam({Group("甲", {"一"}), Group("乙", {"一"}), Group("丙", {"新"})});
+  };
   const struct {
     const char* what;
-    std::function<void(const DataFolder& cache)> plant;
+    std::function<void(const DataFolder& cache)> plant, mend;
     std::optional<std::vector<std::pair<std::string, Rows>>> loaded;
   } cases[] = {
       {"a group file lost to a power cut",
        [&](const DataFolder& cache) {
          ASSERT_TRUE(platform::WriteFileAtomically(cache.GroupFile(GroupKind::Phrase, "乙"), ""));
        },
-       std::nullopt},
-      {"a group file the cache could not write",
+       nullptr, std::nullopt},
+      {"a group file the cache could not write", blockNewGroup, nullptr, good},
+      {"a failed write, made again once it can be",
+       blockNewGroup,
        [&](const DataFolder& cache) {
-         ASSERT_TRUE(std::filesystem::create_directory(testing::PathOf(cache.GroupFile(GroupKind::Phrase, "丙"))));
-         SaveTeam({Group("甲", {"一"}), Group("乙", {"一"}), Group("丙", {"新"})});
+         std::filesystem::remove(testing::PathOf(cache.GroupFile(GroupKind::Phrase, "丙")));
        },
-       good},
+       std::vector<std::pair<std::string, Rows>>{{"甲", {"一"}}, {"乙", {"一"}}, {"丙", {"新"}}}},
   };
   for (const auto& c : cases) {
     ASSERT_NO_FATAL_FAILURE(StartAfresh());
@@ -439,6 +444,10 @@ TEST_F(TeamLibraryTest, AHalfWrittenCacheIsNeverTakenWhole) {
     ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded) << c.what;
     c.plant(lib.CacheFolder());
     lib.Check();
+    if (c.mend) {
+      c.mend(lib.CacheFolder());
+      lib.Check();
+    }
     const std::optional<TeamContent> cached = TeamLibrary(team_, own_).LoadCache();
     EXPECT_EQ(cached ? std::optional(Groups(*cached)) : std::nullopt, c.loaded) << c.what;
     EXPECT_FALSE(platform::FileExists(lib.CacheFolder().GroupFile(GroupKind::Phrase, "丙") + ".jihe-tmp")) << c.what;
@@ -448,7 +457,7 @@ TEST_F(TeamLibraryTest, AHalfWrittenCacheIsNeverTakenWhole) {
 // Closing the cache's gate waits for the one file being written, not for the whole cache; what a
 // closed gate cut short is not taken at the next start.
 TEST_F(TeamLibraryTest, ClosingTheCacheWaitsForOneFileNotTheWholeWrite) {
-  constexpr int kGroups = 300;
+  constexpr int kGroups = 1000;
   const DataFolder team(team_);
   std::string conf = "[主面板]\r\n短语子夹数=" + std::to_string(kGroups) + "\r\n快捷子夹数=0\r\n[短语子夹名]\r\n";
   std::string checks = "[短语子夹校验]\r\n";
@@ -460,8 +469,7 @@ TEST_F(TeamLibraryTest, ClosingTheCacheWaitsForOneFileNotTheWholeWrite) {
   }
   ASSERT_TRUE(platform::WriteFileAtomically(team.ConfIni(), EncodeGb18030(conf + checks)));
 
-  TeamLibrary lib(team_, own_);
-  const DataFolder cache = lib.CacheFolder();
+  const DataFolder cache = TeamLibrary(team_, own_).CacheFolder();
   const auto written = [&] {
     size_t n = 0;
     std::error_code ec;
@@ -469,13 +477,19 @@ TEST_F(TeamLibraryTest, ClosingTheCacheWaitsForOneFileNotTheWholeWrite) {
       n += e.path().extension() == ".txt";
     return n;
   };
-  std::thread worker([&] { lib.Check(); });
-  while (!platform::FileExists(cache.GroupFile(GroupKind::Phrase, "组0"))) std::this_thread::yield();
-  lib.cacheGate()->Close();
-  const size_t atClose = written();
-  worker.join();
+  // A busy machine may hold this thread back until the whole write is done: then once more.
+  size_t atClose = kGroups;
+  for (int attempt = 0; attempt < 3 && atClose == static_cast<size_t>(kGroups); ++attempt) {
+    std::filesystem::remove_all(testing::PathOf(cache.root()));
+    TeamLibrary lib(team_, own_);
+    std::thread worker([&] { lib.Check(); });
+    while (!platform::FileExists(cache.GroupFile(GroupKind::Phrase, "组0"))) std::this_thread::yield();
+    lib.cacheGate()->Close();
+    atClose = written();
+    worker.join();
+    EXPECT_EQ(written(), atClose) << "written after Close";
+  }
   EXPECT_LT(atClose, static_cast<size_t>(kGroups)) << "Close waited for the whole cache";
-  EXPECT_EQ(written(), atClose) << "written after Close";
   EXPECT_FALSE(TeamLibrary(team_, own_).LoadCache());
 }
 
