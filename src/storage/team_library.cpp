@@ -384,7 +384,8 @@ bool TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<Gro
   };
   if (!step([&] { return cache.EnsureFolders(); })) return false;
   const bool sameTeam = CacheIsOf(cache, teamFolder_);
-  if (!sameTeam) {
+  // Once: a write made again keeps the pictures copied for this team since.
+  if (!sameTeam && !cacheCleared_) {
     if (!step([&] { return platform::WriteFileAtomically(CacheSourceFile(cache), ""); })) return false;
     cached_.clear();
     // The pictures are the old team's: none of them may stand in for this team's.
@@ -394,6 +395,7 @@ bool TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<Gro
     }
     pictureStamps_.clear();
     if (!step([&] { return SavePictureStamps(cache, pictureStamps_); })) return false;
+    cacheCleared_ = true;
   }
   // A state taken as it is holds files that its conf.ini does not name by their check values: the
   // cache's conf.ini names what the cache holds, so that the next start can tell it whole.

@@ -168,6 +168,7 @@ class TeamLibrary {
   bool fromCacheOnly_ = false;  // groups_ came from the cache, not yet from the team folder
   bool quiet_ = false;          // a second read found conf.ini as taken: its stamp alone now tells
   bool cacheBehind_ = false;    // the cache's write of the state taken did not end
+  bool cacheCleared_ = false;   // the cache, another team's, was emptied for this one
   bool cacheLooked_ = false;
   bool toldUnreachable_ = false;
   std::optional<Doubt> doubt_;

@@ -454,6 +454,29 @@ TEST_F(TeamLibraryTest, AHalfWrittenCacheIsNeverTakenWhole) {
   }
 }
 
+TEST_F(TeamLibraryTest, ACacheWriteMadeAgainKeepsThePicturesCopiedMeanwhile) {
+  const std::string picture(1000, 'p');
+  ASSERT_TRUE(platform::WriteFileAtomically(DataFolder(team_).ImgFolder() + "p.png", picture));
+  SaveTeam({Group("甲", {"[img=p.pngimg]"})});
+  auto share = std::make_shared<platform::CountingFileAccess>(platform::SystemFileAccess());
+  TeamLibrary lib(team_, own_, share);
+  const DataFolder cache = lib.CacheFolder();
+  ASSERT_TRUE(cache.EnsureFolders());
+  const auto blocked = testing::PathOf(cache.GroupFile(GroupKind::Phrase, "甲"));
+  ASSERT_TRUE(std::filesystem::create_directory(blocked));
+  ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded);
+  lib.Check();  // reads conf.ini once more
+  share->Reset();
+  lib.Check();
+  EXPECT_EQ(platform::ReadWholeFile(cache.ImgFolder() + "p.png"), picture);
+  EXPECT_EQ(share->counts().bytesRead, 0u) << "the picture was copied again";
+  EXPECT_FALSE(TeamLibrary(team_, own_).LoadCache());
+  std::filesystem::remove(blocked);
+  lib.Check();
+  ASSERT_TRUE(TeamLibrary(team_, own_).LoadCache());
+  EXPECT_EQ(Groups(*TeamLibrary(team_, own_).LoadCache()), (std::vector<std::pair<std::string, Rows>>{{"甲", {"[img=p.pngimg]"}}}));
+}
+
 // Closing the cache's gate waits for the one file being written, not for the whole cache; what a
 // closed gate cut short is not taken at the next start.
 TEST_F(TeamLibraryTest, ClosingTheCacheWaitsForOneFileNotTheWholeWrite) {
