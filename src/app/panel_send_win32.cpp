@@ -33,9 +33,12 @@ void MainPanel::SendPhrase(chat::SendMode mode) {
   platform::Win32Keyboard keyboard;
   const auto waiter = platform::CreateThreadWaiter();
   // A team phrase's pictures are in the team folder's img (or its cache's).
-  std::string img = storage::ImgFolderOfTab(phraseView_.SelectedTab().value_or(library::TabRef{}), store_.folder(), team_);
-  if (!img.empty() && (img.back() == '\\' || img.back() == '/')) img.pop_back();
-  chat::SendContext ctx{desktop_, clipboard, keyboard, *waiter, ws_.options, *this, std::move(img)};
+  storage::TabPictureFolders folders =
+      storage::PictureFoldersOfTab(phraseView_.SelectedTab().value_or(library::TabRef{}), store_.folder(), team_);
+  for (std::string* folder : {&folders.img, &folders.spare})
+    if (!folder->empty() && (folder->back() == '\\' || folder->back() == '/')) folder->pop_back();
+  chat::SendContext ctx{desktop_,    clipboard, keyboard, *waiter, ws_.options, *this, std::move(folders.img),
+                        std::move(folders.spare)};
   // The agent must learn that the phrase did not (fully) go out, without a box that takes the focus
   // from the chat window.
   const chat::SendOutcome outcome = chat::SendPhrase(ctx, mode);

@@ -66,7 +66,7 @@ std::string EscapeAttribute(std::string_view text) {
 // The picture file a token names, when the preview would show it: a plain name directly inside
 // img\. Any other name ("..\..\报价.xlsx", a sub-folder, another drive) is a missing picture, so
 // a phrase can never send a file from elsewhere as its picture.
-std::optional<std::string> PictureFileOfName(std::string_view name, std::string_view imgFolder) {
+std::optional<std::string> PictureFileIn(std::string_view name, std::string_view imgFolder) {
   const std::string folder = std::string(imgFolder) + platform::kPathSeparator;
   const std::vector<library::PreviewRun> runs =
       library::ParsePreviewHtml("<IMG src=\"" + EscapeAttribute("file:///" + folder + std::string(name)) + "\">", folder);
@@ -74,6 +74,15 @@ std::optional<std::string> PictureFileOfName(std::string_view name, std::string_
     return std::nullopt;
   }
   return runs[0].picturePath;
+}
+
+// The picture in img\, or else the spare folder's copy of it when that one is there.
+std::optional<std::string> PictureFileOfName(std::string_view name, std::string_view imgFolder,
+                                             std::string_view spareImgFolder) {
+  std::optional<std::string> file = PictureFileIn(name, imgFolder);
+  if (!file || spareImgFolder.empty() || platform::FileExists(*file)) return file;
+  std::optional<std::string> kept = PictureFileIn(name, spareImgFolder);
+  return kept && platform::FileExists(*kept) ? kept : file;
 }
 
 // The steps every send repeats.
@@ -136,7 +145,7 @@ std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view 
   return out;
 }
 
-std::string PhraseHtml(std::string_view text, std::string_view imgFolder) {
+std::string PhraseHtml(std::string_view text, std::string_view imgFolder, std::string_view spareImgFolder) {
   std::string html;
   size_t i = 0;
   while (i < text.size()) {
@@ -151,7 +160,8 @@ std::string PhraseHtml(std::string_view text, std::string_view imgFolder) {
       }
       // The name goes into the address percent-encoded, so that reading the address back gives
       // the name unchanged, "%20" and "#" included.
-      const std::optional<std::string> file = PictureFileOfName(text.substr(nameStart, end - nameStart), imgFolder);
+      const std::optional<std::string> file =
+          PictureFileOfName(text.substr(nameStart, end - nameStart), imgFolder, spareImgFolder);
       html += file ? "<IMG src=\"" + FileUrlOf(*file) + "\">" : std::string(kNoPicture);
       i = end + kPictureEnd.size();
     } else if (StartsIgnoringAsciiCase(text, i, kPictureEnd)) {
@@ -233,7 +243,7 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
   if (!Contains(text, "[img=") && !Contains(text, "<IMG src")) {
     if (!ctx.clipboard.PutText(text)) return SendOutcome::ClipboardBusy;
   } else {
-    const std::string html = PhraseHtml(text, ctx.imgFolder);
+    const std::string html = PhraseHtml(text, ctx.imgFolder, ctx.spareImgFolder);
 
     if (kind == ChatKind::Other) {
       // One paste of the whole phrase: text, breaks and pictures together. The waits are those the
@@ -282,7 +292,7 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
 
 SendOutcome SendPhrase(SendContext& ctx, SendMode mode) {
   ClipboardKeeper keeper(ctx.clipboard, ctx.options.Get(settings::Option::恢复剪贴板));
-  SendContext kept{ctx.desktop, keeper, ctx.keyboard, ctx.waiter, ctx.options, ctx.host, ctx.imgFolder};
+  SendContext kept{ctx.desktop, keeper, ctx.keyboard, ctx.waiter, ctx.options, ctx.host, ctx.imgFolder, ctx.spareImgFolder};
   Typist typist(kept);
   SendOutcome outcome = TypePhrase(kept, typist, mode);
   // The last paste too: the agent's clipboard goes back only once the chat program has it.

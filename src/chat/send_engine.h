@@ -60,6 +60,9 @@ struct SendContext {
   SendHost& host;
   // The Data folder's picture folder, without a trailing separator.
   std::string imgFolder;
+  // Where a picture that is not in imgFolder may still be, without a trailing separator: the team
+  // cache's copies of pictures gone from the share. Empty when there is no such place.
+  std::string spareImgFolder = {};
 };
 
 enum class ChatKind { WeChat, Wangwang, Other };
@@ -89,8 +92,9 @@ std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view 
 // The send's HTML fragment of a phrase: a picture token becomes an image element with the file
 // address of that name in `imgFolder` (given without its final separator), "img]" a closing quote,
 // CR LF a "<BR>"; letter case is ignored. A token whose name would lead out of the folder becomes a
-// picture with no file, "<IMG src=\"file:///\">".
-std::string PhraseHtml(std::string_view text, std::string_view imgFolder);
+// picture with no file, "<IMG src=\"file:///\">". A picture missing from `imgFolder` that
+// `spareImgFolder` holds is addressed there.
+std::string PhraseHtml(std::string_view text, std::string_view imgFolder, std::string_view spareImgFolder = {});
 // The file a picture element's address names, as the picture pattern's group 1 holds it
 // ("file:///C:/..." or "file://server/share/..."); nothing for an element with no file.
 std::optional<std::string> PictureFileOfAddress(std::string_view address);

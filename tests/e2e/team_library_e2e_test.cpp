@@ -92,6 +92,18 @@ TEST_F(TeamLibraryE2e, TeamTabsSendRefuseChangesAndFollowTheTeamFolder) {
     const auto events = wangwang.WaitForEvents(1);
     ASSERT_GE(events.size(), 1u);
     EXPECT_EQ(events[0].Field("picture"), "3x2");
+
+    // The team lead deletes the picture: the copy that the cache keeps goes out. (A send asked for
+    // while the last one still gives the clipboard back is not taken: asked again until it is.)
+    ASSERT_TRUE(platform::RemoveFile(team_.Utf8(L"img\\t.png")));
+    const size_t before = wangwang.Events().size();
+    for (int i = 0; i < 10 && wangwang.Events().size() == before; ++i) {
+      jihe.PostCommand(static_cast<UINT>(app::Command::SendThisPhrase));
+      WaitFor([&] { return wangwang.Events().size() > before; }, 1000);
+    }
+    const auto again = wangwang.WaitForEvents(before + 1);
+    ASSERT_GT(again.size(), before);
+    EXPECT_EQ(again[before].Field("picture"), "3x2");
   }
 
   // Rows and the group itself refuse every change.
