@@ -20,6 +20,7 @@
 #include "app/panel_layout.h"
 #include "chat/send_engine.h"
 #include "library/library.h"
+#include "library/page_actions.h"
 #include "library/team_groups.h"
 #include "library/search.h"
 #include "platform/window_win32.h"
@@ -128,12 +129,17 @@ class LibraryView {
   void RememberShownRow();
   void SelectGroup();
   void RebuildStrip(size_t selectGroup);
+  void RebuildStrip(library::TabRef select);
+  // Where the page stands for the menus: the tab shown, a search under way, the row chosen.
+  library::PageState State() const;
+  // An item of the list menu or the group menu, on the group TargetOf gives it.
+  void Act(library::PageAction action);
   void AddGroup();
-  void DeleteShownGroup();
-  void RenameShownGroup();
-  void ClearShownGroup();
-  void OpenEntryEditor(bool edit);
-  void DeleteSelectedEntry();
+  void DeleteGroupOf(const library::ActionTarget& target);
+  void RenameGroupOf(const library::ActionTarget& target);
+  void ClearGroupOf(const library::ActionTarget& target);
+  void OpenEntryEditor(const library::ActionTarget& target, bool edit);
+  void DeleteEntryOf(const library::ActionTarget& target);
   void LaunchSelectedCommand();
   void OnListClick();
   void OnListDoubleClick();
@@ -148,7 +154,7 @@ class LibraryView {
   void Drop(POINT inList, bool armed);
   bool OverList(POINT inList) const;
   // True, after telling the agent, when the shown tab is a team group, which only its maintainer
-  // changes.
+  // changes (a drop in drag-sort mode after the tab changed).
   bool RefuseTeamChange();
   void ImportCsv();
   void ExportCsv();
@@ -188,7 +194,6 @@ class LibraryView {
     size_t row;
     bool team = false;
   };
-  bool RefuseTeamResultChange(const ListRow& entry);
   // The row the list's selection stands for: a row of the shown group, or a search result's.
   std::optional<ListRow> SelectedEntry() const;
   const std::string* RowAt(int listRow) const;
