@@ -157,6 +157,33 @@ void LibraryView::Layout(const PanelLayout& l, int ox, int oy, UINT dpi) {
   const Rect list = ListInStrip(l.groupStrip, display, l);
   PlaceDesign(list_, dpi, ox + list.left, oy + list.top, list.width, list.height);
   ListView_SetColumnWidth(list_, 0, Scale(l.listColumnWidth, dpi));
+  KeepStripArrowsClear();  // the strip placed them for its new size, before the button moved
+}
+
+// The "≡" button lies over the right end of the strip's tab row, where the strip puts its scroll
+// arrows (an up-down child it makes once the tabs overflow, which team tabs make the usual case).
+// The arrows are kept left of the button, wherever the strip places them, so they can be clicked.
+void LibraryView::KeepStripArrowsClear() {
+  HWND arrows = FindWindowExW(strip_, nullptr, UPDOWN_CLASSW, nullptr);
+  if (!arrows) return;
+  if (arrows != stripArrows_) {
+    stripArrows_ = arrows;
+    SetWindowSubclass(arrows, &LibraryView::Hook, 3, reinterpret_cast<DWORD_PTR>(this));
+  }
+  RECT rc{};
+  GetWindowRect(arrows, &rc);
+  MapWindowPoints(HWND_DESKTOP, strip_, reinterpret_cast<POINT*>(&rc), 2);
+  // Its WM_WINDOWPOSCHANGING puts it in its place.
+  SetWindowPos(arrows, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Where the arrows end, in the strip's coordinates: at the button's left edge.
+int LibraryView::StripArrowsRight() const {
+  RECT strip{}, button{};
+  GetClientRect(strip_, &strip);
+  GetWindowRect(groupMenuButton_, &button);
+  MapWindowPoints(HWND_DESKTOP, strip_, reinterpret_cast<POINT*>(&button), 2);
+  return std::min<int>(strip.right, button.left);
 }
 
 void LibraryView::Show(bool shown) {
@@ -231,6 +258,7 @@ void LibraryView::FillStrip(library::TabRef select) {
   }
   TabCtrl_SetCurSel(strip_, selectTab);
   host_.RelayoutPanel();
+  KeepStripArrowsClear();
 }
 
 void LibraryView::ShowLoadedGroups() {
@@ -560,6 +588,15 @@ LRESULT CALLBACK LibraryView::Hook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UI
 }
 
 LRESULT LibraryView::OnHookedMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (hwnd == stripArrows_ && msg == WM_WINDOWPOSCHANGING) {
+    auto& pos = *reinterpret_cast<WINDOWPOS*>(lp);
+    if (!(pos.flags & SWP_NOMOVE)) {
+      RECT now{};
+      GetWindowRect(hwnd, &now);
+      pos.x = StripArrowsRight() - ((pos.flags & SWP_NOSIZE) ? now.right - now.left : pos.cx);
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+  }
   if (hwnd == strip_ && msg == WM_RBUTTONDOWN) {
     PopUpMenuAtCursor(panel_, groupMenu_.get());
     return 0;

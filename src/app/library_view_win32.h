@@ -123,6 +123,8 @@ class LibraryView {
   library::Group* ShownGroupForChange();
   int SelectedRow() const;
   void ClearSelection();
+  void KeepStripArrowsClear();
+  int StripArrowsRight() const;
   void FillStrip(size_t selectGroup);
   void FillStrip(library::TabRef select);
   void ShowSelectedGroup(UINT countFlags);
@@ -173,6 +175,7 @@ class LibraryView {
   HWND strip_ = nullptr;          // a tab per visible group
   HWND list_ = nullptr;           // the shown group's rows
   HWND groupMenuButton_ = nullptr;  // "≡", opens the group menu
+  HWND stripArrows_ = nullptr;      // the strip's scroll arrows, once it has made them
   HWND leaveDragButton_ = nullptr;  // "退出拖放模式", shown only in drag-sort mode
   HWND dragLabel_ = nullptr;      // the dragged row's text, following the pointer
   HWND previewBalloon_ = nullptr;  // a phrase's preview after a click

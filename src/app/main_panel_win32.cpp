@@ -91,7 +91,7 @@ bool MainPanel::Create() {
   chat::ApplyFollowSwitches(followLoop_, ws_.options);
   tray_.Add(hwnd(), kTrayIconId, kTrayNotifyMessage, smallIcon_.get(), kPanelTitle, kBalloonTimerId);
   if (!RegisterSearchHotkey(ws_.options.Hotkey()))
-    ShowBalloon(kBalloonTitle, settings::HotkeyTakenMessage(ws_.options.Hotkey()), NIIF_WARNING, 10000);
+    ShowBalloon(kBalloonTitle, settings::HotkeyTakenAtStartMessage(ws_.options.Hotkey()), NIIF_WARNING, 10000);
   settings_.SetHotkeyChanger([this](settings::Hotkey hotkey) { return RegisterSearchHotkey(hotkey); });
   store_.LoadAll(ws_);
   phraseView_.ShowLoadedGroups();
