@@ -67,14 +67,5 @@ TEST(PageActionsTest, EveryMenuItemChangesTheGroupOfTheRowChosen) {
   }
 }
 
-// Nothing chosen: the tab shown; a row action then asks for a row first.
-TEST(PageActionsTest, WithoutASelectedRowTheShownTabCounts) {
-  const PageState none{TabRef{false, 1}, false, std::nullopt};
-  EXPECT_EQ(Describe(TargetOf(PageAction::ClearGroup, none)), "group own 1");
-  EXPECT_EQ(Describe(TargetOf(PageAction::DragSort, none)), "group own 1");
-  EXPECT_EQ(Describe(TargetOf(PageAction::EditEntry, none)), std::string("refused: ") + msg::kSelectToEdit);
-  EXPECT_EQ(Describe(TargetOf(PageAction::DeleteEntry, none)), std::string("refused: ") + msg::kSelectToDelete);
-}
-
 }  // namespace
 }  // namespace jihe::library
