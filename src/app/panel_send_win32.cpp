@@ -20,13 +20,13 @@ std::optional<std::string> MainPanel::SelectedRowText(chat::PhraseListSource sou
 
 void MainPanel::ShowNotice(std::string_view message) { platform::ShowInfoMessage(hwnd(), message); }
 
-// The row and its picture folder are taken now: a send that has to wait for the one before is
-// still for the row the agent chose.
+// The row, its picture folder and the chat window are taken now: a send that has to wait for the
+// one before is still for the row and the customer the agent chose.
 void MainPanel::SendPhrase(chat::SendMode mode) {
   // A team phrase's pictures are in the team folder's img (or its cache's).
   std::string img = storage::ImgFolderOfTab(phraseView_.SelectedTab().value_or(library::TabRef{}), store_.folder(), team_);
   if (!img.empty() && (img.back() == '\\' || img.back() == '/')) img.pop_back();
-  SendRequest request{mode, phraseView_.SelectedRowText(), std::move(img)};
+  SendRequest request{mode, phraseView_.SelectedRowText(), std::move(img), CurrentChatWindow()};
   // Told without a box, which would take the focus from the chat window the running send types into.
   if (sendQueue_.Ask(std::move(request)) == SendQueue::Asked::Refused)
     ShowBalloon(kBalloonTitle, kSendBusyText, NIIF_WARNING, 3000);

@@ -4,13 +4,14 @@ namespace jihe::app {
 
 namespace {
 
-// The panel as the engine sees it, but with the row that was chosen when the send was asked for.
+// The panel as the engine sees it, but with the row and the chat window of the moment the send
+// was asked for.
 class RequestHost final : public chat::SendHost {
  public:
   RequestHost(chat::SendHost& panel, const SendRequest& request) : panel_(panel), request_(request) {}
   bool Paused() const override { return panel_.Paused(); }
   std::optional<std::string> SelectedRowText(chat::PhraseListSource) const override { return request_.rowText; }
-  platform::WindowId CurrentChatWindow() const override { return panel_.CurrentChatWindow(); }
+  platform::WindowId CurrentChatWindow() const override { return request_.chatWindow; }
   void ShowNotice(std::string_view message) override { panel_.ShowNotice(message); }
 
  private:

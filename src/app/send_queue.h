@@ -2,7 +2,7 @@
 // Sends one at a time. A send waits with the messages flowing (for the chat program, and to give
 // the agent's clipboard back), so the agent can click, double-click, press Enter or the hotkey
 // again meanwhile: that send waits its turn and runs after the one before, in order, so the keys
-// of two sends never mix. Each is for the row chosen at the moment it was asked for.
+// of two sends never mix. Each is for the row and the chat window of the moment it was asked for.
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -22,6 +22,9 @@ struct SendRequest {
   chat::SendMode mode = chat::SendMode::ListClick;
   std::optional<std::string> rowText;  // the selected row at the moment of the click
   std::string imgFolder;               // where that row's pictures are
+  // The chat window it was meant for: the follow loop may dock beside another one before a waiting
+  // send runs, and the phrase must not reach that other customer.
+  platform::WindowId chatWindow = 0;
 };
 
 class SendQueue {

@@ -63,7 +63,7 @@ TEST(SendQueueTest, SendsAskedForDuringASendFollowItInOrderOnTheirOwnRows) {
   Panel panel;
   desktop.Add({"霁禾客服助手", "JihePanel", {900, 100, 1100, 700}});
   panel.chat = desktop.Add({"客户甲", "TXGuiFoundation", {100, 100, 700, 800}});
-  clipboard.reader = panel.chat;
+  const platform::WindowId otherChat = desktop.Add({"客户乙", "TXGuiFoundation", {100, 100, 700, 800}});
   SendQueue queue(panel, [&](chat::SendHost& host, const SendRequest& request) {
     chat::SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, ""};
     chat::SendPhrase(ctx, request.mode);
@@ -72,11 +72,13 @@ TEST(SendQueueTest, SendsAskedForDuringASendFollowItInOrderOnTheirOwnRows) {
   std::vector<SendQueue::Asked> asked;
   const auto click = [&](const char* row) {
     panel.selected = row;
-    asked.push_back(queue.Ask({chat::SendMode::ListClick, panel.selected, ""}));
+    asked.push_back(queue.Ask({chat::SendMode::ListClick, panel.selected, "", panel.CurrentChatWindow()}));
   };
   waiter.At(400, [&] {
     click("乙");
-    panel.selected = "别的行";  // the agent moves on: the waiting send keeps its row
+    // The agent moves on to another row and another customer: the waiting send keeps its own.
+    panel.selected = "别的行";
+    panel.chat = otherChat;
   });
   waiter.At(450, [&] {
     click("丙");
@@ -89,9 +91,10 @@ TEST(SendQueueTest, SendsAskedForDuringASendFollowItInOrderOnTheirOwnRows) {
   EXPECT_EQ(asked, (std::vector<Asked>{Asked::Waiting, Asked::Waiting, Asked::Waiting, Asked::Refused, Asked::Sent}));
   Strings typed;
   for (const std::string& e : log.events())
-    if (e.rfind("text ", 0) == 0 || e == "Ctrl+V" || e == "Enter") typed.push_back(e);
+    if (e.rfind("text ", 0) == 0 || e.rfind("foreground ", 0) == 0 || e == "Ctrl+V" || e == "Enter") typed.push_back(e);
   Strings expected;
-  for (const char* row : {"甲", "乙", "丙", "丁"}) expected.insert(expected.end(), {std::string("text ") + row, "Ctrl+V", "Enter"});
+  for (const auto& [row, chat] : {std::pair{"甲", "#2"}, {"乙", "#2"}, {"丙", "#3"}, {"丁", "#3"}})
+    expected.insert(expected.end(), {std::string("foreground ") + chat, std::string("text ") + row, "Ctrl+V", "Enter"});
   EXPECT_EQ(typed, expected);
   EXPECT_TRUE(panel.notices.empty());
   EXPECT_FALSE(queue.running());
