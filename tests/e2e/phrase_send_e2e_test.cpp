@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "app/commands.h"
 #include "chat/send_engine.h"
@@ -175,6 +177,30 @@ TEST_F(PhraseSendE2e, SendsTheSelectedRowIntoEachKindOfChatWindow) {
     ASSERT_TRUE(WaitFor([&] { return jihe.MessageBoxWindow() == nullptr; }));
     EXPECT_EQ(wangwang.WaitForEvents(4).size(), 4u) << "typed while paused";
   }
+}
+
+// A second double click 0.4 s after the first comes while the first send still waits (for its
+// Enter and to give the clipboard back): it is sent after it, not dropped, and their keys do not
+// mix.
+TEST_F(PhraseSendE2e, ADoubleClickDuringASendIsSentAfterIt) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  FakeChat qq(data_, "TXGuiFoundation", "客户甲", {300, 40, 560, 600});
+  ASSERT_TRUE(WaitFor([&] { return DockedBeside(panel, qq); }));
+
+  const auto first = std::chrono::steady_clock::now();
+  Send(jihe, 0, std::nullopt);
+  // The first paste shows that the first click was taken before the second row gets selected.
+  ASSERT_TRUE(WaitFor([&] { return !qq.Events().empty(); }));
+  // The agent's second double click, 0.4 s after the first: the pace of the input, not a wait for
+  // a state.
+  std::this_thread::sleep_until(first + std::chrono::milliseconds(400));
+  Send(jihe, 1, std::nullopt);
+  const auto events = qq.WaitForEvents(4);
+  ASSERT_EQ(Kinds(events), "paste enter paste enter");
+  EXPECT_EQ(events[0].Field("text"), "您好\r\n请稍等");
+  EXPECT_EQ(events[2].Field("text"), "文字A\r\n\r\n文字B");
 }
 
 TEST_F(PhraseSendE2e, ABusyClipboardStopsTheSendBeforeAnyPaste) {

@@ -173,6 +173,37 @@ TEST_F(SearchE2e, EscRestoresTheGroupViewAndATakenHotkeyIsRefused) {
   UnregisterHotKey(nullptr, 8);
 }
 
+// "清空本组短语" on a search result empties the result's own group, which the question names; the
+// group shown on the strip keeps its rows, on disk too.
+TEST_F(SearchE2e, ClearingDuringASearchEmptiesTheResultsOwnGroup) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  HWND strip = GetDlgItem(panel, kPhraseStripId);
+  HWND list = GetDlgItem(panel, kPhraseListId);
+  HWND search = GetDlgItem(panel, kPhraseSearchId);
+  ASSERT_EQ(TabCtrl_GetCurSel(strip), 0);
+  Type(search, L"thdz");
+  ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 1 && SelectedRow(list) == 0; }));
+
+  jihe.PostCommand(static_cast<UINT>(app::Command::ClearPhraseGroup));
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (box = jihe.MessageBoxWindow()) != nullptr; }));
+  EXPECT_EQ(jihe.MessageBoxText(box), "本次操作将清空分组“售后”里的所有数据,是否继续操作？");
+  PostMessageW(box, WM_COMMAND, IDYES, 0);
+  EXPECT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 0; })) << "the result's group still has it";
+
+  PostKey(search, VK_ESCAPE);
+  ASSERT_TRUE(WaitFor([&] { return Text(search).empty(); }));
+  EXPECT_EQ(ListView_GetItemCount(list), 2) << "the shown group lost its rows";
+  SendMessageW(panel, WM_COMMAND, static_cast<WPARAM>(app::Command::SaveConfig), 0);
+  storage::Workspace stored;
+  storage::Store{storage::DataFolder(data_.Utf8())}.LoadAll(stored);
+  ASSERT_EQ(stored.library.phrases.slots().size(), 2u);
+  EXPECT_EQ(stored.library.phrases.slots()[0].rows().size(), 2u);
+  EXPECT_TRUE(stored.library.phrases.slots()[1].rows().empty());
+}
+
 // Figures, not a pass mark: from a keystroke in the search box to the list showing the matches,
 // with 100,000 phrases in 20 groups. Run by ./dev bench (--gtest_also_run_disabled_tests).
 TEST(SearchSpeed, DISABLED_KeystrokeToMatchesShownWithAHundredThousandRows) {
