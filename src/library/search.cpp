@@ -29,7 +29,7 @@ void DecodeUtf8(std::string_view text, std::vector<char32_t>& out) {
       ++i;
       continue;
     }
-    const int len = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
+    const int len = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 && b < 0xF0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
     char32_t c = len == 4 ? b & 0x07 : len == 3 ? b & 0x0F : b & 0x1F;
     bool ok = len > 0 && i + len <= n;
     for (int k = 1; ok && k < len; ++k) {
