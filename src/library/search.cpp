@@ -239,6 +239,9 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
       }
     }
   }
+  // The units grew by doubling: up to half of what they hold would be slack for the index's life.
+  units_.shrink_to_fit();
+  rows_.shrink_to_fit();
   bmpId_.clear();
   bmpId_.shrink_to_fit();
   idStarts_.clear();
