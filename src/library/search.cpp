@@ -132,6 +132,7 @@ bool SkippedInSearch(char32_t c) {
       case '!': case '"': case '#': case '%': case '&': case '\'': case '(': case ')': case '*': case ',':
       case '-': case '.': case '/': case ':': case ';': case '?': case '@': case '[': case '\\': case ']':
       case '_': case '{': case '}':
+      case '~':  // also the full-width ～ of Chinese input methods, a dash of Chinese text
         return true;
     }
     return false;

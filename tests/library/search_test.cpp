@@ -41,6 +41,7 @@ GroupStrip Strip() {
                                            return t;
                                          }(),
                                          "\xF8\x80\x80",  // damaged: no character, shown as three U+FFFD
+                                         "亲～在的",        // the tilde of a Chinese input method
                                      });
   return strip;
 }
@@ -92,6 +93,7 @@ TEST(SearchIndexTest, FindsByTextPinyinAndFoldedFormsInRankOrder) {
       {std::string(63, 't'), {{3, 5}}},  // the longest query still matched by pinyin
       {"yao", {}},                       // not U+8000 (耀) read from the damaged row
       {"\uFFFD\uFFFD", {{3, 6}}},
+      {"qinzai", {{3, 7}}},
   };
   for (const auto& c : kCases) EXPECT_EQ(index.Search(c.query), c.hits) << c.query;
   // Typed one character after the other, each keystroke searching the last one's matches, and
