@@ -143,6 +143,7 @@ bool SkippedInSearch(char32_t c) {
       c == 0x303D)
     return true;  // 、。〈〉《》「」『』【】〔〕 and the like
   if ((c >= 0xFE10 && c <= 0xFE1F) || (c >= 0xFE30 && c <= 0xFE6F)) return true;  // vertical and small forms
+  if (c == 0xFEFF) return true;  // the zero-width no-break space text copied from elsewhere may hold
   return c >= 0xFF5F && c <= 0xFF65;  // half-width 。「」、・
 }
 

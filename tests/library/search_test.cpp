@@ -41,7 +41,7 @@ GroupStrip Strip() {
                                            return t;
                                          }(),
                                          "\xF8\x80\x80",  // damaged: no character, shown as three U+FFFD
-                                         "亲～在的",        // the tilde of a Chinese input method
+                                         "亲～\uFEFF在的",  // a Chinese input method's tilde, an unseen blank
                                      });
   return strip;
 }
