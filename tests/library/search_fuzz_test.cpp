@@ -13,6 +13,9 @@
 #include <gtest/gtest.h>
 
 namespace jihe::library {
+
+void PrintTo(const SearchHit& hit, std::ostream* os);  // with the table tests
+
 namespace {
 
 // Valid UTF-8 only: the rows and queries below are made of whole characters.
