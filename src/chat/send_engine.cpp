@@ -82,6 +82,7 @@ class Typist {
   explicit Typist(SendContext& ctx) : ctx_(ctx) {}
   void Wait(int ms) { ctx_.waiter.WaitPumping(ms); }
   void Paste() {
+    ctx_.clipboard.ExpectPaste(chat);
     ctx_.keyboard.PressKeyCombination(Key::V, Key::Ctrl);
     pasted_ = true;
   }
