@@ -165,7 +165,10 @@ void FakeDesktop::Restore(WindowId window) {
   if (Entry* e = Find(window)) e->window.minimized = false;
 }
 
-void FakeDesktop::BringToForeground(WindowId window) { log_.Add("foreground " + NameOf(window)); }
+void FakeDesktop::BringToForeground(WindowId window) {
+  log_.Add("foreground " + NameOf(window));
+  foreground = window;
+}
 
 void FakeDesktop::PostLeftClick(WindowId window, int x, int y) {
   log_.Add("click " + NameOf(window) + " " + std::to_string(x) + "," + std::to_string(y));

@@ -76,7 +76,10 @@ class FakeDesktop : public platform::Desktop {
   void Restore(WindowId window) override;
   void ApplyChangesAskedByOtherThreads() override {}
   void BringToForeground(WindowId window) override;
+  bool IsInFront(WindowId window) override { return window == foreground; }
   void PostLeftClick(WindowId window, int x, int y) override;
+
+  WindowId foreground = 0;  // the last window brought to the foreground, unless a test sets another
 
  private:
   struct Entry {
