@@ -298,6 +298,8 @@ SendOutcome SendPhrase(SendContext& ctx, SendMode mode) {
   // The last paste too: the agent's clipboard goes back only once the chat program has it.
   if (outcome != SendOutcome::PasteUnread && !typist.LastPasteRead()) outcome = SendOutcome::PasteUnread;
   keeper.Finish(ctx.waiter, outcome != SendOutcome::PasteUnread);
+  // What stays for a late read must not depend on this program answering it.
+  ctx.clipboard.HandOver();
   return outcome;
 }
 

@@ -60,6 +60,10 @@ class Clipboard {
   // window of its process asked for the content and has closed the clipboard again. Reads by other
   // programs (clipboard managers) do not count.
   virtual bool WasRead(std::uintptr_t reader) = 0;
+  // Puts what the last write only offered on the clipboard as plain data, at the end of a send: a
+  // late read of the phrase left there then needs no answer from this program, which may have
+  // ended, been ended, or be busy.
+  virtual void HandOver() = 0;
 };
 
 // The paths of a file-list text: split at every CR LF. Empty lines are dropped: a Windows reader

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "chat/rich_content.h"
 #include "platform/file_system.h"
@@ -51,6 +52,18 @@ class OwnerWindow {
   void HoldUntilPaste() { held_ = true; }
   void PasteAsked() { held_ = false; }
 
+  // Renders every format still only offered, while what is offered is still on the clipboard.
+  void HandOver() {
+    if (offered_.empty() || !OpenClipboard(hwnd_)) return;
+    if (GetClipboardOwner() == hwnd_) {
+      for (const auto& [format, bytes] : offered_) {
+        if (!rendered_.contains(format)) Render(format);
+      }
+      offered_.clear();  // nothing is asked of us any more
+    }
+    CloseClipboard();
+  }
+
   // Whether a window of the process of `reader` has asked for what is offered and has closed the
   // clipboard again.
   bool ReadBy(HWND reader) {
@@ -94,6 +107,7 @@ class OwnerWindow {
         return 0;
       case WM_DESTROYCLIPBOARD:
         self->offered_.clear();
+        self->rendered_.clear();
         self->readers_.clear();
         self->held_ = false;
         return 0;
@@ -121,11 +135,14 @@ class OwnerWindow {
     if (!p) return;
     std::memcpy(p, bytes.data(), bytes.size());
     GlobalUnlock(block.get());
-    if (SetClipboardData(format, block.get())) block.release();  // the clipboard's now
+    if (!SetClipboardData(format, block.get())) return;
+    block.release();  // the clipboard's now
+    rendered_.insert(format);
   }
 
   HWND hwnd_ = nullptr;
   std::map<UINT, std::string> offered_;
+  std::set<UINT> rendered_;  // of those, the ones on the clipboard as data already
   std::vector<Reader> readers_;  // since the last write was handed out
   bool held_ = false;
 };
@@ -413,5 +430,7 @@ std::uint32_t Win32Clipboard::SequenceNumber() { return GetClipboardSequenceNumb
 void Win32Clipboard::ExpectPaste(std::uintptr_t) { Owner().PasteAsked(); }
 
 bool Win32Clipboard::WasRead(std::uintptr_t reader) { return Owner().ReadBy(reinterpret_cast<HWND>(reader)); }
+
+void Win32Clipboard::HandOver() { Owner().HandOver(); }
 
 }  // namespace jihe::platform

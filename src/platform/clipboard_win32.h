@@ -55,6 +55,7 @@ class Win32Clipboard : public Clipboard {
   std::uint32_t SequenceNumber() override;
   void ExpectPaste(std::uintptr_t reader) override;
   bool WasRead(std::uintptr_t reader) override;
+  void HandOver() override;
 };
 
 }  // namespace jihe::platform

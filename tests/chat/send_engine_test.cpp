@@ -361,6 +361,7 @@ TEST_F(SendPhraseTest, TheAgentsClipboardComesBackUnlessSomethingNewerWasCopied)
     EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), c.outcome) << c.name;
     EXPECT_EQ(log.events(), c.expected) << c.name;
     EXPECT_EQ(clipboard.content.formats, c.after) << c.name;
+    EXPECT_TRUE(clipboard.handedOver) << c.name << ": what stays must not need this program";
   }
 }
 

@@ -110,6 +110,8 @@ class FakeClipboard : public platform::Clipboard {
   // program.
   void ExpectPaste(std::uintptr_t window) override;
   bool WasRead(std::uintptr_t window) override;
+  void HandOver() override { handedOver = true; }
+  bool handedOver = false;  // what a send left there no longer needs its program
   std::int64_t readAfterMs = 0;
   std::uintptr_t reader = 0;  // 0: any window
 

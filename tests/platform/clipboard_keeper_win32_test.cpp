@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 
 #include "platform/clipboard_win32.h"
 #include "platform/utf16.h"
@@ -88,6 +90,33 @@ TEST(Win32ClipboardKeeper, AWriteCountsAsReadOnceThePastedReaderHasClosedTheClip
   ASSERT_TRUE(clipboard.PutText("再见"));
   EXPECT_FALSE(clipboard.WasRead(id)) << "a new write is unread";
   DestroyWindow(reader);
+}
+
+// What a send leaves on the clipboard is handed over at its end: a late reader no longer needs this
+// program to answer, so the phrase outlives a hung or ended program.
+TEST(Win32ClipboardKeeper, AHandedOverWriteIsReadWithoutUs) {
+  Win32Clipboard clipboard;
+  ASSERT_TRUE(clipboard.PutText("您好"));
+  clipboard.ExpectPaste(0);
+  clipboard.HandOver();
+  // Read from another thread while this one answers no message, as a hung program would not.
+  auto read = std::async(std::launch::async, [] {
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+      text = static_cast<const wchar_t*>(GlobalLock(h));
+      GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return text;
+  });
+  const bool answered = read.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+  EXPECT_TRUE(answered) << "the read waited for this program";
+  while (read.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  EXPECT_EQ(read.get(), L"您好");
 }
 
 }  // namespace
