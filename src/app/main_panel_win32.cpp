@@ -467,6 +467,9 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
     case WM_HOTKEY:
       if (hotkeyId_ != 0 && static_cast<int>(wp) == hotkeyId_) OnSearchHotkey();
       return 0;
+    case WM_ACTIVATEAPP:
+      if (!wp) OnOtherProgramActive();
+      break;
     case WM_TIMER:
       if (wp == kBalloonTimerId) {
         tray_.OnBalloonTimer();

@@ -97,6 +97,8 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   // only when the system took the new one. False when it refused.
   bool RegisterSearchHotkey(settings::Hotkey hotkey);
   void OnSearchHotkey();
+  void ShowSearch();  // the panel in front with the focus in the phrase search
+  void OnOtherProgramActive();
 
   storage::Store& store_;
   storage::Workspace& ws_;

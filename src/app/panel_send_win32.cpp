@@ -46,6 +46,7 @@ void MainPanel::RunSend(chat::SendHost& host, const SendRequest& request) {
   const chat::SendOutcome outcome = chat::SendPhrase(ctx, request.mode);
   if (outcome == chat::SendOutcome::ClipboardBusy) ShowBalloon(kBalloonTitle, chat::kClipboardBusyText, NIIF_WARNING, 5000);
   if (outcome == chat::SendOutcome::PasteUnread) ShowBalloon(kBalloonTitle, chat::kPasteUnreadText, NIIF_WARNING, 5000);
+  if (outcome == chat::SendOutcome::ChatLeft) ShowBalloon(kBalloonTitle, chat::kChatLeftText, NIIF_WARNING, 5000);
 }
 
 }  // namespace jihe::app

@@ -90,11 +90,21 @@ class Typist {
  public:
   explicit Typist(SendContext& ctx) : ctx_(ctx) {}
   void Wait(int ms) { ctx_.waiter.WaitPumping(ms); }
-  void Paste() {
+  // Keys go to the window in front. Once that is no longer the chat window (the agent clicked
+  // another customer's window while the send waited, or the chat window closed), the rest of the
+  // phrase would be typed there: false, and nothing is typed.
+  bool Paste() {
+    if (!ctx_.desktop.IsInFront(chat)) return false;
+    ctx_.clipboard.ExpectPaste(chat);
     ctx_.keyboard.PressKeyCombination(Key::V, Key::Ctrl);
     pasted_ = true;
+    return true;
   }
-  void Enter() { ctx_.keyboard.PressKey(Key::Enter); }
+  bool Enter() {
+    if (!ctx_.desktop.IsInFront(chat)) return false;
+    ctx_.keyboard.PressKey(Key::Enter);
+    return true;
+  }
   // A busy chat program reads its paste late, when the clipboard may hold something else: nothing
   // replaces a paste before the chat program has read it. False when it did not in time.
   bool LastPasteRead() {
@@ -233,9 +243,9 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
     typist.Wait(10);
     if (!ctx.clipboard.PutFileList(fileList)) return SendOutcome::ClipboardBusy;
     typist.Wait(100);
-    typist.Paste();
+    if (!typist.Paste()) return SendOutcome::ChatLeft;
     typist.Wait(100);
-    typist.Enter();
+    if (!typist.Enter()) return SendOutcome::ChatLeft;
     typist.Wait(300);
   }
 
@@ -267,9 +277,9 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
           if (!ctx.clipboard.PutPicture(bytes ? *bytes : std::string())) return SendOutcome::ClipboardBusy;
           typist.Wait(100);
         }
-        typist.Paste();
+        if (!typist.Paste()) return SendOutcome::ChatLeft;
         typist.Wait(100);
-        typist.Enter();
+        if (!typist.Enter()) return SendOutcome::ChatLeft;
         if (kind == ChatKind::Wangwang) ctx.waiter.ProcessPendingMessages();
         if (interval > 0) typist.Wait(interval);
       }
@@ -282,10 +292,10 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
   }
 
   typist.Wait(10);
-  typist.Paste();
+  if (!typist.Paste()) return SendOutcome::ChatLeft;
   if (ctx.options.Get(settings::Option::自动点发送) && mode != SendMode::MenuSendNoEnter) {
     typist.Wait(100);
-    typist.Enter();
+    if (!typist.Enter()) return SendOutcome::ChatLeft;
   }
   return SendOutcome::Sent;
 }
@@ -298,6 +308,8 @@ SendOutcome SendPhrase(SendContext& ctx, SendMode mode) {
   // The last paste too: the agent's clipboard goes back only once the chat program has it.
   if (outcome != SendOutcome::PasteUnread && !typist.LastPasteRead()) outcome = SendOutcome::PasteUnread;
   keeper.Finish(ctx.waiter, outcome != SendOutcome::PasteUnread);
+  // What stays for a late read must not depend on this program answering it.
+  ctx.clipboard.HandOver();
   return outcome;
 }
 

@@ -53,7 +53,9 @@ class Win32Clipboard : public Clipboard {
   std::optional<ClipboardSnapshot> Save() override;
   RestoreResult Restore(const ClipboardSnapshot& snapshot, std::uint32_t ours) override;
   std::uint32_t SequenceNumber() override;
+  void ExpectPaste(std::uintptr_t reader) override;
   bool WasRead(std::uintptr_t reader) override;
+  void HandOver() override;
 };
 
 }  // namespace jihe::platform

@@ -98,7 +98,9 @@ TEST_F(SearchE2e, HotkeyThenPinyinThenEnterSendsIntoTheChatWindowAndKeepsTheClip
 }
 
 // Over a window that is no chat window (an editor in front of the docked chat), the search opens,
-// but Enter sends nothing anywhere: the phrase would land behind the window the agent looks at.
+// but Enter sends nothing anywhere: the phrase would land behind the window the agent looks at. A
+// second press of the hotkey over the open search changes nothing; once the agent has gone to the
+// chat window, Enter in the search sends there.
 TEST_F(SearchE2e, HotkeyOverAnotherProgramSendsNothing) {
   Jihe jihe(data_.path());
   HWND panel = jihe.WaitForPanel();
@@ -108,11 +110,15 @@ TEST_F(SearchE2e, HotkeyOverAnotherProgramSendsNothing) {
   FakeChat qq(data_, "TXGuiFoundation", "客户甲", {300, 40, 560, 600});
   ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(panel) && RectOf(panel).left == qq.rect().right - 5; }));
   FakeChat notepad(data_, "Notepad", "无标题 - 记事本", {100, 60, 600, 600});
-  ASSERT_TRUE(notepad.Raise());
-  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == notepad.hwnd(); }));
+  const auto hotkeyOverNotepad = [&] {
+    ASSERT_TRUE(notepad.Raise());
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == notepad.hwnd(); }));
+    PostMessageW(panel, WM_HOTKEY, 1, MAKELPARAM(MOD_CONTROL | MOD_ALT, VK_SPACE));
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == panel; }));
+  };
 
+  hotkeyOverNotepad();
   PostMessageW(panel, WM_HOTKEY, 1, MAKELPARAM(MOD_CONTROL | MOD_ALT, VK_SPACE));
-  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == panel; }));
   Type(search, L"thdz");
   ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 1; }));
   PostKey(search, VK_RETURN);
@@ -121,6 +127,17 @@ TEST_F(SearchE2e, HotkeyOverAnotherProgramSendsNothing) {
   EXPECT_TRUE(notepad.Events().empty());
   PostKey(search, VK_ESCAPE);
   EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == notepad.hwnd(); })) << "the focus went back";
+
+  hotkeyOverNotepad();
+  Type(search, L"thdz");
+  ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 1; }));
+  ASSERT_TRUE(qq.Raise());
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == qq.hwnd(); }));
+  PostKey(search, VK_RETURN);
+  const auto events = qq.WaitForEvents(2);
+  ASSERT_EQ(events.size(), 2u) << "the agent went to the chat window: Enter sends there";
+  EXPECT_EQ(events[0].Field("text"), "浙江省杭州市西湖区文三路1号");
+  EXPECT_TRUE(notepad.Events().empty());
 }
 
 TEST_F(SearchE2e, EscRestoresTheGroupViewAndATakenHotkeyIsRefused) {
