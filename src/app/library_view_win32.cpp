@@ -84,6 +84,7 @@ LibraryView::LibraryView(GroupKind kind, storage::Store& store, storage::Workspa
       store_(store),
       ws_(workspace),
       host_(host),
+      page_(kind, workspace.library.strip(kind)),
       searchBox_(platform::SystemInputMethod(), workspace.options) {}
 
 void LibraryView::Create(HWND panel) {
@@ -217,11 +218,6 @@ void LibraryView::Show(bool shown) {
 
 // ---- group slots ------------------------------------------------------------------------------
 
-// The team's groups, or an empty strip where there is no team library.
-const library::GroupStrip& LibraryView::TeamOrNone(const library::GroupStrip* team) {
-  static const library::GroupStrip none;
-  return team ? *team : none;
-}
 
 // The own group shown; nothing while a team group is shown.
 std::optional<size_t> LibraryView::ShownGroupIndex() const {
@@ -230,11 +226,6 @@ std::optional<size_t> LibraryView::ShownGroupIndex() const {
   return tab->index;
 }
 
-const library::Group* LibraryView::ShownGroup() const {
-  const auto tab = ShownTab();
-  if (tab && tab->team) return team_ ? team_->ListOfGroup(tab->index) : nullptr;
-  return tab ? ws_.library.strip(kind_).ListOfGroup(tab->index) : nullptr;
-}
 
 library::Group* LibraryView::ShownGroupForChange() {
   const auto index = ShownGroupIndex();
@@ -246,14 +237,19 @@ int LibraryView::SelectedRow() const { return ListView_GetNextItem(list_, -1, LV
 void LibraryView::ClearSelection() { ListView_SetItemState(list_, -1, 0, kSelectedFocused); }
 
 std::optional<std::string> LibraryView::SelectedRowText() const {
-  const std::string* row = RowAt(SelectedRow());
+  const std::string* row = page_.TextAt(SelectedRow());
   if (!row) return std::nullopt;
   return *row;
 }
 
+void LibraryView::SelectRow(int row) {
+  if (row < 0) return;
+  ListView_SetItemState(list_, row, kSelectedFocused, kSelectedFocused);
+  ListView_EnsureVisible(list_, row, FALSE);
+}
+
 void LibraryView::ShowSelectedGroup(UINT countFlags) {
-  const library::Group* group = ShownGroup();
-  ListView_SetItemCountEx(list_, group ? group->rows().size() : 0, countFlags);
+  ListView_SetItemCountEx(list_, page_.RowCount(), countFlags);
   InvalidateRect(list_, nullptr, TRUE);
 }
 
@@ -262,22 +258,21 @@ void LibraryView::FillStrip(size_t selectGroup) { FillStrip(library::TabRef{fals
 // The strip shows the visible groups, the agent's own first, then the team's; hidden slots keep
 // their index but have no tab.
 void LibraryView::FillStrip(library::TabRef select) {
-  const library::GroupStrip& strip = ws_.library.strip(kind_);
-  const library::GroupStrip& team = TeamOrNone(team_);
+  page_.FillTabs(select);
+  ShowTabs();
+}
+
+void LibraryView::ShowTabs() {
   TabCtrl_DeleteAllItems(strip_);
-  tabSlots_.clear();
-  for (size_t index : strip.VisibleIndices()) tabSlots_.push_back({false, index});
-  for (size_t index : team.VisibleIndices()) tabSlots_.push_back({true, index});
-  int selectTab = 0;
-  for (size_t i = 0; i < tabSlots_.size(); ++i) {
-    std::wstring caption = Widen(library::TabCaption(strip, team, tabSlots_[i]));
+  const auto& tabs = page_.Tabs();
+  for (size_t i = 0; i < tabs.size(); ++i) {
+    std::wstring caption = Widen(page_.Caption(tabs[i]));
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = caption.data();
     TabCtrl_InsertItem(strip_, static_cast<int>(i), &item);
-    if (tabSlots_[i].team == select.team && tabSlots_[i].index == select.index) selectTab = static_cast<int>(i);
   }
-  TabCtrl_SetCurSel(strip_, selectTab);
+  TabCtrl_SetCurSel(strip_, std::max(0, page_.ShownPosition()));
   host_.RelayoutPanel();
   KeepStripArrowsClear();
 }
@@ -291,35 +286,14 @@ void LibraryView::ShowLoadedGroups() {
 // The shown group's selected row, kept for when the group is shown again. Every switch of the
 // shown group passes here first: a tab click, and a strip rebuilt after a group was added,
 // renamed or deleted.
-void LibraryView::RememberShownRow() {
-  if (searching_) return;  // the list shows results, not the group's rows
-  if (const auto tab = ShownTab(); tab && tab->team) {
-    if (const library::Group* g = ShownGroup()) teamRememberedRows_[g->name()] = SelectedRow();
-    return;
-  }
-  if (auto index = ShownGroupIndex()) {
-    if (rememberedRows_.size() <= *index) rememberedRows_.resize(*index + 1, -1);
-    rememberedRows_[*index] = SelectedRow();
-  }
-}
+void LibraryView::RememberShownRow() { page_.RememberRow(SelectedRow()); }
 
 // Select group: the strip's selected tab decides which group the list shows; the list and the
 // drag-sort button come to the front.
 void LibraryView::SelectGroup() {
   ClearSelection();
   ShowSelectedGroup(0);
-  std::optional<int> remembered;
-  if (auto index = ShownGroupIndex(); index && *index < rememberedRows_.size()) remembered = rememberedRows_[*index];
-  if (const auto tab = ShownTab(); tab && tab->team)
-    if (const library::Group* g = ShownGroup())
-      if (auto it = teamRememberedRows_.find(g->name()); it != teamRememberedRows_.end()) remembered = it->second;
-  if (remembered) {
-    const int row = *remembered;
-    if (row >= 0 && row < ListView_GetItemCount(list_)) {
-      ListView_SetItemState(list_, row, kSelectedFocused, kSelectedFocused);
-      ListView_EnsureVisible(list_, row, FALSE);
-    }
-  }
+  SelectRow(page_.RowToShow());
   BringToTop(list_);
   BringToTop(leaveDragButton_);
 }
@@ -387,10 +361,10 @@ void LibraryView::ClearGroupOf(const library::ActionTarget& target) {
   library::GroupStrip& strip = ws_.library.strip(kind_);
   const library::Group* group = target.tab ? strip.ListOfGroup(target.tab->index) : nullptr;
   if (!group) return;
-  if (!QuestionYesNo(library::ClearGroupQuestion(searching_, group->name()), kMessageTitle)) return;
+  if (!QuestionYesNo(library::ClearGroupQuestion(page_.Searching(), group->name()), kMessageTitle)) return;
   library::ClearGroup(strip, target.tab->index);
   ClearSelection();
-  if (!searching_) ShowSelectedGroup(LVSICF_NOSCROLL);
+  if (!page_.Searching()) ShowSelectedGroup(LVSICF_NOSCROLL);
   LibraryChanged();
 }
 
@@ -411,7 +385,7 @@ void LibraryView::OpenEntryEditor(const library::ActionTarget& target, bool edit
   ctx.folder = &store_.folder();
   ctx.onConfirmed = [this](bool rowLeftList) {
     if (rowLeftList) ClearSelection();
-    if (!searching_) ShowSelectedGroup(LVSICF_NOSCROLL);
+    if (!page_.Searching()) ShowSelectedGroup(LVSICF_NOSCROLL);
     LibraryChanged();
     host_.SaveAll();
   };
@@ -427,7 +401,7 @@ void LibraryView::DeleteEntryOf(const library::ActionTarget& target) {
   auto& rows = g->MutableRows();
   rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(*target.row));
   ClearSelection();
-  if (!searching_) ShowSelectedGroup(LVSICF_NOSCROLL);
+  if (!page_.Searching()) ShowSelectedGroup(LVSICF_NOSCROLL);
   LibraryChanged();
   host_.SaveAll();
 }
@@ -478,16 +452,7 @@ void LibraryView::OnListDoubleClick() {
 
 void LibraryView::OnGetDispInfo(NMLVDISPINFOW& info) {
   if (!(info.item.mask & LVIF_TEXT) || !info.item.pszText || info.item.cchTextMax <= 0) return;
-  const std::string* row = RowAt(info.item.iItem);
-  if (!row) {
-    dispText_.clear();
-  } else if (searching_) {
-    const library::SearchHit& hit = hits_[static_cast<size_t>(info.item.iItem)];
-    const std::string group = library::TabCaption(ws_.library.strip(kind_), TeamOrNone(team_), {hit.team, hit.group});
-    dispText_ = Widen(library::SearchRowText(group, *row));
-  } else {
-    dispText_ = Widen(*row);
-  }
+  dispText_ = Widen(page_.ShownText(info.item.iItem));
   const size_t n = std::min(dispText_.size(), static_cast<size_t>(info.item.cchTextMax - 1));
   std::copy_n(dispText_.c_str(), n, info.item.pszText);
   info.item.pszText[n] = L'\0';
@@ -664,8 +629,8 @@ bool LibraryView::OnCommand(Command command) {
 }
 
 library::PageState LibraryView::State() const {
-  library::PageState state{ShownTab(), searching_, std::nullopt};
-  if (const auto entry = SelectedEntry()) state.selected = library::PageState::Row{{entry->team, entry->group}, entry->row};
+  library::PageState state{ShownTab(), page_.Searching(), std::nullopt};
+  if (const auto entry = page_.EntryAt(SelectedRow())) state.selected = library::PageState::Row{entry->tab, entry->row};
   return state;
 }
 
@@ -702,10 +667,7 @@ bool LibraryView::OnControlCommand(HWND control, int code) {
   if (control == search_) {
     if (code == EN_CHANGE) OnSearchChanged();
     // The index is built while the agent starts typing, not on the first keystroke.
-    if (code == EN_SETFOCUS && indexStale_) {
-      index_ = library::SearchIndex(ws_.library.strip(kind_), team_, kind_);
-      indexStale_ = false;
-    }
+    if (code == EN_SETFOCUS) page_.PrepareIndex();
     return true;
   }
   if (control == leaveDragButton_) {
@@ -727,6 +689,7 @@ bool LibraryView::OnNotify(const NMHDR& hdr, LRESULT& result) {
       RememberShownRow();
       HidePreviewBalloon();
     } else if (hdr.code == TCN_SELCHANGE) {
+      page_.ShowTabAt(TabCtrl_GetCurSel(strip_));
       SelectGroup();
     }
     return true;
@@ -768,17 +731,11 @@ bool LibraryView::OnDrawItem(const DRAWITEMSTRUCT& di) {
 
 // ---- the team's groups ---------------------------------------------------------------------------
 
-std::optional<library::TabRef> LibraryView::ShownTab() const {
-  const int tab = TabCtrl_GetCurSel(strip_);
-  if (tab < 0 || static_cast<size_t>(tab) >= tabSlots_.size()) return std::nullopt;
-  return tabSlots_[static_cast<size_t>(tab)];
-}
+std::optional<library::TabRef> LibraryView::ShownTab() const { return page_.ShownTab(); }
 
 std::optional<library::TabRef> LibraryView::SelectedTab() const {
-  if (!searching_) return ShownTab();
-  const auto entry = SelectedEntry();
-  if (!entry) return ShownTab();
-  return library::TabRef{entry->team, entry->group};
+  const auto entry = page_.Searching() ? page_.EntryAt(SelectedRow()) : std::nullopt;
+  return entry ? entry->tab : ShownTab();
 }
 
 bool LibraryView::RefuseTeamChange() {
@@ -789,95 +746,24 @@ bool LibraryView::RefuseTeamChange() {
   return refusal.has_value();
 }
 
-std::optional<LibraryView::TeamPlace> LibraryView::ShownTeamPlace() const {
-  const auto tab = ShownTab();
-  const library::Group* g = ShownGroup();
-  if (!tab || !tab->team || !g) return std::nullopt;
-  TeamPlace place{g->name(), std::nullopt, {}};
-  if (const int row = SelectedRow(); row >= 0 && static_cast<size_t>(row) < g->rows().size()) {
-    place.row = static_cast<size_t>(row);
-    place.rowText = g->rows()[static_cast<size_t>(row)];
-  }
-  return place;
-}
 
-LibraryView::TeamReload LibraryView::PlaceBeforeTeamReload() const {
-  TeamReload before{ShownTeamPlace(), std::nullopt};
-  if (!searching_) return before;
-  if (const auto entry = SelectedEntry()) {
-    const library::GroupStrip* source = entry->team ? team_ : &ws_.library.strip(kind_);
-    const library::Group* g = source ? source->ListOfGroup(entry->group) : nullptr;
-    if (g && entry->row < g->rows().size())
-      before.result = ResultPlace{entry->team, entry->group, entry->row, g->name(), g->rows()[entry->row]};
-  }
-  return before;
-}
+LibraryView::TeamReload LibraryView::PlaceBeforeTeamReload() const { return page_.PlaceBeforeTeamReload(SelectedRow()); }
 
 void LibraryView::ShowTeamGroups(const library::GroupStrip* team, const TeamReload& before) {
   HidePreviewBalloon();
-  indexStale_ = true;
-  if (searching_)
-    ShowTeamGroupsUnderSearch(team, before);
-  else
-    ShowTeamGroupsInStrip(team, before.shown);
-}
-
-// A search is under way: the strip is rebuilt under it, keeping its tab, and the results are
-// searched again in the new team library, the selected one kept where it still exists.
-void LibraryView::ShowTeamGroupsUnderSearch(const library::GroupStrip* team, const TeamReload& before) {
-  team_ = team;
+  const bool searching = page_.Searching();
+  const int select = page_.ReloadTeam(team, before, SelectedRow());
+  ShowTabs();
+  if (searching) return ShowSearch(select);
   const auto tab = ShownTab();
-  library::TabRef select{false, library::FirstVisibleIndex(ws_.library.strip(kind_))};
-  if (tab && !tab->team) {
-    select = *tab;
-  } else if (before.shown) {
-    const library::KeptSelection kept = library::KeepSelection(TeamOrNone(team), before.shown->group, {}, {});
-    if (kept.group) select = {true, *kept.group};
-  }
-  FillStrip(select);
-  const auto& result = before.result;
-  if (!result) return RunSearch(true);
-  // The selected result by its group and text; when it is gone nothing is selected, as in the
-  // group view (a row no result has).
-  ListRow keep{SIZE_MAX, SIZE_MAX, true};
-  if (!result->team) {
-    keep = ListRow{result->group, result->row, false};
-  } else if (team) {
-    const library::KeptSelection kept = library::KeepSelection(*team, result->groupName, result->row, result->rowText);
-    if (kept.group && kept.row) keep = ListRow{*kept.group, *kept.row, true};
-  }
-  RunSearch(false, keep);
-}
-
-void LibraryView::ShowTeamGroupsInStrip(const library::GroupStrip* team, const std::optional<TeamPlace>& place) {
-  const auto tab = ShownTab();
-  if (!place) {
-    // An own group is shown (or none yet): it stays, with its row.
-    if (tab) RememberShownRow();
-    team_ = team;
-    FillStrip(tab && !tab->team ? *tab : library::TabRef{false, library::FirstVisibleIndex(ws_.library.strip(kind_))});
-    SelectGroup();
-    return;
-  }
-  team_ = team;
-  const library::KeptSelection kept = library::KeepSelection(TeamOrNone(team), place->group, place->row, place->rowText);
-  if (!kept.group) {
-    // The team group is gone: back to the first own group.
-    FillStrip(library::TabRef{false, library::FirstVisibleIndex(ws_.library.strip(kind_))});
-    SelectGroup();
-    return;
-  }
-  FillStrip(library::TabRef{true, *kept.group});
   ClearSelection();
-  ShowSelectedGroup(LVSICF_NOSCROLL);
-  if (kept.row) {
-    const int row = static_cast<int>(*kept.row);
-    ListView_SetItemState(list_, row, kSelectedFocused, kSelectedFocused);
-    ListView_EnsureVisible(list_, row, FALSE);
-  }
+  ShowSelectedGroup(before.shown && tab && tab->team ? LVSICF_NOSCROLL : 0);
+  SelectRow(select);
   BringToTop(list_);
   BringToTop(leaveDragButton_);
 }
+
+
 
 // ---- CSV import and export ------------------------------------------------------------------------
 
@@ -967,37 +853,11 @@ void LibraryView::OpenForShot(int shot) {
 
 // ---- search ------------------------------------------------------------------------------------
 
-const std::string* LibraryView::RowAt(int listRow) const {
-  if (listRow < 0) return nullptr;
-  const library::GroupStrip& strip = ws_.library.strip(kind_);
-  const library::Group* g = nullptr;
-  size_t row = static_cast<size_t>(listRow);
-  if (searching_) {
-    if (row >= hits_.size()) return nullptr;
-    const library::GroupStrip* source = hits_[row].team ? team_ : &strip;
-    g = source ? source->ListOfGroup(hits_[row].group) : nullptr;
-    row = hits_[row].row;
-  } else {
-    g = ShownGroup();
-  }
-  return g && row < g->rows().size() ? &g->rows()[row] : nullptr;
-}
 
-std::optional<LibraryView::ListRow> LibraryView::SelectedEntry() const {
-  const int selected = SelectedRow();
-  if (!RowAt(selected)) return std::nullopt;
-  if (searching_) {
-    const library::SearchHit& hit = hits_[static_cast<size_t>(selected)];
-    return ListRow{hit.group, hit.row, hit.team};
-  }
-  const auto tab = ShownTab();
-  if (!tab) return std::nullopt;
-  return ListRow{tab->index, static_cast<size_t>(selected), tab->team};
-}
 
 void LibraryView::LibraryChanged() {
-  indexStale_ = true;
-  if (searching_) RunSearch(false);
+  page_.LibraryChanged();
+  if (page_.Searching()) ShowSearch(page_.SearchAgain(SelectedRow()));
 }
 
 void LibraryView::OnSearchChanged() {
@@ -1006,48 +866,30 @@ void LibraryView::OnSearchChanged() {
     CancelSearch();
     return;
   }
-  if (!searching_) {
+  if (!page_.Searching()) {
     RememberShownRow();
     HidePreviewBalloon();
     // Results come from several groups: a drag among them would mean nothing.
     if (dragSortMode_) LeaveDragSort();
-    searching_ = true;
   }
-  RunSearch(true);
+  ShowSearch(page_.Search(query));
 }
 
-// The list shows the results of the box's query; the first one is selected so that Enter sends
-// it, or the one selected before when the results are searched again after a change.
-void LibraryView::RunSearch(bool selectFirst, std::optional<ListRow> keep) {
-  if (indexStale_) {
-    index_ = library::SearchIndex(ws_.library.strip(kind_), team_, kind_);
-    indexStale_ = false;
-  }
-  const std::optional<ListRow> before = selectFirst ? std::nullopt : keep ? keep : SelectedEntry();
-  hits_ = index_.Search(searchBox_.Query());
+// The list shows the search results, `select` selected (the first one, so that Enter sends it, or
+// the one selected before when the results are searched again after a change).
+void LibraryView::ShowSearch(int select) {
   // Only the one selected row is cleared: clearing "all rows" walks every row of the list, which
   // with a hundred thousand results costs more than the search.
   if (const int selected = SelectedRow(); selected >= 0) ListView_SetItemState(list_, selected, 0, kSelectedFocused);
-  ListView_SetItemCountEx(list_, hits_.size(), LVSICF_NOINVALIDATEALL);
-  int select = hits_.empty() ? -1 : 0;
-  if (before) {
-    select = -1;
-    for (size_t i = 0; i < hits_.size(); ++i)
-      if (hits_[i].group == before->group && hits_[i].row == before->row && hits_[i].team == before->team)
-        select = static_cast<int>(i);
-  }
-  if (select >= 0) {
-    ListView_SetItemState(list_, select, kSelectedFocused, kSelectedFocused);
-    ListView_EnsureVisible(list_, select, FALSE);
-  }
+  ListView_SetItemCountEx(list_, page_.RowCount(), LVSICF_NOINVALIDATEALL);
+  SelectRow(select);
   InvalidateRect(list_, nullptr, TRUE);
 }
 
 // Back to the group view as it was: the same tab, the same selected row.
 void LibraryView::CancelSearch() {
-  if (!searching_) return;
-  searching_ = false;
-  hits_.clear();
+  if (!page_.Searching()) return;
+  page_.EndSearch();
   HidePreviewBalloon();
   if (GetWindowTextLengthW(search_) > 0) SetWindowTextW(search_, L"");  // its EN_CHANGE finds nothing to do
   SelectGroup();
@@ -1059,12 +901,10 @@ void LibraryView::FocusSearch() {
 }
 
 void LibraryView::MoveSearchSelection(int step) {
-  const int count = ListView_GetItemCount(list_);
-  if (count == 0) return;
-  const int at = std::clamp(SelectedRow() + step, 0, count - 1);
+  const int at = page_.Step(SelectedRow(), step);
+  if (at < 0) return;
   ClearSelection();
-  ListView_SetItemState(list_, at, kSelectedFocused, kSelectedFocused);
-  ListView_EnsureVisible(list_, at, FALSE);
+  SelectRow(at);
 }
 
 bool LibraryView::PreTranslateSearchKey(const MSG& m) { return searchBox_.PreTranslateKey(m); }

@@ -22,6 +22,7 @@
 #include "chat/send_engine.h"
 #include "library/library.h"
 #include "library/page_actions.h"
+#include "library/page_list.h"
 #include "library/team_groups.h"
 #include "library/search.h"
 #include "platform/window_win32.h"
@@ -81,24 +82,7 @@ class LibraryView {
   std::optional<library::TabRef> ShownTab() const;
   // The tab of the row the list's selection stands for: in a search, the result's own group.
   std::optional<library::TabRef> SelectedTab() const;
-  // Where the agent is in a team group, taken before the team library is replaced.
-  struct TeamPlace {
-    std::string group;
-    std::optional<size_t> row;
-    std::string rowText;
-  };
-  // The search result selected while a search is under way, by place and by text.
-  struct ResultPlace {
-    bool team = false;
-    size_t group = 0;
-    size_t row = 0;
-    std::string groupName;
-    std::string rowText;
-  };
-  struct TeamReload {
-    std::optional<TeamPlace> shown;
-    std::optional<ResultPlace> result;
-  };
+  using TeamReload = library::PageList::TeamReload;
   // Where the agent is, taken while the old team library still lives.
   TeamReload PlaceBeforeTeamReload() const;
   // The team's groups of this view's kind (nothing without a team library) are shown again: the
@@ -122,7 +106,6 @@ class LibraryView {
 
  private:
   std::optional<size_t> ShownGroupIndex() const;
-  const library::Group* ShownGroup() const;
   library::Group* ShownGroupForChange();
   int SelectedRow() const;
   void ClearSelection();
@@ -130,6 +113,9 @@ class LibraryView {
   int StripArrowsRight() const;
   void FillStrip(size_t selectGroup);
   void FillStrip(library::TabRef select);
+  // The strip's tabs as the page list has them.
+  void ShowTabs();
+  void SelectRow(int row);
   void ShowSelectedGroup(UINT countFlags);
   void RememberShownRow();
   void SelectGroup();
@@ -171,6 +157,7 @@ class LibraryView {
   storage::Store& store_;
   storage::Workspace& ws_;
   LibraryViewHost& host_;
+  library::PageList page_;  // what the list shows, and which row stays selected
   HWND panel_ = nullptr;
   UINT dpi_ = 96;
   bool shown_ = false;
@@ -185,31 +172,14 @@ class LibraryView {
   platform::UniqueMenu groupMenu_;
   platform::UniqueMenu listMenu_;
 
-  std::vector<library::TabRef> tabSlots_;  // the group of each tab: own slot or team slot
-  std::vector<int> rememberedRows_;  // the selected row of each group while another is shown
   bool dragSortMode_ = false;
   bool dragArmed_ = false;
   std::string dragLabelText_;
-  const library::GroupStrip* team_ = nullptr;      // the team's groups, owned by the panel
-  std::map<std::string, int> teamRememberedRows_;  // by team group name: a reload may move them
   std::wstring dispText_;
 
   // ---- search ----
-  struct ListRow {
-    size_t group;
-    size_t row;
-    bool team = false;
-  };
-  // The row the list's selection stands for: a row of the shown group, or a search result's.
-  std::optional<ListRow> SelectedEntry() const;
-  const std::string* RowAt(int listRow) const;
   void OnSearchChanged();
-  // `keep`: the result to select again, instead of the one the list selects now.
-  void RunSearch(bool selectFirst, std::optional<ListRow> keep = std::nullopt);
-  std::optional<TeamPlace> ShownTeamPlace() const;
-  static const library::GroupStrip& TeamOrNone(const library::GroupStrip* team);
-  void ShowTeamGroupsInStrip(const library::GroupStrip* team, const std::optional<TeamPlace>& place);
-  void ShowTeamGroupsUnderSearch(const library::GroupStrip* team, const TeamReload& before);
+  void ShowSearch(int select);
   void CancelSearch();
   // The library of this kind changed: the index is built again before the next search, and the
   // results shown are searched again.
@@ -218,10 +188,6 @@ class LibraryView {
 
   HWND search_ = nullptr;  // "搜索短语" / "搜索快捷"
   SearchBox searchBox_;
-  bool searching_ = false;  // the list shows search results instead of the shown group
-  bool indexStale_ = true;
-  library::SearchIndex index_;
-  std::vector<library::SearchHit> hits_;
 };
 
 }  // namespace jihe::app
