@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "app/csv_dialogs_win32.h"
+#include "app/drag_sort_win32.h"
 #include "app/page_controls_win32.h"
 #include "library/entry_editor_win32.h"
 #include "library/group_ops.h"
@@ -29,9 +30,6 @@ namespace msg = library::msg;
 
 namespace {
 
-constexpr COLORREF kRowText = RGB(64, 128, 128);
-constexpr COLORREF kDragSortText = RGB(88, 48, 224);
-constexpr COLORREF kDragLabelText = RGB(128, 128, 128);
 // Control ids of the phrase page and the command page; the end-to-end tests find them by these.
 constexpr int kStripId[2] = {110, 111};
 constexpr int kListId[2] = {120, 121};
@@ -42,31 +40,8 @@ constexpr const char* kSearchCue[2] = {"搜索短语", "搜索快捷"};
 constexpr UINT_PTR kBalloonHideTimer = 0x4C42;  // on the balloon's own window
 constexpr UINT kBalloonShowMs = 5000;
 constexpr UINT_PTR kShotTimer = 0x4C53;
-constexpr wchar_t kDragLabelClass[] = L"霁禾客服助手.画板";
 constexpr UINT kSelectedFocused = LVIS_SELECTED | LVIS_FOCUSED;
 
-// The dragged row's text on a small board that follows the pointer.
-LRESULT CALLBACK DragLabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    RECT rc;
-    GetClientRect(hwnd, &rc);
-    FillRect(dc, &rc, GetSysColorBrush(COLOR_WINDOW));
-    wchar_t text[1024] = {};
-    GetWindowTextW(hwnd, text, 1024);
-    SetTextColor(dc, kDragLabelText);
-    SetBkMode(dc, TRANSPARENT);
-    auto font = reinterpret_cast<HFONT>(SendMessageW(GetParent(hwnd), WM_GETFONT, 0, 0));
-    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
-    DrawTextW(dc, text, -1, &rc, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    if (old) SelectObject(dc, old);
-    EndPaint(hwnd, &ps);
-    return 0;
-  }
-  if (msg == WM_NCHITTEST) return HTTRANSPARENT;
-  return DefWindowProcW(hwnd, msg, wp, lp);
-}
 
 void CALLBACK HideBalloonTimer(HWND balloon, UINT, UINT_PTR id, DWORD) {
   KillTimer(balloon, id);
@@ -128,21 +103,16 @@ void LibraryView::Create(HWND panel) {
   groupMenu_.reset(BuildMenu(kGroupMenu, std::size(kGroupMenu)));
   listMenu_.reset(kind_ == GroupKind::Phrase ? BuildMenu(kPhraseListMenu, std::size(kPhraseListMenu))
                                              : BuildMenu(kCommandListMenu, std::size(kCommandListMenu)));
+  drag_.Attach(panel, list_, leaveDragButton_);
+  drag_.selectedRow = [this] { return SelectedRowText(); };
+  drag_.onRelease = [this](bool armed, bool overList, int to) { Drop(armed, overList, to); };
   SetWindowSubclass(strip_, &LibraryView::Hook, 1, reinterpret_cast<DWORD_PTR>(this));
   SetWindowSubclass(list_, &LibraryView::Hook, 2, reinterpret_cast<DWORD_PTR>(this));
 }
 
 // The drag label comes after every page's controls, so that it lies above them all.
 void LibraryView::CreateOverlays() {
-  WNDCLASSEXW label{};
-  label.cbSize = sizeof label;
-  label.lpfnWndProc = DragLabelProc;
-  label.hInstance = GetModuleHandleW(nullptr);
-  label.lpszClassName = kDragLabelClass;
-  label.hCursor = LoadCursorW(nullptr, IDC_NO);
-  RegisterClassExW(&label);
-  dragLabel_ = CreateWindowExW(0, kDragLabelClass, L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0, 0, 0, panel_,
-                               nullptr, GetModuleHandleW(nullptr), nullptr);
+  drag_.CreateLabel();
 
   previewBalloon_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                     WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
@@ -159,7 +129,7 @@ void LibraryView::CreateOverlays() {
 
 void LibraryView::ApplyFont(HFONT font, UINT dpi) {
   dpi_ = dpi;
-  for (HWND control : {strip_, list_, groupMenuButton_, leaveDragButton_, dragLabel_, search_})
+  for (HWND control : {strip_, list_, groupMenuButton_, leaveDragButton_, drag_.label(), search_})
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
@@ -213,7 +183,7 @@ void LibraryView::Show(bool shown) {
   const int show = shown ? SW_SHOWNA : SW_HIDE;
   for (HWND control : {strip_, list_, groupMenuButton_, search_}) ShowWindow(control, show);
   // The drag-sort button belongs to the page only while drag-sort mode is on.
-  if (dragSortMode_) ShowWindow(leaveDragButton_, show);
+  if (drag_.on()) ShowWindow(leaveDragButton_, show);
 }
 
 // ---- group slots ------------------------------------------------------------------------------
@@ -421,7 +391,7 @@ void LibraryView::LaunchSelectedCommand() {
 // ---- mouse on the list --------------------------------------------------------------------------
 
 void LibraryView::OnListRightClick() {
-  if (dragSortMode_) {
+  if (drag_.on()) {
     platform::ShowInfoMessage(panel_, msg::kLeaveDragModeFirst);
     return;
   }
@@ -431,8 +401,8 @@ void LibraryView::OnListRightClick() {
 
 void LibraryView::OnListClick() {
   HidePreviewBalloon();
-  if (dragSortMode_) {
-    ResetDrag();
+  if (drag_.on()) {
+    drag_.Reset();
     return;
   }
   if (kind_ != GroupKind::Phrase) return;  // a single click only selects a command
@@ -484,84 +454,19 @@ void LibraryView::HidePreviewBalloon() {
 
 // ---- drag-sort ----------------------------------------------------------------------------------
 
-void LibraryView::EnterDragSort() {
-  if (dragSortMode_) return;
-  dragSortMode_ = true;
-  // The button belongs to its page: it shows and hides with it.
-  if (shown_) ShowWindow(leaveDragButton_, SW_SHOWNA);
-  BringToTop(leaveDragButton_);
-  ListView_SetTextColor(list_, kDragSortText);
-  InvalidateRect(list_, nullptr, TRUE);
-}
 
-void LibraryView::LeaveDragSort() {
-  dragSortMode_ = false;
-  ShowWindow(leaveDragButton_, SW_HIDE);
-  ListView_SetTextColor(list_, kRowText);
-  InvalidateRect(list_, nullptr, TRUE);
-  ResetDrag();
-}
 
-void LibraryView::ResetDrag() {
-  if (dragLabel_) {
-    SetWindowTextW(dragLabel_, L"");
-    SetWindowPos(dragLabel_, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  dragArmed_ = false;
-  dragLabelText_.clear();
-  if (GetCapture() == list_) ReleaseCapture();
-}
 
-void LibraryView::DragMove(POINT inList) {
-  POINT inPanel = inList;
-  MapWindowPoints(list_, panel_, &inPanel, 1);
-  if (!OverList(inList)) {
-    // Over the panel's own surface: nothing can be dropped here.
-    SetCursor(LoadCursorW(nullptr, IDC_NO));
-    SetWindowPos(dragLabel_, HWND_TOP, inPanel.x + 10, inPanel.y + 10, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
-    return;
-  }
-  // Back over the list: the capture keeps WM_SETCURSOR away, so the pointer is set here.
-  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-  if (dragLabelText_.empty()) {
-    if (const auto row = SelectedRowText()) dragLabelText_ = library::DragLabelText(*row);
-    return;
-  }
-  const UINT dpi = platform::DpiOf(panel_);
-  platform::SetWindowTextUtf8(dragLabel_, dragLabelText_);
-  SetWindowPos(dragLabel_, HWND_TOP, inPanel.x + 10, inPanel.y + 10, Scale(library::DragLabelWidth(dragLabelText_), dpi),
-               Scale(16, dpi), SWP_NOACTIVATE);
-  InvalidateRect(dragLabel_, nullptr, TRUE);
-}
 
-// The list's whole window counts, its scroll bar included: a release there is a drop below the
-// last row, not a release over the panel.
-bool LibraryView::OverList(POINT inList) const {
-  RECT window{};
-  GetWindowRect(list_, &window);
-  MapWindowPoints(HWND_DESKTOP, list_, reinterpret_cast<POINT*>(&window), 2);
-  return PtInRect(&window, inList) != FALSE;
-}
 
-void LibraryView::Drop(POINT inList, bool armed) {
-  ResetDrag();
-  if (!armed) return;
-  if (!OverList(inList)) return;  // released over the panel: nothing moves
-  const int from = SelectedRow();
-  ClearSelection();
-  LVHITTESTINFO hit{};
-  hit.pt = inList;
-  const int to = ListView_HitTest(list_, &hit) >= 0 && (hit.flags & LVHT_ONITEM) ? hit.iItem : -1;
-  // Drag-sort was turned on in an own group, and a team group is shown now.
-  if (from >= 0 && from != to && RefuseTeamChange()) return;
+void LibraryView::Drop(bool armed, bool overList, int to) {
+  const auto drop = drag_.state().Released(armed, overList, SelectedRow(), to, page_.RowCount(), ShownTab());
+  if (drop.clearSelection) ClearSelection();
+  if (drop.refusal) return platform::ShowInfoMessage(panel_, *drop.refusal);
   library::Group* g = ShownGroupForChange();
-  // A drop with no row taken, in a list of one row, or onto the dragged row itself moves nothing
-  // and leaves no row selected.
-  if (!g || from < 0 || g->rows().size() < 2 || from == to) return;
-  if (const auto moved = library::MoveRow(g->MutableRows(), from, to)) {
-    const int at = static_cast<int>(*moved);
-    ListView_SetItemState(list_, at, kSelectedFocused, kSelectedFocused);
-    ListView_EnsureVisible(list_, at, FALSE);
+  if (!drop.from || !g) return;
+  if (const auto moved = library::MoveRow(g->MutableRows(), *drop.from, *drop.to)) {
+    SelectRow(static_cast<int>(*moved));
     LibraryChanged();
   }
   InvalidateRect(list_, nullptr, TRUE);
@@ -587,30 +492,8 @@ LRESULT LibraryView::OnHookedMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     PopUpMenuAtCursor(panel_, groupMenu_.get());
     return 0;
   }
-  if (hwnd != list_ || !dragSortMode_) return DefSubclassProc(hwnd, msg, wp, lp);
-  const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-  switch (msg) {
-    case WM_LBUTTONDOWN:
-      dragArmed_ = true;
-      break;
-    case WM_MOUSEMOVE:
-      if (dragArmed_ && (wp & MK_LBUTTON)) {
-        if (GetCapture() != hwnd) SetCapture(hwnd);
-        DragMove(pt);
-        return 0;
-      }
-      break;
-    case WM_LBUTTONUP: {
-      const bool armed = dragArmed_;
-      const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
-      Drop(pt, armed);
-      return r;
-    }
-    case WM_CAPTURECHANGED:
-      if (dragArmed_ && reinterpret_cast<HWND>(lp) != hwnd && !(GetKeyState(VK_LBUTTON) & 0x8000)) ResetDrag();
-      break;
-  }
-  return DefSubclassProc(hwnd, msg, wp, lp);
+  if (hwnd != list_ || !drag_.on()) return DefSubclassProc(hwnd, msg, wp, lp);
+  return drag_.OnListMessage(msg, wp, lp, [&] { return DefSubclassProc(hwnd, msg, wp, lp); });
 }
 
 // ---- events from the panel ---------------------------------------------------------------------
@@ -640,7 +523,7 @@ void LibraryView::Act(library::PageAction action) {
   using library::PageAction;
   if (action == PageAction::Send) return host_.SendPhrase(chat::SendMode::MenuSend);
   if (action == PageAction::SendWithoutEnter) return host_.SendPhrase(chat::SendMode::MenuSendNoEnter);
-  if (action == PageAction::DragSort && dragSortMode_) return;
+  if (action == PageAction::DragSort && drag_.on()) return;
   const library::ActionTarget target = library::TargetOf(action, State());
   // The group menu's operations work on the group view, once their group was taken from the search.
   const bool groupMenu = action == PageAction::AddGroup || action == PageAction::DeleteGroup ||
@@ -653,7 +536,7 @@ void LibraryView::Act(library::PageAction action) {
     case PageAction::EditEntry: OpenEntryEditor(target, true); break;
     case PageAction::DeleteEntry: DeleteEntryOf(target); break;
     case PageAction::ClearGroup: ClearGroupOf(target); break;
-    case PageAction::DragSort: EnterDragSort(); break;
+    case PageAction::DragSort: drag_.Enter(shown_); break;
     case PageAction::AddGroup: AddGroup(); break;
     case PageAction::DeleteGroup: DeleteGroupOf(target); break;
     case PageAction::RenameGroup: RenameGroupOf(target); break;
@@ -671,7 +554,7 @@ bool LibraryView::OnControlCommand(HWND control, int code) {
     return true;
   }
   if (control == leaveDragButton_) {
-    if (code == BN_CLICKED) LeaveDragSort();
+    if (code == BN_CLICKED) drag_.Leave();
     return true;
   }
   if (control == groupMenuButton_) {
@@ -701,7 +584,7 @@ bool LibraryView::OnNotify(const NMHDR& hdr, LRESULT& result) {
     case NM_RCLICK: OnListRightClick(); break;
     case NM_DBLCLK: OnListDoubleClick(); break;
     case LVN_BEGINDRAG:
-      if (dragSortMode_ && dragArmed_) SetCapture(list_);
+      drag_.BeginDrag();
       break;
     case LVN_GETDISPINFOW: OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&hdr))); break;
   }
@@ -738,13 +621,6 @@ std::optional<library::TabRef> LibraryView::SelectedTab() const {
   return entry ? entry->tab : ShownTab();
 }
 
-bool LibraryView::RefuseTeamChange() {
-  const auto tab = ShownTab();
-  if (!tab) return false;
-  const auto refusal = library::ChangeRefusal(*tab);
-  if (refusal) platform::ShowInfoMessage(panel_, *refusal);
-  return refusal.has_value();
-}
 
 
 LibraryView::TeamReload LibraryView::PlaceBeforeTeamReload() const { return page_.PlaceBeforeTeamReload(SelectedRow()); }
@@ -870,7 +746,7 @@ void LibraryView::OnSearchChanged() {
     RememberShownRow();
     HidePreviewBalloon();
     // Results come from several groups: a drag among them would mean nothing.
-    if (dragSortMode_) LeaveDragSort();
+    if (drag_.on()) drag_.Leave();
   }
   ShowSearch(page_.Search(query));
 }

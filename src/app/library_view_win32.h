@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/drag_sort_win32.h"
 #include "app/panel_layout.h"
 #include "app/search_box_win32.h"
 #include "chat/send_engine.h"
@@ -138,15 +139,8 @@ class LibraryView {
   void OnGetDispInfo(NMLVDISPINFOW& info);
   void ShowPreviewBalloon();
   void HidePreviewBalloon();
-  void EnterDragSort();
-  void LeaveDragSort();
-  void ResetDrag();
-  void DragMove(POINT inList);
-  void Drop(POINT inList, bool armed);
-  bool OverList(POINT inList) const;
-  // True, after telling the agent, when the shown tab is a team group, which only its maintainer
-  // changes (a drop in drag-sort mode after the tab changed).
-  bool RefuseTeamChange();
+  // A release in drag-sort mode (see DragSortView::onRelease).
+  void Drop(bool armed, bool overList, int to);
   void ImportCsv();
   void ExportCsv();
   bool QuestionYesNo(std::string_view text, std::string_view title);
@@ -167,14 +161,11 @@ class LibraryView {
   HWND groupMenuButton_ = nullptr;  // "≡", opens the group menu
   HWND stripArrows_ = nullptr;      // the strip's scroll arrows, once it has made them
   HWND leaveDragButton_ = nullptr;  // "退出拖放模式", shown only in drag-sort mode
-  HWND dragLabel_ = nullptr;      // the dragged row's text, following the pointer
   HWND previewBalloon_ = nullptr;  // a phrase's preview after a click
   platform::UniqueMenu groupMenu_;
   platform::UniqueMenu listMenu_;
 
-  bool dragSortMode_ = false;
-  bool dragArmed_ = false;
-  std::string dragLabelText_;
+  DragSortView drag_;
   std::wstring dispText_;
 
   // ---- search ----
