@@ -57,6 +57,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   std::optional<std::string> SelectedRowText(chat::PhraseListSource source) const override;
   platform::WindowId CurrentChatWindow() const override { return followLoop_.CurrentChatWindow(); }
   void ShowNotice(std::string_view message) override;
+  std::optional<std::string> AskValue(std::string_view prompt) override;
 
   // What the library views ask of the panel.
   void SaveAll() override;

@@ -4,6 +4,8 @@
 
 #include <shellapi.h>
 
+#include "chat/phrase_variables.h"
+#include "library/input_box_win32.h"
 #include "platform/clipboard_win32.h"
 #include "platform/keyboard_win32.h"
 #include "platform/wait_win32.h"
@@ -18,6 +20,10 @@ std::optional<std::string> MainPanel::SelectedRowText(chat::PhraseListSource sou
 }
 
 void MainPanel::ShowNotice(std::string_view message) { platform::ShowInfoMessage(hwnd(), message); }
+
+std::optional<std::string> MainPanel::AskValue(std::string_view prompt) {
+  return library::InputBox(hwnd(), prompt, chat::kAskValueTitle, "");
+}
 
 void MainPanel::SendPhrase(chat::SendMode mode) {
   // A send waits with the messages flowing (for the chat program, and to give the clipboard back):

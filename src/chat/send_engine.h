@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/clipboard.h"
+#include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/keyboard.h"
 #include "platform/wait.h"
@@ -49,6 +50,12 @@ class SendHost {
   virtual platform::WindowId CurrentChatWindow() const = 0;
   // A notice in the "友情提醒" message box with the information icon and OK.
   virtual void ShowNotice(std::string_view message) = 0;
+  // The value of a {输入:提示} variable, asked of the agent with `prompt` as the question; nothing
+  // when they cancel (a host that cannot ask sends no such phrase).
+  virtual std::optional<std::string> AskValue(std::string_view prompt) {
+    (void)prompt;
+    return std::nullopt;
+  }
 };
 
 struct SendContext {
@@ -60,6 +67,8 @@ struct SendContext {
   SendHost& host;
   // The Data folder's picture folder, without a trailing separator.
   std::string imgFolder;
+  // The date and time of {日期}, {时间} and {星期}.
+  const platform::Clock& clock = platform::SystemClock();
 };
 
 enum class ChatKind { WeChat, Wangwang, Other };
@@ -76,6 +85,8 @@ enum class SendOutcome {
   NoChatWindow,    // no chat window docked yet, or it has closed
   ChatOffScreen,   // the chat window was off screen and has been moved to (50, 50)
   PicturesOnly,    // pictures went out and no text was left
+  NoClipboardText, // {剪贴板} found no text on the clipboard: the notice was shown, nothing sent
+  InputCanceled,   // the agent canceled the question of a {输入:提示}: nothing sent
   ClipboardBusy,   // a clipboard write failed: the send stopped before pasting what it held
   PasteUnread,     // the chat program did not read a paste in time: nothing more was pasted, and
                    // the piece stays on the clipboard
