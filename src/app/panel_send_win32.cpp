@@ -4,7 +4,7 @@
 
 #include <shellapi.h>
 
-#include "chat/phrase_variables.h"
+#include "library/phrase_variables.h"
 #include "library/input_box_win32.h"
 #include "platform/clipboard_win32.h"
 #include "platform/keyboard_win32.h"
@@ -22,7 +22,7 @@ std::optional<std::string> MainPanel::SelectedRowText(chat::PhraseListSource sou
 void MainPanel::ShowNotice(std::string_view message) { platform::ShowInfoMessage(hwnd(), message); }
 
 std::optional<std::string> MainPanel::AskValue(std::string_view prompt) {
-  return library::InputBox(hwnd(), prompt, chat::kAskValueTitle, "");
+  return library::InputBox(hwnd(), prompt, library::kAskValueTitle, "");
 }
 
 void MainPanel::SendPhrase(chat::SendMode mode) {

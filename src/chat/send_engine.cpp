@@ -5,7 +5,7 @@
 #include "chat/clipboard_keeper.h"
 #include "chat/follow_loop.h"
 #include "chat/pattern_matcher.h"
-#include "chat/phrase_variables.h"
+#include "library/phrase_variables.h"
 #include "chat/rich_content.h"
 #include "library/library.h"
 #include "library/preview.h"
@@ -103,7 +103,7 @@ class Typist {
 };
 
 // The values of a phrase's variables, read at the start of the send.
-class SendVariables final : public VariableSource {
+class SendVariables final : public library::VariableSource {
  public:
   SendVariables(SendContext& ctx, platform::WindowId chat) : ctx_(ctx), chat_(chat) {}
   std::optional<std::string> ClipboardText() override { return ctx_.clipboard.Text(); }
@@ -217,13 +217,13 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
   // The values go in before anything is written or typed: a refusal or a canceled question leaves
   // the chat window and the clipboard as they were.
   SendVariables variables(ctx, chat);
-  const FillResult fill = FillVariables(library::ContentOf(*row), variables);
-  if (fill.outcome == FillOutcome::NoClipboardText) {
-    ctx.host.ShowNotice(kNoClipboardTextMessage);
+  const library::FillResult fill = library::FillVariables(library::ContentOf(*row), variables);
+  if (fill.outcome == library::FillOutcome::NoClipboardText) {
+    ctx.host.ShowNotice(library::kNoClipboardTextMessage);
     return SendOutcome::NoClipboardText;
   }
-  if (fill.outcome == FillOutcome::Canceled) return SendOutcome::InputCanceled;
-  const FilledPhrase& filled = fill.phrase;
+  if (fill.outcome == library::FillOutcome::Canceled) return SendOutcome::InputCanceled;
+  const library::FilledPhrase& filled = fill.phrase;
   std::string text = filled.text();
 
   typist.chat = chat;

@@ -53,7 +53,11 @@ struct PreviewRun {
 // out of it ("..\"), names a sub-folder or another place keeps an empty picturePath.
 std::vector<PreviewRun> ParsePreviewHtml(std::string_view html, std::string_view imgFolder);
 
-// Both steps: the runs the preview shows for the editor's content.
+// The colour a variable's name ("{对方}") is shown in.
+inline constexpr uint32_t kVariableColour = 0xD35400;
+
+// Both steps: the runs the preview shows for the editor's content, each variable as its name in
+// kVariableColour.
 std::vector<PreviewRun> PreviewRuns(std::string_view content, std::string_view imgFolder);
 
 }  // namespace jihe::library

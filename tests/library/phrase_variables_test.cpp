@@ -1,14 +1,20 @@
 // Variables filled in at the moment of the send: the values, the refusals, and that a value reaches
 // the chat window as the characters it is, never as a picture, a file or markup.
-#include "chat/phrase_variables.h"
+#include "library/phrase_variables.h"
 
 #include <gtest/gtest.h>
 
 #include "chat/send_engine.h"
 #include "fakes/fake_desktop.h"
 
-namespace jihe::chat {
+namespace jihe::library {
 namespace {
+
+using chat::PhraseListSource;
+using chat::SendContext;
+using chat::SendHost;
+using chat::SendMode;
+using chat::SendOutcome;
 
 using Strings = std::vector<std::string>;
 
@@ -140,7 +146,7 @@ TEST(PhraseVariablesTest, ValuesAreSentAsText) {
     host.answer = c.answer;
     host.chat = desktop.Add({"张三", c.className, {100, 100, 700, 800}});
     SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, "/img"};
-    EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), c.outcome);
+    EXPECT_EQ(chat::SendPhrase(ctx, SendMode::ListClick), c.outcome);
     const Strings events = log.events();
     if (c.firstWrite.empty()) {
       EXPECT_EQ(events, Strings{});
@@ -156,4 +162,4 @@ TEST(PhraseVariablesTest, ValuesAreSentAsText) {
 }
 
 }  // namespace
-}  // namespace jihe::chat
+}  // namespace jihe::library

@@ -1,9 +1,9 @@
-#include "chat/phrase_variables.h"
+#include "library/phrase_variables.h"
 
 #include <array>
 #include <cstdio>
 
-namespace jihe::chat {
+namespace jihe::library {
 
 namespace {
 
@@ -281,4 +281,4 @@ std::string WeekdayText(const platform::LocalTime& t) {
   return std::string(kNames[static_cast<size_t>((day + 7) % 7)]);
 }
 
-}  // namespace jihe::chat
+}  // namespace jihe::library

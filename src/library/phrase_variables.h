@@ -11,7 +11,7 @@
 
 #include "platform/clock.h"
 
-namespace jihe::chat {
+namespace jihe::library {
 
 inline constexpr std::string_view kNoClipboardTextMessage = "剪贴板里没有文字，{剪贴板} 无法填写";
 // The title of the box that asks for the value of {输入:提示}.
@@ -87,4 +87,4 @@ std::string DateText(const platform::LocalTime& t);     // 2026-12-09
 std::string TimeText(const platform::LocalTime& t);     // 18:05
 std::string WeekdayText(const platform::LocalTime& t);  // 星期三
 
-}  // namespace jihe::chat
+}  // namespace jihe::library
