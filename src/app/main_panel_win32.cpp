@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "app/guide_win32.h"
 #include "app/page_controls_win32.h"
+#include "platform/shell_win32.h"
 #include "platform/utf16.h"
 #include "platform/wait_win32.h"
 #include "schedule/reminder_popup_win32.h"
@@ -316,9 +318,9 @@ void MainPanel::OnCommand(Command command) {
     case Command::ChangeSettings: settings_.ShowSettings(); break;
     case Command::PauseResume: PauseOrResume(); break;
     case Command::SaveConfig: SaveAll(); break;
-    case Command::Tutorial: platform::OpenAddress(kTutorialAddress); break;
-    case Command::Contact: platform::OpenAddress(kContactAddress); break;
-    case Command::Homepage: platform::OpenAddress(kHomepageAddress); break;
+    case Command::Tutorial:
+    case Command::Contact:
+    case Command::Homepage: OpenAboutItem(command, store_.folder(), platform::SystemShell()); break;
     case Command::ShowSoftware: ShowPanel(ShowVariant::Menu); break;
     case Command::ExitSoftware: ExitProgram(); break;
     case Command::AddGroup:
