@@ -85,7 +85,45 @@ std::string ShownContent(std::string_view content) {
   return shown;
 }
 
+// A letter or digit has a LetterBit of its own, so a row's start bits answer a one-letter query
+// exactly.
+bool ExactStart(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+
+// Where the pair of a match's first two characters falls among a row's 256 pair bits.
+std::uint8_t PairBit(char32_t a, char32_t b) {
+  std::uint32_t h = (static_cast<std::uint32_t>(a) * 0x9E3779B1u) ^ (static_cast<std::uint32_t>(b) * 0x85EBCA6Bu);
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  return static_cast<std::uint8_t>(h >> 24);
+}
+
 }  // namespace
+
+// A match starts at a character with the character itself or the first letter of a reading; its
+// second letter is the reading's second one, or what the next character starts with.
+SearchIndex::CharStarts SearchIndex::StartsOf(char32_t c, int set) {
+  CharStarts out;
+  auto add = [&](char32_t symbol) {
+    if (std::find(out.symbols.begin(), out.symbols.end(), symbol) != out.symbols.end()) return;
+    out.symbols.push_back(symbol);
+    out.bits |= LetterBit(symbol);
+  };
+  add(c);
+  for (std::uint16_t s : PinyinSetSyllables(set)) {
+    const std::string_view name = PinyinSyllable(s);
+    if (name.empty()) continue;
+    add(static_cast<char32_t>(name[0]));
+    if (name[0] == 'v') add('u');  // ü is typed as u, too
+    if (name.size() < 2) continue;
+    for (char a : {name[0], name[0] == 'v' ? 'u' : name[0]})
+      for (char b : {name[1], name[1] == 'v' ? 'u' : name[1]}) {
+        const std::uint8_t bit = PairBit(static_cast<char32_t>(a), static_cast<char32_t>(b));
+        if (std::find(out.innerPairs.begin(), out.innerPairs.end(), bit) == out.innerPairs.end())
+          out.innerPairs.push_back(bit);
+      }
+  }
+  return out;
+}
 
 bool SkippedInSearch(char32_t c) {
   if (c <= 0x20 || (c >= 0x7F && c <= 0xA0)) return true;  // blanks, line breaks, controls
@@ -144,9 +182,11 @@ std::uint32_t SearchIndex::IdOf(char32_t c) {
 SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupKind kind) {
   std::vector<std::uint64_t> idLetters;
   std::vector<char32_t> chars;
-  auto append = [&](std::string_view text, std::uint64_t& letters) {
+  // `prev` is the previous character of the same part, whose start symbols pair with this one's.
+  auto append = [&](std::string_view text, Row& row, std::uint64_t& starts, bool remark) {
     chars.clear();
     DecodeUtf8(text, chars);
+    std::int64_t prev = -1;  // its character number
     for (char32_t c : chars) {
       c = FoldForSearch(c);
       if (SkippedInSearch(c)) continue;
@@ -157,8 +197,21 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
           for (char letter : PinyinSyllable(s)) bits |= LetterBit(letter) | (letter == 'v' ? LetterBit('u') : 0);
         }
         idLetters.push_back(bits);
+        idStarts_.push_back(StartsOf(idChar_[id], idSet_[id]));
       }
-      letters |= idLetters[id];
+      const CharStarts& here = idStarts_[id];
+      row.letters |= idLetters[id];
+      if (remark && units_.size() == row.begin) row.firstStarts = here.bits;
+      starts |= here.bits;
+      for (std::uint8_t bit : here.innerPairs) row.pairs[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+      if (prev >= 0) {
+        for (char32_t a : idStarts_[static_cast<size_t>(prev)].symbols)
+          for (char32_t b : here.symbols) {
+            const std::uint8_t bit = PairBit(a, b);
+            row.pairs[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+          }
+      }
+      prev = id;
       units_.push_back(id);
     }
   };
@@ -173,11 +226,14 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
         const std::string_view content = ContentOf(text);
         const size_t remarkLength =
             content.size() == text.size() ? 0 : text.size() - content.size() - kRemarkSeparator.size();
-        Row row{static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(r), 0, 0, 0, 0, source == team};
+        Row row{};
+        row.group = static_cast<std::uint32_t>(g);
+        row.row = static_cast<std::uint32_t>(r);
+        row.team = source == team;
         row.begin = static_cast<std::uint32_t>(units_.size());
-        append(text.substr(0, remarkLength), row.letters);
+        append(text.substr(0, remarkLength), row, row.remarkStarts, true);
         row.split = static_cast<std::uint32_t>(units_.size());
-        append(kind == GroupKind::Phrase ? ShownContent(content) : std::string(content), row.letters);
+        append(kind == GroupKind::Phrase ? ShownContent(content) : std::string(content), row, row.contentStarts, false);
         row.end = static_cast<std::uint32_t>(units_.size());
         rows_.push_back(row);
       }
@@ -185,15 +241,80 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
   }
   bmpId_.clear();
   bmpId_.shrink_to_fit();
+  idStarts_.clear();
+  idStarts_.shrink_to_fit();
 }
 
-std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) const {
+// Runs `tierOf` over the rows the query can match (all rows, or the previous query's matches when
+// this one goes on from it) and orders the matches by their tier, each tier in library order.
+// `tierOf(row, previous)` gives the row's Match, with tier -1 when it does not match; `previous`
+// is the row's match of the previous query, or null.
+template <class TierOf>
+std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool narrow, TierOf tierOf) {
+  // The buffers are kept from keystroke to keystroke: fresh memory for a hundred thousand matches
+  // costs more in page faults than the matching.
+  nextMatches_.clear();
+  size_t count[3] = {};
+  auto consider = [&](std::uint32_t i, const Match* previous) {
+    const Match match = tierOf(rows_[i], previous);
+    if (match.tier < 0) return;
+    ++count[match.tier];
+    nextMatches_.push_back({i, match.end, match.tier});
+  };
+  if (narrow) {
+    for (const Match& previous : lastMatches_) consider(previous.row, &previous);
+  } else {
+    for (std::uint32_t i = 0; i < rows_.size(); ++i) consider(i, nullptr);
+  }
+  lastQuery_ = std::move(query);
+  std::swap(lastMatches_, nextMatches_);
+  std::vector<SearchHit> out(lastMatches_.size());
+  size_t at[3] = {0, count[0], count[0] + count[1]};
+  for (const Match& match : lastMatches_) {
+    const Row& row = rows_[match.row];
+    out[at[match.tier]++] = {row.group, row.row, row.team};
+  }
+  return out;
+}
+
+std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
   std::vector<char32_t> query;
   DecodeUtf8(queryText, query);
   for (char32_t& c : query) c = FoldForSearch(c);
   std::erase_if(query, SkippedInSearch);
-  if (query.empty() || rows_.empty()) return {};
-  if (query.size() > kMaxPinyinQuery) return SearchLiteral(query);
+  if (query.empty() || rows_.empty()) {
+    lastQuery_.clear();
+    lastMatches_.clear();
+    return {};
+  }
+  // Whatever matches this query matches the previous one where this one goes on from it: the
+  // characters that match its first letters match the previous query's.
+  const size_t before = lastQuery_.size();
+  const bool narrow = before > 0 && query.size() >= before && std::equal(lastQuery_.begin(), lastQuery_.end(), query.begin());
+
+  if (query.size() > kMaxPinyinQuery) {
+    std::vector<std::uint32_t> wanted;
+    for (char32_t c : query) {
+      const auto at = std::find(idChar_.begin(), idChar_.end(), c);
+      if (at == idChar_.end()) {  // a character no row holds
+        lastQuery_ = std::move(query);
+        lastMatches_.clear();
+        return {};
+      }
+      wanted.push_back(static_cast<std::uint32_t>(at - idChar_.begin()));
+    }
+    return Collect(std::move(query), narrow,
+                   [&](const Row& row, const Match*) { return Match{0, kNoEnd, LiteralTier(row, wanted)}; });
+  }
+
+  // One letter or digit, the first keystroke of most searches, is answered from what each row's
+  // parts can start with, without reading their characters.
+  if (query.size() == 1 && ExactStart(query[0])) {
+    const std::uint64_t bit = LetterBit(query[0]);
+    return Collect(std::move(query), narrow, [bit](const Row& row, const Match*) {
+      return Match{0, kNoEnd, row.firstStarts & bit ? 0 : row.remarkStarts & bit ? 1 : row.contentStarts & bit ? 2 : -1};
+    });
+  }
 
   // For each query position p and each character of the library: the positions the character
   // leads to from p. Itself leads to p + 1; a prefix of one of its readings to p + its length.
@@ -219,67 +340,64 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) const {
 
   const std::uint64_t goal = std::uint64_t{1} << m;
   const std::uint64_t* t = table.data();
+  const std::uint32_t* units = units_.data();
   // Most characters of a row start no match: while nothing is under way they are skipped by a
   // plain scan over this flag, which is what keeps a keystroke within a frame.
   std::vector<std::uint8_t> starts(ids);
   for (size_t id = 0; id < ids; ++id) starts[id] = table[id] != 0;
-  auto occurs = [&](const std::uint32_t* u, const std::uint32_t* end) {
+  // The unit after the end of the earliest match in [from, end), or 0.
+  auto occurs = [&](std::uint32_t from, std::uint32_t end) -> std::uint32_t {
+    const std::uint32_t* u = units + from;
+    const std::uint32_t* const stop = units + end;
     std::uint64_t open = 1;  // query positions reached by a match that may start anywhere
-    while (u < end) {
+    while (u < stop) {
       if (open == 1) {
-        while (u < end && !starts[*u]) ++u;
-        if (u == end) return false;
+        while (stop - u >= 4 && !(starts[u[0]] | starts[u[1]] | starts[u[2]] | starts[u[3]])) u += 4;
+        while (u < stop && !starts[*u]) ++u;
+        if (u == stop) return 0;
         open = 1 | t[*u++];
       } else {
         open = 1 | Step(open, t, ids, *u++);
       }
-      if (open & goal) return true;
+      if (open & goal) return static_cast<std::uint32_t>(u - units);
     }
-    return false;
+    return 0;
   };
-
-  std::vector<SearchHit> tiers[3];
-  const std::uint32_t* units = units_.data();
-  for (const Row& row : rows_) {
-    if ((row.letters & queryLetters) != queryLetters) continue;
-    int tier = -1;
-    // A match from the remark's first character; then one anywhere in the remark.
-    std::uint64_t anchored = 1;
-    for (std::uint32_t u = row.begin; u < row.split && anchored && !(anchored & goal); ++u) {
-      anchored = Step(anchored, t, ids, units[u]);
+  // A row without the pair of the query's first two characters cannot match it, which leaves out
+  // most rows at the second keystroke, when the first one's matches are still most of the library.
+  const int pair = m >= 2 ? PairBit(query[0], query[1]) : -1;
+  return Collect(std::move(query), narrow, [&](const Row& row, const Match* previous) -> Match {
+    if ((row.letters & queryLetters) != queryLetters) return {0, 0, -1};
+    if (pair >= 0 && !(row.pairs[pair >> 6] & (std::uint64_t{1} << (pair & 63)))) return {0, 0, -1};
+    // A match of this query begins with a match of the previous one, in the same part: so in no
+    // better tier, and starting at most `before` units before the previous earliest match ended.
+    const int was = previous ? previous->tier : 0;
+    auto from = [&](std::uint32_t partBegin) {
+      if (!previous || previous->end == kNoEnd || previous->end < partBegin + before) return partBegin;
+      return previous->end - static_cast<std::uint32_t>(before);
+    };
+    if (was == 0) {
+      // A match from the remark's first character.
+      std::uint64_t anchored = 1;
+      std::uint32_t u = row.begin;
+      while (u < row.split && anchored && !(anchored & goal)) anchored = Step(anchored, t, ids, units[u++]);
+      if (anchored & goal) return {0, u, 0};
     }
-    if (anchored & goal) tier = 0;
-    else if (occurs(units + row.begin, units + row.split)) tier = 1;
-    else if (occurs(units + row.split, units + row.end)) tier = 2;
-    if (tier >= 0) tiers[tier].push_back({row.group, row.row, row.team});
-  }
-  std::vector<SearchHit> out = std::move(tiers[0]);
-  out.insert(out.end(), tiers[1].begin(), tiers[1].end());
-  out.insert(out.end(), tiers[2].begin(), tiers[2].end());
-  return out;
+    if (was <= 1) {
+      if (const std::uint32_t end = occurs(was == 1 ? from(row.begin) : row.begin, row.split)) return {0, end, 1};
+    }
+    if (const std::uint32_t end = occurs(was == 2 ? from(row.split) : row.split, row.end)) return {0, end, 2};
+    return {0, 0, -1};
+  });
 }
 
-std::vector<SearchHit> SearchIndex::SearchLiteral(const std::vector<char32_t>& query) const {
-  std::vector<std::uint32_t> wanted;
-  for (char32_t c : query) {
-    const auto at = std::find(idChar_.begin(), idChar_.end(), c);
-    if (at == idChar_.end()) return {};  // a character no row holds
-    wanted.push_back(static_cast<std::uint32_t>(at - idChar_.begin()));
-  }
-  std::vector<SearchHit> tiers[3];
-  for (const Row& row : rows_) {
-    const auto* units = units_.data();
-    const auto* remarkHit = std::search(units + row.begin, units + row.split, wanted.begin(), wanted.end());
-    int tier = remarkHit == units + row.begin && row.split - row.begin >= wanted.size() ? 0
-               : remarkHit != units + row.split                                         ? 1
-               : std::search(units + row.split, units + row.end, wanted.begin(), wanted.end()) != units + row.end ? 2
-                                                                                                                   : -1;
-    if (tier >= 0) tiers[tier].push_back({row.group, row.row, row.team});
-  }
-  std::vector<SearchHit> out = std::move(tiers[0]);
-  out.insert(out.end(), tiers[1].begin(), tiers[1].end());
-  out.insert(out.end(), tiers[2].begin(), tiers[2].end());
-  return out;
+int SearchIndex::LiteralTier(const Row& row, const std::vector<std::uint32_t>& wanted) const {
+  const auto* units = units_.data();
+  const auto* remarkHit = std::search(units + row.begin, units + row.split, wanted.begin(), wanted.end());
+  if (remarkHit == units + row.begin && row.split - row.begin >= wanted.size()) return 0;
+  if (remarkHit != units + row.split) return 1;
+  if (std::search(units + row.split, units + row.end, wanted.begin(), wanted.end()) != units + row.end) return 2;
+  return -1;
 }
 
 }  // namespace jihe::library

@@ -34,7 +34,9 @@ class SearchIndex {
   // The matching rows: first those whose remark starts with the query, then those whose remark
   // contains it, then those whose content contains it; each in library order. An empty query
   // matches nothing: the page shows its groups again.
-  std::vector<SearchHit> Search(std::string_view query) const;
+  // A query that goes on from the previous one (the next keystroke) is looked for only among the
+  // previous one's matches, which is why searching is not const.
+  std::vector<SearchHit> Search(std::string_view query);
 
   size_t rowCount() const { return rows_.size(); }
 
@@ -46,10 +48,33 @@ class SearchIndex {
     std::uint32_t split;
     std::uint32_t end;
     std::uint64_t letters;  // what the row can match at all; see LetterBit
+    // What a match can start with (a character itself or the first letter of one of its
+    // readings): at the remark's first character, anywhere in the remark, anywhere in the content.
+    std::uint64_t firstStarts = 0, remarkStarts = 0, contentStarts = 0;
+    // The first two letters a match can have, hashed into 256 bits; see PairBit.
+    std::uint64_t pairs[4] = {};
     bool team = false;
   };
+  // Per character number: what it lets a match start with, and the letter pairs within its
+  // readings.
+  struct CharStarts {
+    std::uint64_t bits = 0;
+    std::vector<char32_t> symbols;
+    std::vector<std::uint8_t> innerPairs;
+  };
   std::uint32_t IdOf(char32_t folded);
-  std::vector<SearchHit> SearchLiteral(const std::vector<char32_t>& query) const;
+  static CharStarts StartsOf(char32_t c, int pinyinSet);
+  // A row the previous query matched: in which tier, and the unit where its earliest match in
+  // that tier's part ended (kNoEnd when not known).
+  struct Match {
+    std::uint32_t row;
+    std::uint32_t end;
+    int tier;
+  };
+  static constexpr std::uint32_t kNoEnd = 0xFFFFFFFF;
+  template <class TierOf>
+  std::vector<SearchHit> Collect(std::vector<char32_t> query, bool narrow, TierOf tierOf);
+  int LiteralTier(const Row& row, const std::vector<std::uint32_t>& wanted) const;
 
   std::vector<Row> rows_;
   std::vector<std::uint32_t> units_;  // every row's folded characters, as character numbers
@@ -57,6 +82,11 @@ class SearchIndex {
   std::vector<std::int32_t> idSet_;   // character number -> its pinyin set, -1 without
   std::vector<std::int32_t> bmpId_;   // folded BMP character -> its number, -1 when unseen
   std::vector<std::pair<char32_t, std::uint32_t>> otherIds_;  // beyond the BMP, sorted
+  std::vector<CharStarts> idStarts_;  // only while the index is built
+  // The previous query and the rows it matched, in library order.
+  std::vector<char32_t> lastQuery_;
+  std::vector<Match> lastMatches_;
+  std::vector<Match> nextMatches_;
 };
 
 // The text of a result row, with its group's name before it: "售后 · 退货地址┃…".

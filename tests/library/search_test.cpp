@@ -45,7 +45,7 @@ GroupStrip Strip() {
 }
 
 TEST(SearchIndexTest, FindsByTextPinyinAndFoldedFormsInRankOrder) {
-  const SearchIndex index(Strip());
+  SearchIndex index(Strip());
   const std::vector<SearchHit> th = {{0, 0}, {2, 1}, {0, 1}, {2, 0}};  // remark start, remark, content
   const struct {
     std::string query;
@@ -91,6 +91,14 @@ TEST(SearchIndexTest, FindsByTextPinyinAndFoldedFormsInRankOrder) {
       {std::string(63, 't'), {{3, 5}}},  // the longest query still matched by pinyin
   };
   for (const auto& c : kCases) EXPECT_EQ(index.Search(c.query), c.hits) << c.query;
+  // Typed one character after the other, each keystroke searching the last one's matches, and
+  // each query following the one before without the box being emptied.
+  SearchIndex typed(Strip());
+  for (const auto& c : kCases) {
+    for (size_t i = 1; i < c.query.size(); ++i)
+      if ((static_cast<unsigned char>(c.query[i]) & 0xC0) != 0x80) typed.Search(c.query.substr(0, i));
+    EXPECT_EQ(typed.Search(c.query), c.hits) << "typed " << c.query;
+  }
 }
 
 TEST(SearchIndexTest, TheTeamsGroupsFollowTheAgentsOwnInEachRank) {
