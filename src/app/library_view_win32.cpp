@@ -327,6 +327,7 @@ void LibraryView::RenameShownGroup() {
     platform::ShowInfoMessage(panel_, *refusal);
     return;
   }
+  host_.SendCounts().RenameGroup(storage::KindKey(kind_, false), strip.slots()[*index].name(), *name);
   library::RenameGroup(strip, *index, *name);
   RebuildStrip(*index);
   LibraryChanged();
@@ -392,12 +393,15 @@ void LibraryView::LaunchSelectedCommand() {
   const auto row = SelectedRowText();
   if (!row) return;
   const std::string content(library::ContentOf(*row));
-  // A launch that fails says nothing.
+  // A launch that fails says nothing, and does not count.
+  bool launched = false;
   switch (library::LaunchKindOf(content)) {
-    case library::LaunchKind::Address: platform::SystemShell().OpenWithShell(content); break;
-    case library::LaunchKind::Path: platform::OpenMaximised(content); break;
+    case library::LaunchKind::Address: launched = platform::SystemShell().OpenWithShell(content); break;
+    case library::LaunchKind::Path: launched = platform::OpenMaximised(content); break;
     case library::LaunchKind::None: break;
   }
+  if (launched)
+    if (const auto key = SelectedCountKey()) CountUse(*key);
 }
 
 // ---- mouse on the list --------------------------------------------------------------------------
@@ -653,10 +657,7 @@ bool LibraryView::OnControlCommand(HWND control, int code) {
   if (control == search_) {
     if (code == EN_CHANGE) OnSearchChanged();
     // The index is built while the agent starts typing, not on the first keystroke.
-    if (code == EN_SETFOCUS && indexStale_) {
-      index_ = library::SearchIndex(ws_.library.strip(kind_), team_, kind_);
-      indexStale_ = false;
-    }
+    if (code == EN_SETFOCUS && indexStale_) BuildIndex();
     return true;
   }
   if (control == leaveDragButton_) {
@@ -942,6 +943,43 @@ const std::string* LibraryView::RowAt(int listRow) const {
   return g && row < g->rows().size() ? &g->rows()[row] : nullptr;
 }
 
+void LibraryView::BuildIndex() {
+  index_ = library::SearchIndex(ws_.library.strip(kind_), team_, kind_);
+  indexStale_ = false;
+  if (!host_.SendCounts().empty()) ApplySendCounts();
+}
+
+void LibraryView::ApplySendCounts() {
+  const storage::SendCounts& counts = host_.SendCounts();
+  index_.SetSendCounts([&](const library::SearchHit& hit) -> std::uint32_t {
+    const library::GroupStrip* strip = hit.team ? team_ : &ws_.library.strip(kind_);
+    if (!strip) return 0;
+    const library::Group& group = strip->slots()[hit.group];
+    return counts.Count({storage::KindKey(kind_, hit.team), group.name(), group.rows()[hit.row]});
+  });
+}
+
+std::optional<storage::SendCountKey> LibraryView::SelectedCountKey() const {
+  const int selected = SelectedRow();
+  const std::string* text = RowAt(selected);
+  if (!text) return std::nullopt;
+  std::optional<library::TabRef> tab = SelectedTab();
+  if (searching_) {
+    const library::SearchHit& hit = hits_[static_cast<size_t>(selected)];
+    tab = library::TabRef{hit.team, hit.group};
+  }
+  const library::GroupStrip* strip = tab && tab->team ? team_ : &ws_.library.strip(kind_);
+  if (!tab || !strip || tab->index >= strip->slots().size()) return std::nullopt;
+  return storage::SendCountKey{storage::KindKey(kind_, tab->team), strip->slots()[tab->index].name(), *text};
+}
+
+void LibraryView::CountUse(const storage::SendCountKey& key) {
+  host_.SendCounts().Add(key);
+  // The results shown keep their order; the next keystroke's are ordered by the new counts, and
+  // still look only among the last matches.
+  if (!indexStale_) ApplySendCounts();
+}
+
 std::optional<LibraryView::ListRow> LibraryView::SelectedEntry() const {
   const int selected = SelectedRow();
   if (!RowAt(selected)) return std::nullopt;
@@ -978,10 +1016,7 @@ void LibraryView::OnSearchChanged() {
 // The list shows the results of the box's query; the first one is selected so that Enter sends
 // it, or the one selected before when the results are searched again after a change.
 void LibraryView::RunSearch(bool selectFirst, std::optional<ListRow> keep) {
-  if (indexStale_) {
-    index_ = library::SearchIndex(ws_.library.strip(kind_), team_, kind_);
-    indexStale_ = false;
-  }
+  if (indexStale_) BuildIndex();
   const std::optional<ListRow> before = selectFirst ? std::nullopt : keep ? keep : SelectedEntry();
   hits_ = index_.Search(platform::WindowTextUtf8(search_));
   // Only the one selected row is cleared: clearing "all rows" walks every row of the list, which

@@ -21,6 +21,7 @@
 #include "chat/send_engine.h"
 #include "library/library.h"
 #include "library/team_groups.h"
+#include "storage/send_counts.h"
 #include "library/search.h"
 #include "platform/window_win32.h"
 #include "storage/store.h"
@@ -38,6 +39,8 @@ class LibraryViewHost {
   // Enter or Esc in a search box: whatever the agent called the panel up for is done, the focus
   // may go back to where it came from.
   virtual void SearchKeyDone() = 0;
+  // How often the agent sent or opened each row, for the search's order.
+  virtual storage::SendCounts& SendCounts() = 0;
 
  protected:
   ~LibraryViewHost() = default;
@@ -73,6 +76,10 @@ class LibraryView {
 
   // The full text of the selected row of the shown group, if there is one.
   std::optional<std::string> SelectedRowText() const;
+  // The selected row as the send counts know it: kind, group name and text.
+  std::optional<storage::SendCountKey> SelectedCountKey() const;
+  // A row was sent (or opened): it counts, and the next search orders by the new count.
+  void CountUse(const storage::SendCountKey& key);
 
   // ---- the team's groups: read-only tabs after the agent's own ----
   // The tab shown: an own group or a team group; nothing with no tab.
@@ -195,6 +202,8 @@ class LibraryView {
   void OnSearchChanged();
   // `keep`: the result to select again, instead of the one the list selects now.
   void RunSearch(bool selectFirst, std::optional<ListRow> keep = std::nullopt);
+  void BuildIndex();
+  void ApplySendCounts();
   std::optional<TeamPlace> ShownTeamPlace() const;
   static const library::GroupStrip& TeamOrNone(const library::GroupStrip* team);
   void ShowTeamGroupsInStrip(const library::GroupStrip* team, const std::optional<TeamPlace>& place);

@@ -95,6 +95,7 @@ bool MainPanel::Create() {
     ShowBalloon(kBalloonTitle, settings::HotkeyTakenMessage(ws_.options.Hotkey()), NIIF_WARNING, 10000);
   settings_.SetHotkeyChanger([this](settings::Hotkey hotkey) { return RegisterSearchHotkey(hotkey); });
   store_.LoadAll(ws_);
+  sendCounts_ = storage::SendCounts::Load(store_.folder());
   phraseView_.ShowLoadedGroups();
   commandView_.ShowLoadedGroups();
   StartTeamLibrary();
@@ -243,6 +244,9 @@ void MainPanel::SaveAll() {
   CaptureGeometry();
   scheduleView_.KeepInWorkspace();
   const storage::SaveReport report = store_.SaveAll(ws_);
+  // The counts go with every save, so none is lost at exit; a count that could not be written
+  // waits for the next save.
+  sendCounts_.Save(store_.folder());
   ReportSettingsSave(!report.settingsKept);
   // A group file that could not be written keeps its old rows on disk: the agent must know the
   // library was not saved, once, until a save goes through again.

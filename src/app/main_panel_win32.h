@@ -63,6 +63,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   void SaveAll() override;
   void RelayoutPanel() override { PanelLayout(); }
   void SearchKeyDone() override;
+  storage::SendCounts& SendCounts() override { return sendCounts_; }
 
   void OnCommand(Command command);
   void CreateMenus();
@@ -98,6 +99,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
 
   storage::Store& store_;
   storage::Workspace& ws_;
+  storage::SendCounts sendCounts_;
   StartOptions start_;
   platform::Win32Desktop desktop_;  // outlives the follow loop that walks it
   chat::FollowLoop followLoop_;

@@ -44,7 +44,9 @@ void MainPanel::SendPhrase(chat::SendMode mode) {
   chat::SendContext ctx{desktop_, clipboard, keyboard, *waiter, ws_.options, *this, std::move(img)};
   // The agent must learn that the phrase did not (fully) go out, without a box that takes the focus
   // from the chat window.
+  const std::optional<storage::SendCountKey> sent = phraseView_.SelectedCountKey();
   const chat::SendOutcome outcome = chat::SendPhrase(ctx, mode);
+  if (sent && (outcome == chat::SendOutcome::Sent || outcome == chat::SendOutcome::PicturesOnly)) phraseView_.CountUse(*sent);
   if (outcome == chat::SendOutcome::ClipboardBusy) ShowBalloon(kBalloonTitle, chat::kClipboardBusyText, NIIF_WARNING, 5000);
   if (outcome == chat::SendOutcome::PasteUnread) ShowBalloon(kBalloonTitle, chat::kPasteUnreadText, NIIF_WARNING, 5000);
 }
