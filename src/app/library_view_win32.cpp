@@ -12,6 +12,7 @@
 #include "library/group_ops.h"
 #include "library/input_box_win32.h"
 #include "library/messages.h"
+#include "library/preview.h"
 #include "library/row_rules.h"
 #include "platform/file_system.h"
 #include "platform/shell_win32.h"
@@ -41,6 +42,7 @@ constexpr const char* kSearchCue[2] = {"搜索短语", "搜索快捷"};
 constexpr char kNoDragSortInSearch[] = "搜索结果不能拖放排序，请先按 Esc 清空搜索框！";
 constexpr UINT_PTR kBalloonHideTimer = 0x4C42;  // on the balloon's own window
 constexpr UINT kBalloonShowMs = 5000;
+constexpr int kBalloonMaxWidth = 600;
 constexpr UINT_PTR kShotTimer = 0x4C53;
 constexpr wchar_t kDragLabelClass[] = L"霁禾客服助手.画板";
 constexpr UINT kSelectedFocused = LVIS_SELECTED | LVIS_FOCUSED;
@@ -133,7 +135,7 @@ void LibraryView::CreateOverlays() {
   tool.hwnd = panel_;
   tool.lpszText = const_cast<wchar_t*>(L"");
   SendMessageW(previewBalloon_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  SendMessageW(previewBalloon_, TTM_SETMAXTIPWIDTH, 0, 600);  // lines break only where the text says
+  SendMessageW(previewBalloon_, TTM_SETMAXTIPWIDTH, 0, kBalloonMaxWidth);  // lines break only where the text says
 }
 
 void LibraryView::ApplyFont(HFONT font, UINT dpi) {
@@ -456,9 +458,9 @@ void LibraryView::OnGetDispInfo(NMLVDISPINFOW& info) {
 void LibraryView::ShowPreviewBalloon() {
   const auto row = SelectedRowText();
   if (!row) return;
-  const std::string text = library::PreviewBalloonText(*row);
-  if (text.empty()) return;
-  std::wstring wide = Widen(text);
+  balloon_ = library::PreviewBalloon(*row);
+  if (balloon_.text.empty()) return;
+  std::wstring wide = Widen(balloon_.text);
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   tool.hwnd = panel_;
@@ -466,6 +468,7 @@ void LibraryView::ShowPreviewBalloon() {
   SendMessageW(previewBalloon_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   POINT pt{};
   GetCursorPos(&pt);
+  balloonAt_ = pt;
   SendMessageW(previewBalloon_, TTM_TRACKPOSITION, 0, MAKELPARAM(pt.x + 20, pt.y));
   SendMessageW(previewBalloon_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
   SetTimer(previewBalloon_, kBalloonHideTimer, kBalloonShowMs, HideBalloonTimer);
@@ -671,7 +674,54 @@ bool LibraryView::OnControlCommand(HWND control, int code) {
   return false;
 }
 
+// The balloon's variables in the preview's colour for them: once the balloon has drawn its text,
+// each variable is drawn again over its own place. Where the balloon put its text is worked out
+// from its size: the text block sits between equal margins left and right, and above or below
+// the stem, which points at the spot the balloon was shown for.
+LRESULT LibraryView::DrawBalloonText(NMTTCUSTOMDRAW& draw) const {
+  if (balloon_.variables.empty() || (draw.uDrawFlags & DT_CALCRECT)) return CDRF_DODEFAULT;
+  if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYPOSTPAINT;
+  if (draw.nmcd.dwDrawStage != CDDS_POSTPAINT) return CDRF_DODEFAULT;
+  HDC dc = draw.nmcd.hdc;
+  const std::wstring all = Widen(balloon_.text);
+  RECT block{0, 0, kBalloonMaxWidth, 0};
+  DrawTextW(dc, all.c_str(), static_cast<int>(all.size()), &block, draw.uDrawFlags | DT_CALCRECT);
+  RECT client{}, window{}, margin{};
+  GetClientRect(previewBalloon_, &client);
+  GetWindowRect(previewBalloon_, &window);
+  SendMessageW(previewBalloon_, TTM_GETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
+  const int side = (client.right - block.right - margin.left - margin.right) / 2;
+  const bool stemAbove = window.top >= balloonAt_.y;
+  const int left = margin.left + side;
+  const int top = stemAbove ? client.bottom - margin.bottom - side - block.bottom : margin.top + side;
+
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  const int lineHeight = metrics.tmHeight + ((draw.uDrawFlags & DT_EXTERNALLEADING) ? metrics.tmExternalLeading : 0);
+  constexpr uint32_t c = library::kVariableColour;
+  SetTextColor(dc, RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
+  SetBkColor(dc, static_cast<COLORREF>(SendMessageW(previewBalloon_, TTM_GETTIPBKCOLOR, 0, 0)));
+  SetBkMode(dc, OPAQUE);
+  const std::string_view text = balloon_.text;
+  for (const auto& [begin, end] : balloon_.variables) {
+    // The line the variable is on, and the text before it on that line.
+    int line = 0;
+    size_t lineStart = 0;
+    for (size_t at; (at = text.find("\r\n", lineStart)) != std::string_view::npos && at < begin; lineStart = at + 2) ++line;
+    const std::wstring before = Widen(text.substr(lineStart, begin - lineStart));
+    const std::wstring piece = Widen(text.substr(begin, end - begin));
+    SIZE offset{};
+    GetTextExtentPoint32W(dc, before.c_str(), static_cast<int>(before.size()), &offset);
+    TextOutW(dc, left + offset.cx, top + line * lineHeight, piece.c_str(), static_cast<int>(piece.size()));
+  }
+  return CDRF_DODEFAULT;
+}
+
 bool LibraryView::OnNotify(const NMHDR& hdr, LRESULT& result) {
+  if (hdr.hwndFrom == previewBalloon_ && previewBalloon_ && hdr.code == NM_CUSTOMDRAW) {
+    result = DrawBalloonText(*reinterpret_cast<NMTTCUSTOMDRAW*>(const_cast<NMHDR*>(&hdr)));
+    return true;
+  }
   if (hdr.hwndFrom == strip_) {
     result = 0;
     if (hdr.code == TCN_SELCHANGING) {

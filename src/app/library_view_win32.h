@@ -20,6 +20,7 @@
 #include "app/panel_layout.h"
 #include "chat/send_engine.h"
 #include "library/library.h"
+#include "library/row_rules.h"
 #include "library/team_groups.h"
 #include "storage/send_counts.h"
 #include "library/search.h"
@@ -177,6 +178,9 @@ class LibraryView {
   HWND leaveDragButton_ = nullptr;  // "退出拖放模式", shown only in drag-sort mode
   HWND dragLabel_ = nullptr;      // the dragged row's text, following the pointer
   HWND previewBalloon_ = nullptr;  // a phrase's preview after a click
+  library::BalloonText balloon_;   // what it shows, with its variables
+  POINT balloonAt_{};              // the spot it was shown for
+  LRESULT DrawBalloonText(NMTTCUSTOMDRAW& draw) const;
   platform::UniqueMenu groupMenu_;
   platform::UniqueMenu listMenu_;
 
