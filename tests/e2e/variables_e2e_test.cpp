@@ -68,13 +68,15 @@ TEST_F(PhraseVariablesE2e, FillsTheCustomerTheClipboardAndAnAnswer) {
   EXPECT_EQ(events[0].Field("files"), "");
   EXPECT_EQ(events[0].Field("picture"), "");
 
-  // The question, answered.
+  // The question, answered with Enter.
   Send(jihe, 1);
   HWND box = jihe.WaitForWindowTitled(std::string(library::kAskValueTitle));
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(Text(GetDlgItem(box, library::kInputBoxPromptId)), "快递单号");
-  SendMessageW(GetDlgItem(box, library::kInputBoxEditId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"SF1234567"));
-  PostControlCommand(GetDlgItem(box, IDOK), BN_CLICKED);
+  HWND answer = GetDlgItem(box, library::kInputBoxEditId);
+  SendMessageW(answer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"SF1234567"));
+  PostMessageW(answer, WM_KEYDOWN, VK_RETURN, 0);  // Enter sends with the value
+  PostMessageW(answer, WM_KEYUP, VK_RETURN, 0);
   events = chat.WaitForEvents(4);
   ASSERT_EQ(Kinds(events), "paste enter paste enter");
   EXPECT_EQ(events[2].Field("text"), "快递单号：SF1234567");
