@@ -70,6 +70,45 @@ bool IsProgramName(std::string_view title) {
   return false;
 }
 
+bool StartsIgnoringCase(std::string_view text, size_t at, std::string_view part) {
+  if (text.size() - at < part.size()) return false;
+  for (size_t k = 0; k < part.size(); ++k) {
+    char c = text[at + k];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != part[k]) return false;
+  }
+  return true;
+}
+
+// Where braces are no variable: inside a picture token ("[img=" ... "img]") and inside a markup
+// tag ("<" and a letter, "/" or "!" ... ">"). A value there would name the picture to send or
+// become part of the markup; and the preview's colour cannot go inside a tag.
+std::vector<std::pair<size_t, size_t>> ProtectedSpans(std::string_view text) {
+  std::vector<std::pair<size_t, size_t>> spans;
+  for (size_t at = 0; at < text.size(); ++at) {
+    size_t end = std::string_view::npos;
+    if (StartsIgnoringCase(text, at, "[img=")) {
+      end = text.size();
+      for (size_t i = at + 5; i < text.size(); ++i) {
+        if (StartsIgnoringCase(text, i, "img]")) {
+          end = i + 4;
+          break;
+        }
+      }
+    } else if (text[at] == '<' && at + 1 < text.size() &&
+               (((text[at + 1] | 0x20) >= 'a' && (text[at + 1] | 0x20) <= 'z') || text[at + 1] == '/' ||
+                text[at + 1] == '!')) {
+      const size_t close = text.find('>', at);
+      end = close == std::string_view::npos ? text.size() : close + 1;
+    }
+    if (end != std::string_view::npos) {
+      spans.emplace_back(at, end);
+      at = end - 1;
+    }
+  }
+  return spans;
+}
+
 }  // namespace
 
 const VariableChoice kVariableChoices[6] = {
@@ -80,7 +119,15 @@ const VariableChoice kVariableChoices[6] = {
 
 std::vector<Variable> FindVariables(std::string_view text) {
   std::vector<Variable> found;
+  if (text.find_first_of("{\xEF") == std::string_view::npos) return found;  // no brace of either width
+  const std::vector<std::pair<size_t, size_t>> protectedSpans = ProtectedSpans(text);
+  auto span = protectedSpans.begin();
   for (size_t at = 0; at < text.size();) {
+    while (span != protectedSpans.end() && span->second <= at) ++span;
+    if (span != protectedSpans.end() && span->first <= at) {
+      at = span->second;
+      continue;
+    }
     const size_t open = OpenerAt(text, at);
     if (open == 0) {
       ++at;

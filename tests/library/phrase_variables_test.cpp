@@ -52,6 +52,9 @@ TEST(PhraseVariablesTest, Fill) {
       {"{剪贴板}{输入:问}", "", {"答"}, FillOutcome::NoClipboardText, "", {}},  // refused before asking
       {"{输入:单号}/{输入：姓名}/{输入:单号}", {}, {"SF1", "李四"}, FillOutcome::Filled, "SF1/李四/SF1", {"单号", "姓名"}},
       {"{输入:单号}{输入:姓名}", {}, {"SF1", std::nullopt}, FillOutcome::Canceled, "", {"单号", "姓名"}},
+      // Not inside a picture token or a tag, where a value would pick the picture or make markup.
+      {"[IMG={剪贴板}img]<font color=\"{对方}\">{对方}</font>1<{时间}", std::nullopt, {}, FillOutcome::Filled,
+       "[IMG={剪贴板}img]<font color=\"{对方}\">张三</font>1<18:05", {}},
       // The marks the filled text uses, held by a phrase itself, come out as they were.
       {"\xEF\xB7\x90" "0\xEF\xB7\x91{时间}", {}, {}, FillOutcome::Filled, "\xEF\xB7\x90" "0\xEF\xB7\x91" "18:05", {}},
   };
