@@ -280,10 +280,13 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
   // Within each rank, the rows sent most often first; the stable sort keeps library order for ties.
   std::vector<std::uint32_t> order(lastMatches_.size());
   for (const Match& match : lastMatches_) order[at[match.tier]++] = match.row;
+  // Most rows were never sent: those keep their order behind the sent ones, and only the few sent
+  // ones are sorted.
   for (size_t tier = 0, begin = 0; tier < 3; begin += count[tier++]) {
-    std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(begin),
-                     order.begin() + static_cast<std::ptrdiff_t>(begin + count[tier]),
-                     [&](std::uint32_t a, std::uint32_t b) { return sendCounts_[a] > sendCounts_[b]; });
+    const auto first = order.begin() + static_cast<std::ptrdiff_t>(begin);
+    const auto sent = std::stable_partition(first, first + static_cast<std::ptrdiff_t>(count[tier]),
+                                            [&](std::uint32_t r) { return sendCounts_[r] != 0; });
+    std::stable_sort(first, sent, [&](std::uint32_t a, std::uint32_t b) { return sendCounts_[a] > sendCounts_[b]; });
   }
   for (size_t i = 0; i < order.size(); ++i) {
     const Row& row = rows_[order[i]];
