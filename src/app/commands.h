@@ -2,7 +2,10 @@
 // Menu commands of the Main panel and its tray icon, and the messages the panel answers to.
 // The numbers are fixed so that a second start (and the end-to-end driver) can address them.
 #include <cstdint>
+#include <optional>
 #include <string_view>
+
+#include "library/page_actions.h"
 
 namespace jihe::app {
 
@@ -40,6 +43,26 @@ enum class Command : std::uint16_t {
   // Separator rows of the menu tables.
   Separator = 0,
 };
+
+// The library page's action of a group menu or list menu command; nothing for the frame's own.
+constexpr std::optional<library::PageAction> PageActionOf(Command command) {
+  using library::PageAction;
+  switch (command) {
+    case Command::AddGroup: return PageAction::AddGroup;
+    case Command::DeleteGroup: return PageAction::DeleteGroup;
+    case Command::RenameGroup: return PageAction::RenameGroup;
+    case Command::ImportCsv: return PageAction::ImportCsv;
+    case Command::ExportCsv: return PageAction::ExportCsv;
+    case Command::AddPhrase: case Command::AddCommand: return PageAction::AddEntry;
+    case Command::EditPhrase: case Command::EditCommand: return PageAction::EditEntry;
+    case Command::DeletePhrase: case Command::DeleteCommand: return PageAction::DeleteEntry;
+    case Command::ClearPhraseGroup: case Command::ClearCommandGroup: return PageAction::ClearGroup;
+    case Command::PhraseDragSort: case Command::CommandDragSort: return PageAction::DragSort;
+    case Command::SendThisPhrase: return PageAction::Send;
+    case Command::SendWithoutEnter: return PageAction::SendWithoutEnter;
+    default: return std::nullopt;
+  }
+}
 
 struct MenuRow {
   std::string_view caption;

@@ -15,6 +15,7 @@
 #include "library/preview.h"
 #include "library/row_rules.h"
 #include "platform/file_system.h"
+#include "platform/input_method_win32.h"
 #include "platform/shell_win32.h"
 #include "platform/utf16.h"
 #include "storage/csv_exchange.h"
@@ -39,7 +40,6 @@ constexpr int kGroupMenuButtonId[2] = {130, 131};
 constexpr int kLeaveDragButtonId[2] = {140, 141};
 constexpr int kSearchBoxId[2] = {180, 181};
 constexpr const char* kSearchCue[2] = {"搜索短语", "搜索快捷"};
-constexpr char kNoDragSortInSearch[] = "搜索结果不能拖放排序，请先按 Esc 清空搜索框！";
 constexpr UINT_PTR kBalloonHideTimer = 0x4C42;  // on the balloon's own window
 constexpr UINT kBalloonShowMs = 5000;
 constexpr int kBalloonMaxWidth = 600;
@@ -82,7 +82,11 @@ void BringToTop(HWND control) {
 }  // namespace
 
 LibraryView::LibraryView(GroupKind kind, storage::Store& store, storage::Workspace& workspace, LibraryViewHost& host)
-    : kind_(kind), store_(store), ws_(workspace), host_(host) {}
+    : kind_(kind),
+      store_(store),
+      ws_(workspace),
+      host_(host),
+      searchBox_(platform::SystemInputMethod(), workspace.options) {}
 
 void LibraryView::Create(HWND panel) {
   panel_ = panel;
@@ -105,6 +109,22 @@ void LibraryView::Create(HWND panel) {
   search_ = AddPageControl(panel, WC_EDITW, "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, kSearchBoxId[k]);
   // The cue stays while the box has the focus: after the hotkey it says what to type.
   SendMessageW(search_, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Widen(kSearchCue[k]).c_str()));
+  searchBox_.Attach(search_);
+  searchBox_.onQueryChanged = [this] { OnSearchChanged(); };
+  searchBox_.onMove = [this](int step) { MoveSearchSelection(step); };
+  // As a double click would: a phrase is sent (every mode and refusal of the send applies), a
+  // command launched. Shift+Enter sends without pressing Enter in the chat window.
+  searchBox_.onEnter = [this](bool shift) {
+    if (kind_ == GroupKind::Command)
+      LaunchSelectedCommand();
+    else
+      host_.SendPhrase(shift ? chat::SendMode::MenuSendNoEnter : chat::SendMode::ListClick);
+    host_.SearchKeyDone();
+  };
+  searchBox_.onEscape = [this] {
+    CancelSearch();
+    host_.SearchKeyDone();
+  };
 
   groupMenu_.reset(BuildMenu(kGroupMenu, std::size(kGroupMenu)));
   listMenu_.reset(kind_ == GroupKind::Phrase ? BuildMenu(kPhraseListMenu, std::size(kPhraseListMenu))
@@ -160,6 +180,33 @@ void LibraryView::Layout(const PanelLayout& l, int ox, int oy, UINT dpi) {
   const Rect list = ListInStrip(l.groupStrip, display, l);
   PlaceDesign(list_, dpi, ox + list.left, oy + list.top, list.width, list.height);
   ListView_SetColumnWidth(list_, 0, Scale(l.listColumnWidth, dpi));
+  KeepStripArrowsClear();  // the strip placed them for its new size, before the button moved
+}
+
+// The "≡" button lies over the right end of the strip's tab row, where the strip puts its scroll
+// arrows (an up-down child it makes once the tabs overflow, which team tabs make the usual case).
+// The arrows are kept left of the button, wherever the strip places them, so they can be clicked.
+void LibraryView::KeepStripArrowsClear() {
+  HWND arrows = FindWindowExW(strip_, nullptr, UPDOWN_CLASSW, nullptr);
+  if (!arrows) return;
+  if (arrows != stripArrows_) {
+    stripArrows_ = arrows;
+    SetWindowSubclass(arrows, &LibraryView::Hook, 3, reinterpret_cast<DWORD_PTR>(this));
+  }
+  RECT rc{};
+  GetWindowRect(arrows, &rc);
+  MapWindowPoints(HWND_DESKTOP, strip_, reinterpret_cast<POINT*>(&rc), 2);
+  // Its WM_WINDOWPOSCHANGING puts it in its place.
+  SetWindowPos(arrows, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Where the arrows end, in the strip's coordinates: at the button's left edge.
+int LibraryView::StripArrowsRight() const {
+  RECT strip{}, button{};
+  GetClientRect(strip_, &strip);
+  GetWindowRect(groupMenuButton_, &button);
+  MapWindowPoints(HWND_DESKTOP, strip_, reinterpret_cast<POINT*>(&button), 2);
+  return std::min<int>(strip.right, button.left);
 }
 
 void LibraryView::Show(bool shown) {
@@ -234,6 +281,7 @@ void LibraryView::FillStrip(library::TabRef select) {
   }
   TabCtrl_SetCurSel(strip_, selectTab);
   host_.RelayoutPanel();
+  KeepStripArrowsClear();
 }
 
 void LibraryView::ShowLoadedGroups() {
@@ -278,9 +326,11 @@ void LibraryView::SelectGroup() {
   BringToTop(leaveDragButton_);
 }
 
-void LibraryView::RebuildStrip(size_t selectGroup) {
+void LibraryView::RebuildStrip(size_t selectGroup) { RebuildStrip(library::TabRef{false, selectGroup}); }
+
+void LibraryView::RebuildStrip(library::TabRef select) {
   RememberShownRow();
-  FillStrip(selectGroup);
+  FillStrip(select);
   SelectGroup();
 }
 
@@ -288,8 +338,8 @@ bool LibraryView::QuestionYesNo(std::string_view text, std::string_view title) {
   return MessageBoxW(panel_, Widen(text).c_str(), Widen(title).c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
+// A new group is the agent's own, also while a team tab is shown: it goes after the own groups.
 void LibraryView::AddGroup() {
-  if (RefuseTeamChange()) return;
   library::GroupStrip& strip = ws_.library.strip(kind_);
   const auto name = library::InputBox(panel_, msg::kAddGroupPrompt, msg::kAddGroupTitle, "");
   if (!name) return;
@@ -301,44 +351,47 @@ void LibraryView::AddGroup() {
   LibraryChanged();
 }
 
-void LibraryView::DeleteShownGroup() {
-  if (RefuseTeamChange()) return;
+void LibraryView::DeleteGroupOf(const library::ActionTarget& target) {
   library::GroupStrip& strip = ws_.library.strip(kind_);
-  const auto index = ShownGroupIndex();
-  if (!index) return;
-  if (auto refusal = library::DeleteGroupRefusal(*index)) {
+  const library::Group* group = target.tab ? strip.ListOfGroup(target.tab->index) : nullptr;
+  if (!group) return;
+  const size_t index = target.tab->index;
+  if (auto refusal = library::DeleteGroupRefusal(index)) {
     platform::ShowInfoMessage(panel_, *refusal);
     return;
   }
-  const std::string name = strip.slots()[*index].name();
+  const std::string name = group->name();
   if (!QuestionYesNo(library::DeleteFirstQuestion(name), kMessageTitle)) return;
   if (!QuestionYesNo(library::DeleteSecondQuestion(name), msg::kDeleteSecondTitle)) return;
-  library::DeleteGroup(strip, *index);
+  library::DeleteGroup(strip, index);
   RebuildStrip(library::FirstVisibleIndex(strip));
   LibraryChanged();
 }
 
-void LibraryView::RenameShownGroup() {
-  if (RefuseTeamChange()) return;
+void LibraryView::RenameGroupOf(const library::ActionTarget& target) {
   library::GroupStrip& strip = ws_.library.strip(kind_);
-  const auto index = ShownGroupIndex();
-  if (!index) return;
-  const auto name = library::InputBox(panel_, msg::kRenamePrompt, msg::kRenameTitle, strip.slots()[*index].name());
+  const library::Group* group = target.tab ? strip.ListOfGroup(target.tab->index) : nullptr;
+  if (!group) return;
+  const size_t index = target.tab->index;
+  const auto name = library::InputBox(panel_, msg::kRenamePrompt, msg::kRenameTitle, group->name());
   if (!name || name->empty()) return;
   if (auto refusal = library::RenameGroupRefusal(strip, *name)) {
     platform::ShowInfoMessage(panel_, *refusal);
     return;
   }
-  host_.SendCounts().RenameGroup(storage::KindKey(kind_, false), strip.slots()[*index].name(), *name);
-  library::RenameGroup(strip, *index, *name);
-  RebuildStrip(*index);
+  host_.SendCounts().RenameGroup(storage::KindKey(kind_, false), strip.slots()[index].name(), *name);
+  library::RenameGroup(strip, index, *name);
+  RebuildStrip(index);
   LibraryChanged();
 }
 
-void LibraryView::ClearShownGroup() {
-  if (RefuseTeamChange()) return;
-  if (!QuestionYesNo(msg::kClearQuestion, kMessageTitle)) return;
-  if (auto index = ShownGroupIndex()) library::ClearGroup(ws_.library.strip(kind_), *index);
+// During a search the group cleared is the selected result's, which the question names.
+void LibraryView::ClearGroupOf(const library::ActionTarget& target) {
+  library::GroupStrip& strip = ws_.library.strip(kind_);
+  const library::Group* group = target.tab ? strip.ListOfGroup(target.tab->index) : nullptr;
+  if (!group) return;
+  if (!QuestionYesNo(library::ClearGroupQuestion(searching_, group->name()), kMessageTitle)) return;
+  library::ClearGroup(strip, target.tab->index);
   ClearSelection();
   if (!searching_) ShowSelectedGroup(LVSICF_NOSCROLL);
   LibraryChanged();
@@ -346,24 +399,18 @@ void LibraryView::ClearShownGroup() {
 
 // ---- entries ----------------------------------------------------------------------------------
 
-void LibraryView::OpenEntryEditor(bool edit) {
-  if (!searching_ && RefuseTeamChange()) return;
-  // In search mode a result is edited in its own group; an added entry goes to the shown group.
-  const auto selected = SelectedEntry();
-  if (edit && selected && RefuseTeamResultChange(*selected)) return;
-  const auto group = edit && selected ? std::optional<size_t>(selected->group) : ShownGroupIndex();
-  if (!group) return;
-  if (edit && !selected) {
-    platform::ShowInfoMessage(panel_, msg::kSelectToEdit);
-    return;
-  }
+// An edited row stays in its own group (during a search, the result's); an added one goes to the
+// group of the row chosen, or of the tab shown.
+void LibraryView::OpenEntryEditor(const library::ActionTarget& target, bool edit) {
+  if (!target.tab || (edit && !target.row)) return;
+  const size_t group = target.tab->index;
   library::EntryEditorContext ctx;
   ctx.kind = kind_;
   ctx.mode = edit ? library::EditorMode::Edit : library::EditorMode::Add;
   ctx.library = &ws_.library;
-  ctx.selectedGroup = *group;
-  ctx.currentList = *group;
-  ctx.editedRow = edit ? selected->row : 0;
+  ctx.selectedGroup = group;
+  ctx.currentList = group;
+  ctx.editedRow = edit ? *target.row : 0;
   ctx.folder = &store_.folder();
   ctx.onConfirmed = [this](bool rowLeftList) {
     if (rowLeftList) ClearSelection();
@@ -374,17 +421,14 @@ void LibraryView::OpenEntryEditor(bool edit) {
   library::RunEntryEditor(panel_, ctx);
 }
 
-void LibraryView::DeleteSelectedEntry() {
-  if (!searching_ && RefuseTeamChange()) return;
-  const auto selected = SelectedEntry();
-  if (selected && RefuseTeamResultChange(*selected)) return;
-  library::Group* g = selected ? ws_.library.strip(kind_).ListOfGroup(selected->group) : nullptr;
-  if (!g) {
+void LibraryView::DeleteEntryOf(const library::ActionTarget& target) {
+  library::Group* g = target.tab && target.row ? ws_.library.strip(kind_).ListOfGroup(target.tab->index) : nullptr;
+  if (!g || *target.row >= g->rows().size()) {
     platform::ShowInfoMessage(panel_, msg::kSelectToDelete);
     return;
   }
   auto& rows = g->MutableRows();
-  rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(selected->row));
+  rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(*target.row));
   ClearSelection();
   if (!searching_) ShowSelectedGroup(LVSICF_NOSCROLL);
   LibraryChanged();
@@ -484,11 +528,6 @@ void LibraryView::HidePreviewBalloon() {
 
 void LibraryView::EnterDragSort() {
   if (dragSortMode_) return;
-  if (searching_) {
-    platform::ShowInfoMessage(panel_, kNoDragSortInSearch);
-    return;
-  }
-  if (RefuseTeamChange()) return;
   dragSortMode_ = true;
   // The button belongs to its page: it shows and hides with it.
   if (shown_) ShowWindow(leaveDragButton_, SW_SHOWNA);
@@ -577,6 +616,15 @@ LRESULT CALLBACK LibraryView::Hook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UI
 }
 
 LRESULT LibraryView::OnHookedMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (hwnd == stripArrows_ && msg == WM_WINDOWPOSCHANGING) {
+    auto& pos = *reinterpret_cast<WINDOWPOS*>(lp);
+    if (!(pos.flags & SWP_NOMOVE)) {
+      RECT now{};
+      GetWindowRect(hwnd, &now);
+      pos.x = StripArrowsRight() - ((pos.flags & SWP_NOSIZE) ? now.right - now.left : pos.cx);
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+  }
   if (hwnd == strip_ && msg == WM_RBUTTONDOWN) {
     PopUpMenuAtCursor(panel_, groupMenu_.get());
     return 0;
@@ -610,49 +658,50 @@ LRESULT LibraryView::OnHookedMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
 // ---- events from the panel ---------------------------------------------------------------------
 
 void LibraryView::OnGroupCommand(Command command) {
-  CancelSearch();  // the group operations work on the group view
-  switch (command) {
-    case Command::AddGroup: AddGroup(); break;
-    case Command::DeleteGroup: DeleteShownGroup(); break;
-    case Command::RenameGroup: RenameShownGroup(); break;
-    case Command::ImportCsv: ImportCsv(); break;
-    case Command::ExportCsv: ExportCsv(); break;
-    default: break;
-  }
+  if (const auto action = PageActionOf(command)) Act(*action);
 }
 
 bool LibraryView::OnCommand(Command command) {
-  const bool phrases = kind_ == GroupKind::Phrase;
-  switch (command) {
-    case Command::AddPhrase: case Command::AddCommand:
-      if (phrases != (command == Command::AddPhrase)) return false;
-      OpenEntryEditor(false);
-      return true;
-    case Command::EditPhrase: case Command::EditCommand:
-      if (phrases != (command == Command::EditPhrase)) return false;
-      OpenEntryEditor(true);
-      return true;
-    case Command::DeletePhrase: case Command::DeleteCommand:
-      if (phrases != (command == Command::DeletePhrase)) return false;
-      DeleteSelectedEntry();
-      return true;
-    case Command::ClearPhraseGroup: case Command::ClearCommandGroup:
-      if (phrases != (command == Command::ClearPhraseGroup)) return false;
-      ClearShownGroup();
-      return true;
-    case Command::PhraseDragSort: case Command::CommandDragSort:
-      if (phrases != (command == Command::PhraseDragSort)) return false;
-      EnterDragSort();
-      return true;
-    case Command::SendThisPhrase:
-      if (!phrases) return false;
-      host_.SendPhrase(chat::SendMode::MenuSend);
-      return true;
-    case Command::SendWithoutEnter:
-      if (!phrases) return false;
-      host_.SendPhrase(chat::SendMode::MenuSendNoEnter);
-      return true;
-    default: return false;
+  // The list menus' commands: 4xx are the phrase page's, 5xx the command page's.
+  const int menu = static_cast<int>(command) / 100;
+  const auto action = PageActionOf(command);
+  if (!action || menu != (kind_ == GroupKind::Phrase ? 4 : 5)) return false;
+  Act(*action);
+  return true;
+}
+
+library::PageState LibraryView::State() const {
+  library::PageState state{ShownTab(), searching_, std::nullopt};
+  if (const auto entry = SelectedEntry()) state.selected = library::PageState::Row{{entry->team, entry->group}, entry->row};
+  return state;
+}
+
+// Every item works on the row the agent chose: during a search, the selected result in its own
+// group, whichever tab the strip shows.
+void LibraryView::Act(library::PageAction action) {
+  using library::PageAction;
+  if (action == PageAction::Send) return host_.SendPhrase(chat::SendMode::MenuSend);
+  if (action == PageAction::SendWithoutEnter) return host_.SendPhrase(chat::SendMode::MenuSendNoEnter);
+  if (action == PageAction::DragSort && dragSortMode_) return;
+  const library::ActionTarget target = library::TargetOf(action, State());
+  // The group menu's operations work on the group view, once their group was taken from the search.
+  const bool groupMenu = action == PageAction::AddGroup || action == PageAction::DeleteGroup ||
+                         action == PageAction::RenameGroup || action == PageAction::ImportCsv ||
+                         action == PageAction::ExportCsv;
+  if (groupMenu) CancelSearch();
+  if (target.refusal) return platform::ShowInfoMessage(panel_, *target.refusal);
+  switch (action) {
+    case PageAction::AddEntry: OpenEntryEditor(target, false); break;
+    case PageAction::EditEntry: OpenEntryEditor(target, true); break;
+    case PageAction::DeleteEntry: DeleteEntryOf(target); break;
+    case PageAction::ClearGroup: ClearGroupOf(target); break;
+    case PageAction::DragSort: EnterDragSort(); break;
+    case PageAction::AddGroup: AddGroup(); break;
+    case PageAction::DeleteGroup: DeleteGroupOf(target); break;
+    case PageAction::RenameGroup: RenameGroupOf(target); break;
+    case PageAction::ImportCsv: ImportCsv(); break;
+    case PageAction::ExportCsv: ExportCsv(); break;
+    case PageAction::Send: case PageAction::SendWithoutEnter: break;
   }
 }
 
@@ -776,13 +825,6 @@ std::optional<library::TabRef> LibraryView::ShownTab() const {
   return tabSlots_[static_cast<size_t>(tab)];
 }
 
-// A search result from a team group is as read-only as its tab.
-bool LibraryView::RefuseTeamResultChange(const ListRow& entry) {
-  const auto refusal = library::ChangeRefusal({entry.team, entry.group});
-  if (refusal) platform::ShowInfoMessage(panel_, *refusal);
-  return refusal.has_value();
-}
-
 std::optional<library::TabRef> LibraryView::SelectedTab() const {
   if (!searching_) return ShownTab();
   const auto entry = SelectedEntry();
@@ -893,7 +935,6 @@ void LibraryView::ShowTeamGroupsInStrip(const library::GroupStrip* team, const s
 // Rows go into the agent's own groups of this page, by the group names of the file. The file is
 // read and checked on a worker; the rows go in here, and only when they are on disk whole.
 void LibraryView::ImportCsv() {
-  if (RefuseTeamChange()) return;
   const auto path = AskCsvPath(panel_, false);
   if (!path) return;
   storage::CsvProgress progress;
@@ -924,7 +965,7 @@ void LibraryView::ImportCsv() {
       return platform::ShowInfoMessage(panel_, report.notUndone ? "数据文件夹写不进去，导入没有完成，部分文件也没能还原。"
                                                                 : "数据文件夹写不进去，没有导入任何内容。");
     }
-    RebuildStrip(ShownGroupIndex().value_or(library::FirstVisibleIndex(strip)));
+    RebuildStrip(ShownTab().value_or(library::TabRef{false, library::FirstVisibleIndex(strip)}));
     LibraryChanged();  // the new rows are searched too
     host_.SaveAll();   // the panel's own part of the save (geometry, schedule)
   }
@@ -969,8 +1010,8 @@ void LibraryView::OpenForShot(int shot) {
     switch (pendingShot) {
       case 5: PopUpMenuAtCursor(panel, view.groupMenu_.get()); break;
       case 6: case 7: PopUpMenuAtCursor(panel, view.listMenu_.get()); break;
-      case 8: case 10: view.OpenEntryEditor(false); break;
-      case 9: view.OpenEntryEditor(true); break;
+      case 8: case 10: view.Act(library::PageAction::AddEntry); break;
+      case 9: view.Act(library::PageAction::EditEntry); break;
     }
   });
 }
@@ -1037,9 +1078,9 @@ std::optional<LibraryView::ListRow> LibraryView::SelectedEntry() const {
     const library::SearchHit& hit = hits_[static_cast<size_t>(selected)];
     return ListRow{hit.group, hit.row, hit.team};
   }
-  const auto group = ShownGroupIndex();  // nothing on a team tab: those rows are not the agent's
-  if (!group) return std::nullopt;
-  return ListRow{*group, static_cast<size_t>(selected)};
+  const auto tab = ShownTab();
+  if (!tab) return std::nullopt;
+  return ListRow{tab->index, static_cast<size_t>(selected), tab->team};
 }
 
 void LibraryView::LibraryChanged() {
@@ -1048,7 +1089,7 @@ void LibraryView::LibraryChanged() {
 }
 
 void LibraryView::OnSearchChanged() {
-  const std::string query = platform::WindowTextUtf8(search_);
+  const std::string query = searchBox_.Query();
   if (query.empty()) {
     CancelSearch();
     return;
@@ -1068,7 +1109,7 @@ void LibraryView::OnSearchChanged() {
 void LibraryView::RunSearch(bool selectFirst, std::optional<ListRow> keep) {
   if (indexStale_) BuildIndex();
   const std::optional<ListRow> before = selectFirst ? std::nullopt : keep ? keep : SelectedEntry();
-  hits_ = index_.Search(platform::WindowTextUtf8(search_));
+  hits_ = index_.Search(searchBox_.Query());
   // Only the one selected row is cleared: clearing "all rows" walks every row of the list, which
   // with a hundred thousand results costs more than the search.
   if (const int selected = SelectedRow(); selected >= 0) ListView_SetItemState(list_, selected, 0, kSelectedFocused);
@@ -1111,29 +1152,7 @@ void LibraryView::MoveSearchSelection(int step) {
   ListView_EnsureVisible(list_, at, FALSE);
 }
 
-bool LibraryView::PreTranslateSearchKey(const MSG& m) {
-  if (m.hwnd != search_ || m.message != WM_KEYDOWN) return false;
-  switch (m.wParam) {
-    case VK_DOWN: MoveSearchSelection(1); return true;
-    case VK_UP: MoveSearchSelection(-1); return true;
-    case VK_RETURN: {
-      // As a double click would: a phrase is sent (every mode and refusal of the send applies),
-      // a command launched. Shift+Enter sends without pressing Enter in the chat window.
-      if (kind_ == GroupKind::Command)
-        LaunchSelectedCommand();
-      else
-        host_.SendPhrase((GetKeyState(VK_SHIFT) & 0x8000) ? chat::SendMode::MenuSendNoEnter
-                                                          : chat::SendMode::ListClick);
-      host_.SearchKeyDone();
-      return true;
-    }
-    case VK_ESCAPE:
-      CancelSearch();
-      host_.SearchKeyDone();
-      return true;
-  }
-  return false;
-}
+bool LibraryView::PreTranslateSearchKey(const MSG& m) { return searchBox_.PreTranslateKey(m); }
 
 void LibraryView::SearchForShot(std::string_view query) {
   platform::SetWindowTextUtf8(search_, query);

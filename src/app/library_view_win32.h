@@ -18,8 +18,10 @@
 
 #include "app/commands.h"
 #include "app/panel_layout.h"
+#include "app/search_box_win32.h"
 #include "chat/send_engine.h"
 #include "library/library.h"
+#include "library/page_actions.h"
 #include "library/row_rules.h"
 #include "library/team_groups.h"
 #include "storage/send_counts.h"
@@ -118,6 +120,8 @@ class LibraryView {
   // The focus in the search box, its text selected (Ctrl+F, the global hotkey).
   void FocusSearch();
   bool IsSearchBox(HWND control) const { return control == search_; }
+  // An input method composes in the search box: every key is its own until it commits.
+  bool ComposingInSearch() const { return searchBox_.Composing(); }
   // Down, Up, Enter, Shift+Enter and Esc pressed in this view's search box, taken before they are
   // translated (so Enter and Esc neither beep nor hide the panel); false for any other message.
   bool PreTranslateSearchKey(const MSG& msg);
@@ -130,18 +134,25 @@ class LibraryView {
   library::Group* ShownGroupForChange();
   int SelectedRow() const;
   void ClearSelection();
+  void KeepStripArrowsClear();
+  int StripArrowsRight() const;
   void FillStrip(size_t selectGroup);
   void FillStrip(library::TabRef select);
   void ShowSelectedGroup(UINT countFlags);
   void RememberShownRow();
   void SelectGroup();
   void RebuildStrip(size_t selectGroup);
+  void RebuildStrip(library::TabRef select);
+  // Where the page stands for the menus: the tab shown, a search under way, the row chosen.
+  library::PageState State() const;
+  // An item of the list menu or the group menu, on the group TargetOf gives it.
+  void Act(library::PageAction action);
   void AddGroup();
-  void DeleteShownGroup();
-  void RenameShownGroup();
-  void ClearShownGroup();
-  void OpenEntryEditor(bool edit);
-  void DeleteSelectedEntry();
+  void DeleteGroupOf(const library::ActionTarget& target);
+  void RenameGroupOf(const library::ActionTarget& target);
+  void ClearGroupOf(const library::ActionTarget& target);
+  void OpenEntryEditor(const library::ActionTarget& target, bool edit);
+  void DeleteEntryOf(const library::ActionTarget& target);
   void LaunchSelectedCommand();
   void OnListClick();
   void OnListDoubleClick();
@@ -156,7 +167,7 @@ class LibraryView {
   void Drop(POINT inList, bool armed);
   bool OverList(POINT inList) const;
   // True, after telling the agent, when the shown tab is a team group, which only its maintainer
-  // changes.
+  // changes (a drop in drag-sort mode after the tab changed).
   bool RefuseTeamChange();
   void ImportCsv();
   void ExportCsv();
@@ -175,6 +186,7 @@ class LibraryView {
   HWND strip_ = nullptr;          // a tab per visible group
   HWND list_ = nullptr;           // the shown group's rows
   HWND groupMenuButton_ = nullptr;  // "≡", opens the group menu
+  HWND stripArrows_ = nullptr;      // the strip's scroll arrows, once it has made them
   HWND leaveDragButton_ = nullptr;  // "退出拖放模式", shown only in drag-sort mode
   HWND dragLabel_ = nullptr;      // the dragged row's text, following the pointer
   HWND previewBalloon_ = nullptr;  // a phrase's preview after a click
@@ -199,7 +211,6 @@ class LibraryView {
     size_t row;
     bool team = false;
   };
-  bool RefuseTeamResultChange(const ListRow& entry);
   // The row the list's selection stands for: a row of the shown group, or a search result's.
   std::optional<ListRow> SelectedEntry() const;
   const std::string* RowAt(int listRow) const;
@@ -219,6 +230,7 @@ class LibraryView {
   void MoveSearchSelection(int step);
 
   HWND search_ = nullptr;  // "搜索短语" / "搜索快捷"
+  SearchBox searchBox_;
   bool searching_ = false;  // the list shows search results instead of the shown group
   bool indexStale_ = true;
   library::SearchIndex index_;

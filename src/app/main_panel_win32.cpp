@@ -36,6 +36,7 @@ MainPanel::MainPanel(storage::Store& store, storage::Workspace& workspace, Start
       settings_(
           workspace.options, store, [this] { chat::ApplyFollowSwitches(followLoop_, ws_.options); },
           [this](bool saved) { ReportSettingsSave(saved); }),
+      sendQueue_(*this, [this](chat::SendHost& host, const SendRequest& request) { RunSend(host, request); }),
       phraseView_(library::GroupKind::Phrase, store, workspace, *this),
       commandView_(library::GroupKind::Command, store, workspace, *this),
       scheduleView_(store, workspace, start_) {}
@@ -92,7 +93,7 @@ bool MainPanel::Create() {
   chat::ApplyFollowSwitches(followLoop_, ws_.options);
   tray_.Add(hwnd(), kTrayIconId, kTrayNotifyMessage, smallIcon_.get(), kPanelTitle, kBalloonTimerId);
   if (!RegisterSearchHotkey(ws_.options.Hotkey()))
-    ShowBalloon(kBalloonTitle, settings::HotkeyTakenMessage(ws_.options.Hotkey()), NIIF_WARNING, 10000);
+    ShowBalloon(kBalloonTitle, settings::HotkeyTakenAtStartMessage(ws_.options.Hotkey()), NIIF_WARNING, 10000);
   settings_.SetHotkeyChanger([this](settings::Hotkey hotkey) { return RegisterSearchHotkey(hotkey); });
   store_.LoadAll(ws_);
   sendCounts_ = storage::SendCounts::Load(store_.folder());
@@ -300,6 +301,7 @@ void MainPanel::PauseOrResume() {
   paused_ = !paused_;
   // The menu item's caption offers the other state: "恢复工作" while paused.
   if (paused_) {
+    sendQueue_.DropWaiting();  // the work stops: what was still to go out does not
     ModifyMenuW(settingsMenu_, id, MF_BYCOMMAND | MF_STRING | MF_CHECKED, id, Widen(kResumeCaption).c_str());
     if (followLoop_.running()) followLoop_.StopFollowLoop();
     SetWindowPos(hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -471,6 +473,9 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
     case WM_HOTKEY:
       if (hotkeyId_ != 0 && static_cast<int>(wp) == hotkeyId_) OnSearchHotkey();
       return 0;
+    case WM_ACTIVATEAPP:
+      if (!wp) OnOtherProgramActive();
+      break;
     case WM_TIMER:
       if (wp == kBalloonTimerId) {
         tray_.OnBalloonTimer();
@@ -517,6 +522,7 @@ LRESULT MainPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       return 0;
     case WM_DESTROY:
       platform::SetHomeWindow(nullptr);
+      sendQueue_.DropWaiting();
       // The one place where the program saves on its way out.
       if (!saved_) {
         SaveAll();

@@ -15,6 +15,7 @@
 #include "app/library_view_win32.h"
 #include "app/panel_layout.h"
 #include "app/schedule_view_win32.h"
+#include "app/send_queue.h"
 #include "chat/follow_loop.h"
 #include "chat/send_engine.h"
 #include "platform/desktop_win32.h"
@@ -58,6 +59,8 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   platform::WindowId CurrentChatWindow() const override { return followLoop_.CurrentChatWindow(); }
   void ShowNotice(std::string_view message) override;
   std::optional<std::string> AskValue(std::string_view prompt) override;
+  // One send of the queue, on the row its request took.
+  void RunSend(chat::SendHost& host, const SendRequest& request);
 
   // What the library views ask of the panel.
   void SaveAll() override;
@@ -96,6 +99,8 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   // only when the system took the new one. False when it refused.
   bool RegisterSearchHotkey(settings::Hotkey hotkey);
   void OnSearchHotkey();
+  void ShowSearch();  // the panel in front with the focus in the phrase search
+  void OnOtherProgramActive();
 
   storage::Store& store_;
   storage::Workspace& ws_;
@@ -121,7 +126,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   bool saved_ = false;
   bool settingsWarned_ = false;
   bool libraryWarned_ = false;  // the agent was told that a group file was not saved
-  bool sending_ = false;  // a send is under way (its waits let messages through)  // the agent was told that config.ini was not saved
+  SendQueue sendQueue_;
 
   HWND pageTabs_ = nullptr;  // "快捷短语", "快捷打开", "其他工具"
   int page_ = 0;

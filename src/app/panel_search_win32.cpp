@@ -13,6 +13,8 @@ constexpr char kNotAChatWindow[] = "当前窗口不是跟随的聊天窗口，�
 
 bool MainPanel::PreTranslateSearch(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || !hwnd()) return false;
+  // The Enter that commits a composition only commits it.
+  if (phraseView_.ComposingInSearch() || commandView_.ComposingInSearch()) return false;
   // The hotkey was pressed over a window that is no chat window: a phrase sent now would land in
   // the chat window docked before, behind it, where the agent does not look.
   if (msg.wParam == VK_RETURN && calledFrom_ && !calledFromChat_ && phraseView_.IsSearchBox(msg.hwnd)) {
@@ -44,28 +46,42 @@ bool MainPanel::RegisterSearchHotkey(settings::Hotkey hotkey) {
 // beside it at once instead of at the follow loop's next look.
 void MainPanel::OnSearchHotkey() {
   HWND front = GetForegroundWindow();
-  DWORD process = 0;
-  if (front) GetWindowThreadProcessId(front, &process);
-  calledFrom_ = front && process != GetCurrentProcessId() ? front : nullptr;
+  // Pressed again over the search it opened (or a notice of the panel's): the same search, still
+  // for the window it was called from.
+  const bool again = front && (front == hwnd() || GetWindow(front, GW_OWNER) == hwnd());
   bool docked = false;
-  if (calledFrom_) {
-    const platform::WindowId chat = platform::IdOf(calledFrom_);
-    const platform::Rect rect = desktop_.WindowRect(chat);
-    if (chat::RecogniseChatWindow(desktop_, ws_.options, chat, desktop_.WindowText(chat), desktop_.ClassName(chat),
-                                  rect) == chat::Recognition::Match) {
-      followLoop_.state().currentChatWindow = chat;
-      chat::DockPanel(desktop_, ws_.options, platform::IdOf(hwnd()), desktop_.WindowRect(chat));
-      docked = true;
+  if (!again) {
+    calledFrom_ = front;
+    if (calledFrom_) {
+      const platform::WindowId chat = platform::IdOf(calledFrom_);
+      const platform::Rect rect = desktop_.WindowRect(chat);
+      if (chat::RecogniseChatWindow(desktop_, ws_.options, chat, desktop_.WindowText(chat), desktop_.ClassName(chat),
+                                    rect) == chat::Recognition::Match) {
+        followLoop_.state().currentChatWindow = chat;
+        chat::DockPanel(desktop_, ws_.options, platform::IdOf(hwnd()), desktop_.WindowRect(chat));
+        docked = true;
+      }
     }
+    calledFromChat_ = docked;
   }
-  calledFromChat_ = docked;
   if (!docked && (!IsWindowVisible(hwnd()) || IsIconic(hwnd()))) ShowPanel(ShowVariant::Menu);
+  ShowSearch();
+}
+
+void MainPanel::ShowSearch() {
   ShowWindow(hwnd(), SW_SHOW);
   SetForegroundWindow(hwnd());
   // Smart hide leaves a panel the agent called up in place until it has docked.
   followLoop_.state().userShownFlag = true;
   if (page_ != 0) ShowPage(0);
   phraseView_.FocusSearch();
+}
+
+// The agent went to another program: the search the hotkey called up is over. Enter in the
+// search box then sends as from the panel itself, and Esc leaves the focus where it is.
+void MainPanel::OnOtherProgramActive() {
+  calledFrom_ = nullptr;
+  calledFromChat_ = false;
 }
 
 void MainPanel::SearchKeyDone() {

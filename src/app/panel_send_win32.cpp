@@ -14,7 +14,8 @@ namespace jihe::app {
 
 std::optional<std::string> MainPanel::SelectedRowText(chat::PhraseListSource source) const {
   // The phrase page shows one list, the selected group's; a right click never changes the group,
-  // so the list last right-clicked and the list clicked are the same one.
+  // so the list last right-clicked and the list clicked are the same one. A send itself reads the
+  // row its request took when it was asked for.
   (void)source;
   return phraseView_.SelectedRowText();
 }
@@ -25,30 +26,35 @@ std::optional<std::string> MainPanel::AskValue(std::string_view prompt) {
   return library::InputBox(hwnd(), prompt, library::kAskValueTitle, "");
 }
 
+// The row, its picture folder and the chat window are taken now: a send that has to wait for the
+// one before is still for the row and the customer the agent chose.
 void MainPanel::SendPhrase(chat::SendMode mode) {
-  // A send waits with the messages flowing (for the chat program, and to give the clipboard back):
-  // a click or a key then must not start a second send inside it, whose keeper would take this
-  // send's phrase for the agent's clipboard.
-  if (sending_) return;
-  sending_ = true;
-  struct Done {
-    bool& flag;
-    ~Done() { flag = false; }
-  } done{sending_};
+  // A team phrase's pictures are in the team folder's img (or its cache's).
+  storage::TabPictureFolders folders =
+      storage::PictureFoldersOfTab(phraseView_.SelectedTab().value_or(library::TabRef{}), store_.folder(), team_);
+  for (std::string* folder : {&folders.img, &folders.spare})
+    if (!folder->empty() && (folder->back() == '\\' || folder->back() == '/')) folder->pop_back();
+  SendRequest request{mode, phraseView_.SelectedRowText(), std::move(folders.img), std::move(folders.spare),
+                      CurrentChatWindow(), phraseView_.SelectedCountKey()};
+  // Told without a box, which would take the focus from the chat window the running send types into.
+  if (sendQueue_.Ask(std::move(request)) == SendQueue::Asked::Refused)
+    ShowBalloon(kBalloonTitle, kSendBusyText, NIIF_WARNING, 3000);
+}
+
+void MainPanel::RunSend(chat::SendHost& host, const SendRequest& request) {
   platform::Win32Clipboard clipboard;
   platform::Win32Keyboard keyboard;
   const auto waiter = platform::CreateThreadWaiter();
-  // A team phrase's pictures are in the team folder's img (or its cache's).
-  std::string img = storage::ImgFolderOfTab(phraseView_.SelectedTab().value_or(library::TabRef{}), store_.folder(), team_);
-  if (!img.empty() && (img.back() == '\\' || img.back() == '/')) img.pop_back();
-  chat::SendContext ctx{desktop_, clipboard, keyboard, *waiter, ws_.options, *this, std::move(img)};
+  chat::SendContext ctx{desktop_,    clipboard, keyboard, *waiter, ws_.options, host, request.imgFolder,
+                        request.spareImgFolder};
   // The agent must learn that the phrase did not (fully) go out, without a box that takes the focus
   // from the chat window.
-  const std::optional<storage::SendCountKey> sent = phraseView_.SelectedCountKey();
-  const chat::SendOutcome outcome = chat::SendPhrase(ctx, mode);
-  if (sent && (outcome == chat::SendOutcome::Sent || outcome == chat::SendOutcome::PicturesOnly)) phraseView_.CountUse(*sent);
+  const chat::SendOutcome outcome = chat::SendPhrase(ctx, request.mode);
+  const bool wentOut = outcome == chat::SendOutcome::Sent || outcome == chat::SendOutcome::PicturesOnly;
+  if (wentOut && request.countKey) phraseView_.CountUse(*request.countKey);
   if (outcome == chat::SendOutcome::ClipboardBusy) ShowBalloon(kBalloonTitle, chat::kClipboardBusyText, NIIF_WARNING, 5000);
   if (outcome == chat::SendOutcome::PasteUnread) ShowBalloon(kBalloonTitle, chat::kPasteUnreadText, NIIF_WARNING, 5000);
+  if (outcome == chat::SendOutcome::ChatLeft) ShowBalloon(kBalloonTitle, chat::kChatLeftText, NIIF_WARNING, 5000);
 }
 
 }  // namespace jihe::app

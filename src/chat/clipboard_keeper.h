@@ -45,7 +45,9 @@ class ClipboardKeeper final : public platform::Clipboard {
   }
   std::optional<std::string> Text() override { return clipboard_.Text(); }
   std::uint32_t SequenceNumber() override { return clipboard_.SequenceNumber(); }
+  void ExpectPaste(std::uintptr_t reader) override { clipboard_.ExpectPaste(reader); }
   bool WasRead(std::uintptr_t reader) override { return clipboard_.WasRead(reader); }
+  void HandOver() override { clipboard_.HandOver(); }
 
   // The end of the send, once the last paste was read (or was not, `lastPasteRead`): restores.
   KeeperOutcome Finish(platform::Waiter& waiter, bool lastPasteRead);

@@ -5,9 +5,9 @@
 #include "chat/clipboard_keeper.h"
 #include "chat/follow_loop.h"
 #include "chat/pattern_matcher.h"
-#include "library/phrase_variables.h"
 #include "chat/rich_content.h"
 #include "library/library.h"
+#include "library/phrase_variables.h"
 #include "library/preview.h"
 #include "platform/file_system.h"
 
@@ -67,7 +67,7 @@ std::string EscapeAttribute(std::string_view text) {
 // The picture file a token names, when the preview would show it: a plain name directly inside
 // img\. Any other name ("..\..\报价.xlsx", a sub-folder, another drive) is a missing picture, so
 // a phrase can never send a file from elsewhere as its picture.
-std::optional<std::string> PictureFileOfName(std::string_view name, std::string_view imgFolder) {
+std::optional<std::string> PictureFileIn(std::string_view name, std::string_view imgFolder) {
   const std::string folder = std::string(imgFolder) + platform::kPathSeparator;
   const std::vector<library::PreviewRun> runs =
       library::ParsePreviewHtml("<IMG src=\"" + EscapeAttribute("file:///" + folder + std::string(name)) + "\">", folder);
@@ -77,16 +77,35 @@ std::optional<std::string> PictureFileOfName(std::string_view name, std::string_
   return runs[0].picturePath;
 }
 
+// The picture in img\, or else the spare folder's copy of it when that one is there.
+std::optional<std::string> PictureFileOfName(std::string_view name, std::string_view imgFolder,
+                                             std::string_view spareImgFolder) {
+  std::optional<std::string> file = PictureFileIn(name, imgFolder);
+  if (!file || spareImgFolder.empty() || platform::FileExists(*file)) return file;
+  std::optional<std::string> kept = PictureFileIn(name, spareImgFolder);
+  return kept && platform::FileExists(*kept) ? kept : file;
+}
+
 // The steps every send repeats.
 class Typist {
  public:
   explicit Typist(SendContext& ctx) : ctx_(ctx) {}
   void Wait(int ms) { ctx_.waiter.WaitPumping(ms); }
-  void Paste() {
+  // Keys go to the window in front. Once that is no longer the chat window (the agent clicked
+  // another customer's window while the send waited, or the chat window closed), the rest of the
+  // phrase would be typed there: false, and nothing is typed.
+  bool Paste() {
+    if (!ctx_.desktop.IsInFront(chat)) return false;
+    ctx_.clipboard.ExpectPaste(chat);
     ctx_.keyboard.PressKeyCombination(Key::V, Key::Ctrl);
     pasted_ = true;
+    return true;
   }
-  void Enter() { ctx_.keyboard.PressKey(Key::Enter); }
+  bool Enter() {
+    if (!ctx_.desktop.IsInFront(chat)) return false;
+    ctx_.keyboard.PressKey(Key::Enter);
+    return true;
+  }
   // A busy chat program reads its paste late, when the clipboard may hold something else: nothing
   // replaces a paste before the chat program has read it. False when it did not in time.
   bool LastPasteRead() {
@@ -152,7 +171,7 @@ std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view 
   return out;
 }
 
-std::string PhraseHtml(std::string_view text, std::string_view imgFolder) {
+std::string PhraseHtml(std::string_view text, std::string_view imgFolder, std::string_view spareImgFolder) {
   std::string html;
   size_t i = 0;
   while (i < text.size()) {
@@ -167,7 +186,8 @@ std::string PhraseHtml(std::string_view text, std::string_view imgFolder) {
       }
       // The name goes into the address percent-encoded, so that reading the address back gives
       // the name unchanged, "%20" and "#" included.
-      const std::optional<std::string> file = PictureFileOfName(text.substr(nameStart, end - nameStart), imgFolder);
+      const std::optional<std::string> file =
+          PictureFileOfName(text.substr(nameStart, end - nameStart), imgFolder, spareImgFolder);
       html += file ? "<IMG src=\"" + FileUrlOf(*file) + "\">" : std::string(kNoPicture);
       i = end + kPictureEnd.size();
     } else if (StartsIgnoringAsciiCase(text, i, kPictureEnd)) {
@@ -251,9 +271,9 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
     typist.Wait(10);
     if (!ctx.clipboard.PutFileList(fileList)) return SendOutcome::ClipboardBusy;
     typist.Wait(100);
-    typist.Paste();
+    if (!typist.Paste()) return SendOutcome::ChatLeft;
     typist.Wait(100);
-    typist.Enter();
+    if (!typist.Enter()) return SendOutcome::ChatLeft;
     typist.Wait(300);
   }
 
@@ -261,7 +281,7 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
   if (!Contains(text, "[img=") && !Contains(text, "<IMG src")) {
     if (!ctx.clipboard.PutText(filled.Plain(text))) return SendOutcome::ClipboardBusy;
   } else {
-    const std::string html = PhraseHtml(text, ctx.imgFolder);
+    const std::string html = PhraseHtml(text, ctx.imgFolder, ctx.spareImgFolder);
 
     if (kind == ChatKind::Other) {
       // One paste of the whole phrase: text, breaks and pictures together. The waits are those the
@@ -285,9 +305,9 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
           if (!ctx.clipboard.PutPicture(bytes ? *bytes : std::string())) return SendOutcome::ClipboardBusy;
           typist.Wait(100);
         }
-        typist.Paste();
+        if (!typist.Paste()) return SendOutcome::ChatLeft;
         typist.Wait(100);
-        typist.Enter();
+        if (!typist.Enter()) return SendOutcome::ChatLeft;
         if (kind == ChatKind::Wangwang) ctx.waiter.ProcessPendingMessages();
         if (interval > 0) typist.Wait(interval);
       }
@@ -300,22 +320,25 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
   }
 
   typist.Wait(10);
-  typist.Paste();
+  if (!typist.Paste()) return SendOutcome::ChatLeft;
   if (ctx.options.Get(settings::Option::自动点发送) && mode != SendMode::MenuSendNoEnter) {
     typist.Wait(100);
-    typist.Enter();
+    if (!typist.Enter()) return SendOutcome::ChatLeft;
   }
   return SendOutcome::Sent;
 }
 
 SendOutcome SendPhrase(SendContext& ctx, SendMode mode) {
   ClipboardKeeper keeper(ctx.clipboard, ctx.options.Get(settings::Option::恢复剪贴板));
-  SendContext kept{ctx.desktop, keeper, ctx.keyboard, ctx.waiter, ctx.options, ctx.host, ctx.imgFolder, ctx.clock};
+  SendContext kept{ctx.desktop, keeper,          ctx.keyboard,       ctx.waiter, ctx.options,
+                   ctx.host,    ctx.imgFolder,   ctx.spareImgFolder, ctx.clock};
   Typist typist(kept);
   SendOutcome outcome = TypePhrase(kept, typist, mode);
   // The last paste too: the agent's clipboard goes back only once the chat program has it.
   if (outcome != SendOutcome::PasteUnread && !typist.LastPasteRead()) outcome = SendOutcome::PasteUnread;
   keeper.Finish(ctx.waiter, outcome != SendOutcome::PasteUnread);
+  // What stays for a late read must not depend on this program answering it.
+  ctx.clipboard.HandOver();
   return outcome;
 }
 

@@ -24,6 +24,8 @@ inline constexpr std::string_view kPausedMessage =
 inline constexpr std::string_view kClipboardBusyText = "剪贴板正被其他程序占用，本条短语没有发送完，请稍后再试";
 // ... and when the chat program did not read a paste in time.
 inline constexpr std::string_view kPasteUnreadText = "聊天窗口没有及时接收短语，短语留在剪贴板里，没有继续发送";
+// ... and when another window came in front of the chat window during the send.
+inline constexpr std::string_view kChatLeftText = "聊天窗口已不在最前面，短语没有继续发送";
 
 // How a send was asked for: a click or double click on the phrase list, or one of the list menu's
 // two send items.
@@ -51,11 +53,8 @@ class SendHost {
   // A notice in the "友情提醒" message box with the information icon and OK.
   virtual void ShowNotice(std::string_view message) = 0;
   // The value of a {输入:提示} variable, asked of the agent with `prompt` as the question; nothing
-  // when they cancel (a host that cannot ask sends no such phrase).
-  virtual std::optional<std::string> AskValue(std::string_view prompt) {
-    (void)prompt;
-    return std::nullopt;
-  }
+  // when they cancel.
+  virtual std::optional<std::string> AskValue(std::string_view prompt) = 0;
 };
 
 struct SendContext {
@@ -67,6 +66,9 @@ struct SendContext {
   SendHost& host;
   // The Data folder's picture folder, without a trailing separator.
   std::string imgFolder;
+  // Where a picture that is not in imgFolder may still be, without a trailing separator: the team
+  // cache's copies of pictures gone from the share. Empty when there is no such place.
+  std::string spareImgFolder = {};
   // The date and time of {日期}, {时间} and {星期}.
   const platform::Clock& clock = platform::SystemClock();
 };
@@ -90,6 +92,7 @@ enum class SendOutcome {
   ClipboardBusy,   // a clipboard write failed: the send stopped before pasting what it held
   PasteUnread,     // the chat program did not read a paste in time: nothing more was pasted, and
                    // the piece stays on the clipboard
+  ChatLeft,        // another window came in front of the chat window: nothing more was typed
   Sent,
 };
 
@@ -100,8 +103,9 @@ std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view 
 // The send's HTML fragment of a phrase: a picture token becomes an image element with the file
 // address of that name in `imgFolder` (given without its final separator), "img]" a closing quote,
 // CR LF a "<BR>"; letter case is ignored. A token whose name would lead out of the folder becomes a
-// picture with no file, "<IMG src=\"file:///\">".
-std::string PhraseHtml(std::string_view text, std::string_view imgFolder);
+// picture with no file, "<IMG src=\"file:///\">". A picture missing from `imgFolder` that
+// `spareImgFolder` holds is addressed there.
+std::string PhraseHtml(std::string_view text, std::string_view imgFolder, std::string_view spareImgFolder = {});
 // The file a picture element's address names, as the picture pattern's group 1 holds it
 // ("file:///C:/..." or "file://server/share/..."); nothing for an element with no file.
 std::optional<std::string> PictureFileOfAddress(std::string_view address);

@@ -44,6 +44,11 @@ void ClearGroup(GroupStrip& strip, size_t index) {
   if (Group* g = strip.ListOfGroup(index)) g->MutableRows().clear();
 }
 
+std::string ClearGroupQuestion(bool searching, std::string_view name) {
+  if (!searching) return msg::kClearQuestion;
+  return msg::kClearNamedQuestionHead + std::string(name) + msg::kClearNamedQuestionTail;
+}
+
 size_t FirstVisibleIndex(const GroupStrip& strip) {
   const auto visible = strip.VisibleIndices();
   return visible.empty() ? 0 : visible.front();

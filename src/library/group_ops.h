@@ -27,6 +27,8 @@ void DeleteGroup(GroupStrip& strip, size_t index);
 
 void RenameGroup(GroupStrip& strip, size_t index, std::string name);
 void ClearGroup(GroupStrip& strip, size_t index);
+// The question before a group is cleared; during a search it names the group.
+std::string ClearGroupQuestion(bool searching, std::string_view name);
 
 // The tab that a strip selects after its selected tab was hidden: the first visible one.
 size_t FirstVisibleIndex(const GroupStrip& strip);

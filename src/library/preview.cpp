@@ -112,6 +112,19 @@ std::optional<Tag> ReadTag(std::string_view text) {
   return tag;
 }
 
+}  // namespace
+
+bool IsPlainFileName(std::string_view name) {
+  bool onlyDotsAndBlanks = true;
+  for (char c : name) {
+    if (c == '\\' || c == '/' || c == ':' || static_cast<unsigned char>(c) < 0x20) return false;
+    if (c != '.' && c != ' ') onlyDotsAndBlanks = false;
+  }
+  return !onlyDotsAndBlanks;
+}
+
+namespace {
+
 // The file a picture's source names, when that is a plain file name directly inside the folder.
 std::string PicturePathOf(std::string_view source, std::string_view imgFolder) {
   constexpr std::string_view kFileScheme = "file:///";
@@ -119,12 +132,7 @@ std::string PicturePathOf(std::string_view source, std::string_view imgFolder) {
   std::string_view rest = source.substr(kFileScheme.size());
   if (!StartsIgnoringCase(rest, imgFolder)) return {};
   const std::string_view name = rest.substr(imgFolder.size());
-  bool onlyDotsAndBlanks = true;
-  for (char c : name) {
-    if (c == '\\' || c == '/' || c == ':' || static_cast<unsigned char>(c) < 0x20) return {};
-    if (c != '.' && c != ' ') onlyDotsAndBlanks = false;
-  }
-  if (onlyDotsAndBlanks) return {};  // "", ".", "..": the folder itself or its parent
+  if (!IsPlainFileName(name)) return {};
   return std::string(imgFolder) + std::string(name);
 }
 

@@ -53,6 +53,11 @@ struct PreviewRun {
 // out of it ("..\"), names a sub-folder or another place keeps an empty picturePath.
 std::vector<PreviewRun> ParsePreviewHtml(std::string_view html, std::string_view imgFolder);
 
+// A name that stays inside the folder it is joined to: no separator, drive colon or control
+// character, and not only dots and blanks ("", ".", ".." name the folder or its parent). Dots
+// inside a name ("a..b.png") are an ordinary file name.
+bool IsPlainFileName(std::string_view name);
+
 // The colour a variable's name ("{对方}") is shown in.
 inline constexpr uint32_t kVariableColour = 0xD35400;
 

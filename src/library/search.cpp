@@ -29,7 +29,7 @@ void DecodeUtf8(std::string_view text, std::vector<char32_t>& out) {
       ++i;
       continue;
     }
-    const int len = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
+    const int len = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 && b < 0xF0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
     char32_t c = len == 4 ? b & 0x07 : len == 3 ? b & 0x0F : b & 0x1F;
     bool ok = len > 0 && i + len <= n;
     for (int k = 1; ok && k < len; ++k) {
@@ -132,6 +132,7 @@ bool SkippedInSearch(char32_t c) {
       case '!': case '"': case '#': case '%': case '&': case '\'': case '(': case ')': case '*': case ',':
       case '-': case '.': case '/': case ':': case ';': case '?': case '@': case '[': case '\\': case ']':
       case '_': case '{': case '}':
+      case '~':  // also the full-width ～ of Chinese input methods, a dash of Chinese text
         return true;
     }
     return false;
@@ -142,6 +143,7 @@ bool SkippedInSearch(char32_t c) {
       c == 0x303D)
     return true;  // 、。〈〉《》「」『』【】〔〕 and the like
   if ((c >= 0xFE10 && c <= 0xFE1F) || (c >= 0xFE30 && c <= 0xFE6F)) return true;  // vertical and small forms
+  if (c == 0xFEFF) return true;  // the zero-width no-break space text copied from elsewhere may hold
   return c >= 0xFF5F && c <= 0xFF65;  // half-width 。「」、・
 }
 
@@ -239,6 +241,9 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
       }
     }
   }
+  // The units grew by doubling: up to half of what they hold would be slack for the index's life.
+  units_.shrink_to_fit();
+  rows_.shrink_to_fit();
   bmpId_.clear();
   bmpId_.shrink_to_fit();
   idStarts_.clear();

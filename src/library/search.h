@@ -52,13 +52,13 @@ class SearchIndex {
     std::uint32_t begin;  // remark: units [begin, split); content: [split, end)
     std::uint32_t split;
     std::uint32_t end;
+    bool team = false;
     std::uint64_t letters;  // what the row can match at all; see LetterBit
     // What a match can start with (a character itself or the first letter of one of its
     // readings): at the remark's first character, anywhere in the remark, anywhere in the content.
     std::uint64_t firstStarts = 0, remarkStarts = 0, contentStarts = 0;
     // The first two letters a match can have, hashed into 256 bits; see PairBit.
     std::uint64_t pairs[4] = {};
-    bool team = false;
   };
   // Per character number: what it lets a match start with, and the letter pairs within its
   // readings.

@@ -54,10 +54,19 @@ class Clipboard {
   // A number that changes whenever any program writes to the clipboard.
   virtual std::uint32_t SequenceNumber() = 0;
 
-  // Whether the program that owns `reader` (the chat window) has read what the last write put
-  // there: a window of its process asked for the content and has closed the clipboard again.
-  // Reads by other programs (clipboard managers) do not count.
+  // The paste of the last write is asked of the program that owns `reader` (the chat window): its
+  // Ctrl+V is on its way. Until then nobody is handed the content: a chat program that looks at
+  // every copy (to offer a copied picture) has not pasted it, and a clipboard manager that took it
+  // first would hide the paste's own read.
+  virtual void ExpectPaste(std::uintptr_t reader) = 0;
+  // Whether that program has read what the last write put there since its paste was asked for: a
+  // window of its process asked for the content and has closed the clipboard again. Reads by other
+  // programs (clipboard managers) do not count.
   virtual bool WasRead(std::uintptr_t reader) = 0;
+  // Puts what the last write only offered on the clipboard as plain data, at the end of a send: a
+  // late read of the phrase left there then needs no answer from this program, which may have
+  // ended, been ended, or be busy.
+  virtual void HandOver() = 0;
 };
 
 // The paths of a file-list text: split at every CR LF. Empty lines are dropped: a Windows reader

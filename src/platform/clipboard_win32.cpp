@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "chat/rich_content.h"
 #include "platform/file_system.h"
@@ -46,6 +47,23 @@ class OwnerWindow {
     offered_[format].assign(static_cast<const char*>(data), size);
   }
 
+  // What a send writes is held until its paste is asked for; then it is handed to whoever asks,
+  // and reads count.
+  void HoldUntilPaste() { held_ = true; }
+  void PasteAsked() { held_ = false; }
+
+  // Renders every format still only offered, while what is offered is still on the clipboard.
+  void HandOver() {
+    if (offered_.empty() || !OpenClipboard(hwnd_)) return;
+    if (GetClipboardOwner() == hwnd_) {
+      for (const auto& [format, bytes] : offered_) {
+        if (!rendered_.contains(format)) Render(format);
+      }
+      offered_.clear();  // nothing is asked of us any more
+    }
+    CloseClipboard();
+  }
+
   // Whether a window of the process of `reader` has asked for what is offered and has closed the
   // clipboard again.
   bool ReadBy(HWND reader) {
@@ -71,6 +89,10 @@ class OwnerWindow {
     if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
     switch (msg) {
       case WM_RENDERFORMAT:
+        // Asked before the paste (a chat program looking at every copy, a clipboard manager): that
+        // is no paste, and what it was handed would stay on the clipboard as plain data, so the
+        // paste's own read would never reach us. It gets nothing, and the format stays offered.
+        if (self->held_) return 0;
         self->NoteReader();
         self->Render(static_cast<UINT>(wp));
         return 0;
@@ -85,7 +107,9 @@ class OwnerWindow {
         return 0;
       case WM_DESTROYCLIPBOARD:
         self->offered_.clear();
+        self->rendered_.clear();
         self->readers_.clear();
+        self->held_ = false;
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
@@ -111,12 +135,16 @@ class OwnerWindow {
     if (!p) return;
     std::memcpy(p, bytes.data(), bytes.size());
     GlobalUnlock(block.get());
-    if (SetClipboardData(format, block.get())) block.release();  // the clipboard's now
+    if (!SetClipboardData(format, block.get())) return;
+    block.release();  // the clipboard's now
+    rendered_.insert(format);
   }
 
   HWND hwnd_ = nullptr;
   std::map<UINT, std::string> offered_;
-  std::vector<Reader> readers_;  // since the last write
+  std::set<UINT> rendered_;  // of those, the ones on the clipboard as data already
+  std::vector<Reader> readers_;  // since the last write was handed out
+  bool held_ = false;
 };
 
 OwnerWindow& Owner() {
@@ -187,8 +215,18 @@ bool ClipboardSession::PutText(std::wstring_view text) {
   return Put(CF_UNICODETEXT, z.c_str(), (z.size() + 1) * sizeof(wchar_t));
 }
 
+namespace {
+
+// A session for a piece of a send: what it offers waits for the piece's paste.
+class SendSession : public ClipboardSession {
+ public:
+  SendSession() { Owner().HoldUntilPaste(); }
+};
+
+}  // namespace
+
 bool Win32Clipboard::PutText(std::string_view text) {
-  ClipboardSession session;
+  SendSession session;
   MarkTransient(session);
   return session.PutText(Widen(text));
 }
@@ -211,7 +249,7 @@ bool PutBitmap(ClipboardSession& session, const DecodedPicture& picture) {
 }  // namespace
 
 bool Win32Clipboard::PutFileList(std::string_view paths) {
-  ClipboardSession session;
+  SendSession session;
   const std::vector<std::string> list = SplitFileList(paths);
   if (!list.empty()) MarkTransient(session);
   return list.empty() ? session.open() : PutFiles(session, list);
@@ -219,7 +257,7 @@ bool Win32Clipboard::PutFileList(std::string_view paths) {
 
 bool Win32Clipboard::PutPicture(std::string_view fileBytes) {
   const std::optional<DecodedPicture> picture = DecodePicture(fileBytes);
-  ClipboardSession session;  // emptied even when the picture does not decode
+  SendSession session;  // emptied even when the picture does not decode
   if (picture) MarkTransient(session);
   return picture ? PutBitmap(session, *picture) : session.open();
 }
@@ -239,7 +277,7 @@ bool Win32Clipboard::PutRichContent(std::string_view htmlFragment) {
     if (pictureFile) picture = DecodePicture(*pictureFile);
   }
 
-  ClipboardSession session;
+  SendSession session;
   MarkTransient(session);
   bool ok = session.Put(HtmlFormat(), html.c_str(), html.size() + 1);
   ok = session.Put(QQRichEditFormat(), qq.c_str(), qq.size() + 1) && ok;
@@ -400,6 +438,10 @@ std::optional<std::string> Win32Clipboard::Text() {
 
 std::uint32_t Win32Clipboard::SequenceNumber() { return GetClipboardSequenceNumber(); }
 
+void Win32Clipboard::ExpectPaste(std::uintptr_t) { Owner().PasteAsked(); }
+
 bool Win32Clipboard::WasRead(std::uintptr_t reader) { return Owner().ReadBy(reinterpret_cast<HWND>(reader)); }
+
+void Win32Clipboard::HandOver() { Owner().HandOver(); }
 
 }  // namespace jihe::platform

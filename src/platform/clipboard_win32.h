@@ -54,7 +54,9 @@ class Win32Clipboard : public Clipboard {
   RestoreResult Restore(const ClipboardSnapshot& snapshot, std::uint32_t ours) override;
   std::optional<std::string> Text() override;
   std::uint32_t SequenceNumber() override;
+  void ExpectPaste(std::uintptr_t reader) override;
   bool WasRead(std::uintptr_t reader) override;
+  void HandOver() override;
 };
 
 }  // namespace jihe::platform

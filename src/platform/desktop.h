@@ -84,6 +84,8 @@ class Desktop {
 
   // Asks for the window to become the foreground window; the answer is not reported.
   virtual void BringToForeground(WindowId window) = 0;
+  // Whether the window, or a window it owns, is the foreground window: the one keys go to.
+  virtual bool IsInFront(WindowId window) = 0;
   // Posts mouse move, left button down and up at (x, y) of the window's client area; the desktop
   // window takes them when `window` is 0.
   virtual void PostLeftClick(WindowId window, int x, int y) = 0;

@@ -130,6 +130,14 @@ void Win32Desktop::BringToForeground(WindowId window) {
   if (attach) AttachThreadInput(self, foregroundThread, FALSE);
 }
 
+bool Win32Desktop::IsInFront(WindowId window) {
+  const HWND hwnd = HwndOf(window);
+  for (HWND w = GetForegroundWindow(); w; w = GetWindow(w, GW_OWNER)) {
+    if (w == hwnd) return true;
+  }
+  return false;
+}
+
 void Win32Desktop::PostLeftClick(WindowId window, int x, int y) {
   const HWND hwnd = window ? HwndOf(window) : GetDesktopWindow();
   const LPARAM position = MAKELPARAM(x, y);

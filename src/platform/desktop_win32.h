@@ -29,6 +29,7 @@ class Win32Desktop : public Desktop {
   void Restore(WindowId window) override;
   void ApplyChangesAskedByOtherThreads() override;
   void BringToForeground(WindowId window) override;
+  bool IsInFront(WindowId window) override;
   void PostLeftClick(WindowId window, int x, int y) override;
 };
 

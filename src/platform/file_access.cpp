@@ -230,7 +230,9 @@ bool ReplaceFileUnflushed(const std::string& path, std::string_view bytes) {
     done += wrote;
   }
   CloseHandle(h);
-  return ok && MoveFileExW(wideTemp.c_str(), Widen(path).c_str(), MOVEFILE_REPLACE_EXISTING);
+  if (ok && MoveFileExW(wideTemp.c_str(), Widen(path).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  DeleteFileW(wideTemp.c_str());
+  return false;
 #else
   const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
@@ -240,12 +242,14 @@ bool ReplaceFileUnflushed(const std::string& path, std::string_view bytes) {
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote <= 0) {
       close(fd);
+      unlink(temp.c_str());
       return false;
     }
     done += static_cast<size_t>(wrote);
   }
-  if (close(fd) != 0) return false;
-  return rename(temp.c_str(), path.c_str()) == 0;
+  if (close(fd) == 0 && rename(temp.c_str(), path.c_str()) == 0) return true;
+  unlink(temp.c_str());
+  return false;
 #endif
 }
 

@@ -75,7 +75,7 @@ class CountingFileAccess final : public FileAccess {
 
 // Replaces the file's content through a temporary file and a rename, without flushing it to the
 // disk first: for copies that can always be made again (a crash may leave the file empty or old,
-// never half of one write replaced by another).
+// never half of one write replaced by another). A write that fails leaves no temporary file.
 bool ReplaceFileUnflushed(const std::string& path, std::string_view bytes);
 
 }  // namespace jihe::platform

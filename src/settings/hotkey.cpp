@@ -115,4 +115,8 @@ std::string HotkeyTakenMessage(Hotkey refused) {
   return "热键 " + FormatHotkey(refused) + " 已被其他程序占用，请换一个组合。原来的热键继续有效。";
 }
 
+std::string HotkeyTakenAtStartMessage(Hotkey refused) {
+  return "呼出搜索的热键 " + FormatHotkey(refused) + " 已被其他程序占用，请在“其他设置”里换一个";
+}
+
 }  // namespace jihe::settings

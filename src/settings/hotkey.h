@@ -35,5 +35,7 @@ Hotkey DefaultHotkey();
 // The notice when the system refuses a combination (another program holds it); the one in use
 // stays.
 std::string HotkeyTakenMessage(Hotkey refused);
+// At start-up no other combination of ours is held: the agent is sent to the setting instead.
+std::string HotkeyTakenAtStartMessage(Hotkey refused);
 
 }  // namespace jihe::settings

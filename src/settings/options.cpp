@@ -22,6 +22,7 @@ const std::array<OptionInfo, kOptionCount>& AllOptions() {
       {Option::开机自启, "开机自启", kCheckBoxSection, "开机自动启动本软件", false},
       {Option::智能隐藏, "智能隐藏", kCheckBoxSection, "当打开非跟随的窗口时,隐藏本软件", false},
       {Option::恢复剪贴板, "恢复剪贴板", kCheckBoxSection, "发送后恢复剪贴板原有内容", true},
+      {Option::搜索英文, "搜索英文", kCheckBoxSection, "搜索时切换到英文输入", true},
   }};
   return kAll;
 }

@@ -31,8 +31,9 @@ enum class Option {
   开机自启,
   智能隐藏,
   恢复剪贴板,
+  搜索英文,
 };
-inline constexpr size_t kOptionCount = 17;
+inline constexpr size_t kOptionCount = 18;
 
 inline constexpr char kCheckBoxSection[] = "选择框";
 inline constexpr char kRadioSection[] = "单选框";

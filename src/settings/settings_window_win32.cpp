@@ -101,6 +101,7 @@ static const SettingsWindow::Control kControls[] = {
     {1, 0, Kind::Check, OptionId(Option::恢复剪贴板), 15, 138, 264, 24, "发送后恢复剪贴板原有内容", Option::恢复剪贴板},
     {1, 0, Kind::Label, kHotkeyLabelId, 17, 193, 110, 16, "呼出搜索的热键", {}},
     {1, 0, Kind::Hotkey, kHotkeyId, 130, 190, 160, 22, "", {}},
+    {1, 0, Kind::Check, OptionId(Option::搜索英文), 15, 242, 264, 24, "搜索时切换到英文输入", Option::搜索英文},
 };
 
 SettingsWindow::SettingsWindow(Options& options, const storage::Store& store,

@@ -10,15 +10,26 @@ namespace jihe::storage {
 
 namespace {
 
+// A byte that a row keeps as it was found (see gb18030.h): U+DC80..U+DCFF, ED B2 80..ED B3 BF.
+bool IsKeptByteAt(std::string_view s, size_t i) {
+  return i + 2 < s.size() && static_cast<unsigned char>(s[i]) == 0xED &&
+         (static_cast<unsigned char>(s[i + 1]) & 0xFE) == 0xB2 && (static_cast<unsigned char>(s[i + 2]) & 0xC0) == 0x80;
+}
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF. GBK text almost never
 // passes, since its lead bytes 0x81..0xFE are rarely followed by the exact continuation bytes.
 // The offset of the first byte that does not belong to strict UTF-8 (see below), or npos.
-size_t FirstInvalidUtf8(std::string_view s) {
+// `keptBytes` lets the kept bytes of our own export pass.
+size_t FirstInvalidUtf8(std::string_view s, bool keptBytes = false) {
   size_t i = 0;
   while (i < s.size()) {
     const auto c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
       ++i;
+      continue;
+    }
+    if (keptBytes && IsKeptByteAt(s, i)) {
+      i += 3;
       continue;
     }
     size_t len;
@@ -103,12 +114,19 @@ std::variant<std::string, CsvError> DecodeCsvBytes(std::string bytes) {
   if (view.starts_with("\xFE\xFF")) return DecodeUtf16(view.substr(2), true);
   if (view.starts_with(kUtf8Bom)) {
     bytes.erase(0, kUtf8Bom.size());
-    if (const size_t bad = FirstInvalidUtf8(bytes); bad != std::string::npos)
+    // Our own export writes a kept byte in its UTF-8 form: it reads back as that byte.
+    if (const size_t bad = FirstInvalidUtf8(bytes, true); bad != std::string::npos)
       return CsvError{LineAt(bytes, bad), "文件开头标明是 UTF-8，这一行却不是 UTF-8 文字（请在 Excel 里另存为“CSV UTF-8”）"};
     return bytes;
   }
   if (FirstInvalidUtf8(bytes) == std::string::npos) return bytes;
-  return DecodeGb18030(bytes);
+  std::string text = DecodeGb18030(bytes);
+  // A byte that is no GBK character would become a row the agent cannot read.
+  for (size_t at = text.find('\xED'); at != std::string::npos; at = text.find('\xED', at + 1)) {
+    if (IsKeptByteAt(text, at))
+      return CsvError{LineAt(text, at), "这一行有不是 GBK 文字的字节，无法按原样读出（请在 Excel 里另存为“CSV UTF-8”）"};
+  }
+  return text;
 }
 
 std::optional<CsvError> ForEachCsvRecord(std::string_view text, const std::function<bool(CsvRecord&)>& onRecord) {

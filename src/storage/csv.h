@@ -18,9 +18,11 @@ struct CsvError {
 
 // The text of a file as UTF-8. After a UTF-16 byte-order mark (Excel's "Unicode 文本", either
 // byte order) it is decoded from UTF-16; after a UTF-8 one it must be UTF-8, or the first line
-// that is not is an error (a tool that put the mark before GBK bytes). Without a mark, bytes that
-// are valid UTF-8 are taken as they are, and anything else as GB18030 (what a Chinese Excel saves
-// as plain "CSV"). Takes the bytes by value so that a UTF-8 file is not copied.
+// that is not is an error (a tool that put the mark before GBK bytes); the UTF-8 form of a byte
+// the Data folder kept (see gb18030.h), as our own export writes it, reads back as that byte.
+// Without a mark, bytes that are valid UTF-8 are taken as they are, and anything else as GB18030
+// (what a Chinese Excel saves as plain "CSV"), where a byte that is no character is an error at
+// its line. Takes the bytes by value so that a UTF-8 file is not copied.
 std::variant<std::string, CsvError> DecodeCsvBytes(std::string bytes);
 
 struct CsvRecord {

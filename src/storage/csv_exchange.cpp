@@ -139,7 +139,8 @@ std::variant<CsvImportPlan, CsvImportError> ReadCsvImport(std::string fileBytes,
     const std::string remark = CellText(f[1]);
     const std::string content = CellText(f[2]);
     if (content.find(kSeparator) != std::string::npos) return refuse("内容里有“┃”，发送时它前面的字会被当成备注");
-    if (Trimmed(CellText(f[0])).empty()) return refuse("分组名不能为空");
+    // A group may be named with blanks alone, as the group menu lets it be.
+    if (CellText(f[0]).empty()) return refuse("分组名不能为空");
     if (f[0].find_first_of("\r\n") != std::string::npos) return refuse("分组名里不能换行");
     if (kind == library::GroupKind::Command) {
       // Exactly what the quick-command editor takes; its remark field ends at the first "┃".
@@ -189,7 +190,8 @@ std::variant<CsvImportCounts, CsvImportError> ApplyCsvImport(CsvImportPlan plan,
   std::vector<size_t> newLines;
   for (size_t g = 0; g < plan.groups.size(); ++g) {
     const std::string& cell = plan.groups[g];
-    const std::string trimmed = Trimmed(cell);
+    // A name of blanks alone is its own: trimmed, it would be no name.
+    const std::string trimmed = IsBlank(cell) ? cell : Trimmed(cell);
     std::optional<size_t> exact, trimmedExact, only;
     size_t sameTrimmed = 0;
     for (size_t v : visible) {

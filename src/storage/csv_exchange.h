@@ -63,7 +63,7 @@ std::variant<CsvImportPlan, CsvImportError> ReadCsvImport(std::string fileBytes,
 
 // Rows go to the end of their group, skipping those already there. A group cell matches the
 // visible group of exactly its name, else the one group of its trimmed name; without either a
-// group of the trimmed name is created.
+// group of the trimmed name is created. A cell of blanks alone is a name of its own, as it is.
 // `tooLong` (see GroupFilesTooLong) is asked about the names of the strip's visible groups with
 // the new ones after them; a new group whose file could not be written refuses the whole import
 // at its line, before the strip changes.

@@ -226,13 +226,22 @@ std::vector<size_t> GroupFilesTooLong(const DataFolder& folder, library::GroupKi
   return tooLong;
 }
 
-std::string DataFolderHoldName(std::string_view fullPath) {
-  std::string path(fullPath);
-  for (char& c : path)
+std::string FolderPathKey(std::string_view path) {
+  std::string key(path);
+  for (char& c : key)
     if (c == '/') c = '\\';
-  while (path.size() > 1 && path.back() == '\\') path.pop_back();
+  if (key.starts_with("\\\\?\\UNC\\")) {
+    key.erase(2, 6);
+  } else if (key.starts_with("\\\\?\\")) {
+    key.erase(0, 4);
+  }
+  while (key.size() > 1 && key.back() == '\\') key.pop_back();
+  return FileNameCaseFold(key);
+}
+
+std::string DataFolderHoldName(std::string_view fullPath) {
   std::uint64_t h = 14695981039346656037ull;
-  for (unsigned char c : FileNameCaseFold(path)) h = (h ^ c) * 1099511628211ull;
+  for (unsigned char c : FolderPathKey(fullPath)) h = (h ^ c) * 1099511628211ull;
   static const char kHex[] = "0123456789abcdef";
   std::string name = "霁禾客服助手.数据文件夹.";
   for (int shift = 60; shift >= 0; shift -= 4) name.push_back(kHex[(h >> shift) & 0xF]);

@@ -53,8 +53,12 @@ class DataFolder;
 std::vector<size_t> GroupFilesTooLong(const DataFolder& folder, library::GroupKind kind,
                                       const std::vector<std::string>& names);
 
-// The name of the hold on the Data folder at `fullPath`: equal for every spelling that Windows
-// takes for the same folder (letter case, "/" or "\\", a final separator).
+// A folder's path in the one form that every spelling Windows takes for the same folder shares:
+// "/" as "\\", no final separator, the long-path forms (\\?\C:\..., \\?\UNC\server\...) as their
+// plain ones, letter case folded.
+std::string FolderPathKey(std::string_view path);
+
+// The name of the hold on the Data folder at `fullPath`: equal for every spelling of FolderPathKey.
 std::string DataFolderHoldName(std::string_view fullPath);
 
 class DataFolder {

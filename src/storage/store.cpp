@@ -66,6 +66,10 @@ std::string StoredGroupFileCheck(GroupKind kind, const IniFile& conf, size_t pos
   return conf.GetString(KeysOf(kind).checkSection, std::to_string(position));
 }
 
+void SetStoredGroupFileCheck(GroupKind kind, IniFile& conf, size_t position, std::string_view check) {
+  conf.Set(KeysOf(kind).checkSection, std::to_string(position), check);
+}
+
 std::vector<std::string> StoredGroupFileChecks(GroupKind kind, const IniFile& conf, size_t count) {
   std::vector<std::optional<std::string>> found(count);
   for (auto& [key, value] : conf.Entries(KeysOf(kind).checkSection)) {

@@ -26,6 +26,7 @@ std::vector<std::string> StoredGroupNames(library::GroupKind kind, const IniFile
 std::string GroupFileCheck(std::string_view bytes);
 // The stored check value of the group at `position` of that kind; empty when none was written.
 std::string StoredGroupFileCheck(library::GroupKind kind, const IniFile& conf, size_t position);
+void SetStoredGroupFileCheck(library::GroupKind kind, IniFile& conf, size_t position, std::string_view check);
 // The same for the positions 0 .. count-1 at once, in one pass over conf.ini (a folder of
 // thousands of groups would otherwise take a search of the file for each).
 std::vector<std::string> StoredGroupFileChecks(library::GroupKind kind, const IniFile& conf, size_t count);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "library/preview.h"
 #include "storage/gb18030.h"
 #include "storage/group_file.h"
 #include "storage/ini_file.h"
@@ -28,8 +29,7 @@ std::set<std::string> PicturesOf(const library::Library& lib) {
         const size_t end = lower.find(kClose, at + kOpen.size());
         if (end == std::string::npos) break;
         std::string name = row.substr(at + kOpen.size(), end - at - kOpen.size());
-        if (!name.empty() && name.find_first_of("\\/:\r\n") == std::string::npos && name.find("..") == std::string::npos)
-          names.insert(std::move(name));
+        if (library::IsPlainFileName(name)) names.insert(std::move(name));
       }
     }
   }
@@ -45,9 +45,10 @@ std::string Joined(const std::string& folder, const std::string& name) {
 // Which team folder the cache holds, so that another one set later never shows its groups.
 std::string CacheSourceFile(const DataFolder& cache) { return cache.root() + "来源.txt"; }
 
+// The team folder as Windows would find it: another spelling of it is the same folder.
 bool CacheIsOf(const DataFolder& cache, const std::string& teamFolder) {
   const auto source = platform::ReadWholeFile(CacheSourceFile(cache));
-  return source && DecodeGb18030(*source) == teamFolder;
+  return source && !source->empty() && FolderPathKey(DecodeGb18030(*source)) == FolderPathKey(teamFolder);
 }
 
 // The stamps of the team's pictures that the cache's copies were made from: one line each of
@@ -74,12 +75,12 @@ std::map<std::string, platform::FileStamp> LoadPictureStamps(const DataFolder& c
   return stamps;
 }
 
-void SavePictureStamps(const DataFolder& cache, const std::map<std::string, platform::FileStamp>& stamps) {
+bool SavePictureStamps(const DataFolder& cache, const std::map<std::string, platform::FileStamp>& stamps) {
   std::string text;
   for (const auto& [name, s] : stamps) {
     text += std::to_string(s.size) + " " + std::to_string(s.modified) + " " + name + "\r\n";
   }
-  platform::ReplaceFileUnflushed(PictureStampsFile(cache), EncodeGb18030(text));
+  return platform::ReplaceFileUnflushed(PictureStampsFile(cache), EncodeGb18030(text));
 }
 
 // Reads the group files that conf.ini names, through `read` (nothing read comes back as Missing).
@@ -111,7 +112,16 @@ bool SaveTeamFolderSetting(const DataFolder& own, std::string_view teamFolder) {
 TeamLibrary::TeamLibrary(std::string teamFolder, DataFolder own, std::shared_ptr<platform::FileAccess> share)
     : teamFolder_(std::move(teamFolder)), own_(std::move(own)), share_(std::move(share)) {}
 
-DataFolder TeamLibrary::CacheFolder() const { return DataFolder(Joined(own_.root(), std::string(kTeamCacheFolderName))); }
+DataFolder TeamCacheFolder(const DataFolder& own) {
+  return DataFolder(Joined(own.root(), std::string(kTeamCacheFolderName)));
+}
+
+std::string TeamCachePictureFolder(const DataFolder& own, const std::string& teamFolder) {
+  const DataFolder cache = TeamCacheFolder(own);
+  return CacheIsOf(cache, teamFolder) ? cache.ImgFolder() : std::string();
+}
+
+DataFolder TeamLibrary::CacheFolder() const { return TeamCacheFolder(own_); }
 
 TeamContent TeamLibrary::ContentOf(const std::vector<GroupRead>& groups, const DataFolder& folder, bool fromCache) const {
   TeamContent content{library::Library{}, folder, fromCache};
@@ -129,11 +139,13 @@ std::optional<TeamContent> TeamLibrary::LoadCache() {
   if (!CacheIsOf(cache, teamFolder_)) return std::nullopt;
   const auto conf = platform::ReadWholeFile(cache.ConfIni());
   if (!conf) return std::nullopt;
-  // The cache's own files, taken as they are; what each really holds is known by its check value,
-  // so one that does not match the team's conf.ini is read from the team folder again.
+  // What each of the cache's files really holds is known by its check value. A file that is not
+  // what the cache's conf.ini says (a write cut short, a power cut) makes the cache no whole
+  // library: it is not shown, though what does match spares the first check from reading it.
   const IniFile ini = IniFile::FromBytes(*conf);
   std::vector<GroupRead> groups;
   std::map<FileKey, Known> found;
+  bool whole = true;
   for (GroupKind kind : {GroupKind::Phrase, GroupKind::Command}) {
     const FolderRead named = GroupsNamedIn(kind, ini);
     for (size_t i = 0; i < named.names.size(); ++i) {
@@ -143,12 +155,18 @@ std::optional<TeamContent> TeamLibrary::LoadCache() {
           bytes = platform::ReadWholeFile(cache.GroupFile(kind, *earlier));
       }
       std::string b = bytes.value_or(std::string());
-      found[{kind, named.stems[i]}] = {GroupFileCheck(b), std::move(b)};
+      std::string check = GroupFileCheck(b);
+      if (!named.checks[i].empty() && check != named.checks[i]) whole = false;
+      found[{kind, named.stems[i]}] = {std::move(check), std::move(b)};
       groups.push_back({kind, named.names[i], named.stems[i], named.checks[i], {}});
     }
   }
   for (const auto& [key, k] : found) cached_[key] = k.check;
   pictureStamps_ = LoadPictureStamps(cache);
+  if (!whole) {
+    if (!confBytes_) known_ = std::move(found);
+    return std::nullopt;
+  }
   if (!confBytes_) {
     // Nothing taken from the team folder yet: the cache is the last good state.
     known_ = std::move(found);
@@ -176,6 +194,7 @@ TeamCheck TeamLibrary::Check() {
   if (quiet_ || doubtConf_) {
     stamp = share_->Stamp(confPath);
     if (quiet_ && stamp && stamp == confStamp_) {
+      CatchUpCache();
       FollowPictures();
       return {};
     }
@@ -210,6 +229,7 @@ TeamCheck TeamLibrary::Check() {
     confStamp_ = conf.stamp;
     quiet_ = true;
     doubt_.reset();
+    CatchUpCache();
     FollowPictures();
     return {};
   }
@@ -338,7 +358,7 @@ TeamCheck TeamLibrary::Take(std::string confBytes, std::vector<GroupRead> groups
     g.bytes.clear();
   }
   known_ = std::move(known);
-  gate_->IfOpen([&] { WriteCache(confBytes, groups); });
+  cacheBehind_ = !WriteCache(confBytes, groups);
   confBytes_ = std::move(confBytes);
   confStamp_ = confStamp;
   groups_ = std::move(groups);
@@ -348,43 +368,72 @@ TeamCheck TeamLibrary::Take(std::string confBytes, std::vector<GroupRead> groups
   return {TeamCheckStatus::Reloaded, std::move(content)};
 }
 
-// The cache is itself a Data folder: the changed group files go first and conf.ini last, so a
-// program stopped halfway leaves the previous cache readable. Only conf.ini is flushed to the disk:
-// a group file lost to a power cut is found by its check value and copied again. A cache of
-// another team folder is first marked as no one's, and named after the new one once it is whole.
-void TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<GroupRead>& groups) {
+// The cache is itself a Data folder: the changed group files go first and conf.ini last, and only
+// once every file is written, so a program stopped halfway leaves a conf.ini whose check values
+// tell the files that do not match it. Only conf.ini is flushed to the disk: a group file lost to
+// a power cut is found by its check value and copied again. A cache of another team folder is
+// first marked as no one's, and named after the new one once it is whole. Each file passes the
+// gate on its own, so closing it waits for one file, not for the whole cache.
+bool TeamLibrary::WriteCache(const std::string& confBytes, const std::vector<GroupRead>& groups) {
   const DataFolder cache = CacheFolder();
-  if (!cache.EnsureFolders()) return;
+  // One step on the cache, unless the gate is closed; false when the gate or the step failed.
+  const auto step = [this](auto&& write) {
+    bool done = false;
+    gate_->IfOpen([&] { done = write(); });
+    return done;
+  };
+  if (!step([&] { return cache.EnsureFolders(); })) return false;
   const bool sameTeam = CacheIsOf(cache, teamFolder_);
-  if (!sameTeam) {
-    if (!platform::WriteFileAtomically(CacheSourceFile(cache), "")) return;
+  // Once: a write made again keeps the pictures copied for this team since.
+  if (!sameTeam && !cacheCleared_) {
+    if (!step([&] { return platform::WriteFileAtomically(CacheSourceFile(cache), ""); })) return false;
     cached_.clear();
     // The pictures are the old team's: none of them may stand in for this team's.
     if (const auto pictures = platform::SystemFileAccess()->List(cache.ImgFolder())) {
-      for (const platform::FolderEntry& e : *pictures) platform::RemoveFile(Joined(cache.ImgFolder(), e.name));
+      for (const platform::FolderEntry& e : *pictures)
+        if (!step([&] { return platform::RemoveFile(Joined(cache.ImgFolder(), e.name)); })) return false;
     }
     pictureStamps_.clear();
-    SavePictureStamps(cache, pictureStamps_);
+    if (!step([&] { return SavePictureStamps(cache, pictureStamps_); })) return false;
+    cacheCleared_ = true;
   }
+  // A state taken as it is holds files that its conf.ini does not name by their check values: the
+  // cache's conf.ini names what the cache holds, so that the next start can tell it whole.
+  IniFile conf = IniFile::FromBytes(confBytes);
+  bool confChanged = false;
+  std::map<GroupKind, size_t> positions;
   bool whole = true;
   for (const GroupRead& g : groups) {
     const FileKey key{g.kind, g.stem};
+    const size_t position = positions[g.kind]++;
     if (g.unread) {
       // Its copy stays what it was; the cache's conf.ini then stays the last whole state's.
       whole = false;
       continue;
     }
     const Known& k = known_.at(key);
+    if (!g.check.empty() && g.check != k.check) {
+      SetStoredGroupFileCheck(g.kind, conf, position, k.check);
+      confChanged = true;
+    }
     const auto it = cached_.find(key);
     if (it != cached_.end() && it->second == k.check) continue;
-    if (platform::ReplaceFileUnflushed(cache.GroupFile(g.kind, g.stem), k.bytes)) {
+    if (step([&] { return platform::ReplaceFileUnflushed(cache.GroupFile(g.kind, g.stem), k.bytes); })) {
       cached_[key] = k.check;
     } else {
       cached_.erase(key);
+      whole = false;
     }
   }
-  if (!whole || !platform::WriteFileAtomically(cache.ConfIni(), confBytes) || sameTeam) return;
-  platform::WriteFileAtomically(CacheSourceFile(cache), EncodeGb18030(teamFolder_));
+  const std::string cacheConf = confChanged ? conf.ToBytes() : confBytes;
+  if (!whole || !step([&] { return platform::WriteFileAtomically(cache.ConfIni(), cacheConf); })) return false;
+  return sameTeam || step([&] { return platform::WriteFileAtomically(CacheSourceFile(cache), EncodeGb18030(teamFolder_)); });
+}
+
+// A cache write that failed (a file held by a virus scanner, a full disk) is made again at the
+// next checks, until the cache holds the library that was taken.
+void TeamLibrary::CatchUpCache() {
+  if (cacheBehind_ && confBytes_) cacheBehind_ = !WriteCache(*confBytes_, groups_);
 }
 
 // One listing of the team's img\ gives every picture's size and time; a picture whose stamp moved

@@ -7,6 +7,7 @@
 // The lead's save writes conf.ini last, with the check value of every group file, so a conf.ini
 // whose stamp stands still means a folder that stands still, and a changed one names the group
 // files that changed.
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -64,12 +65,15 @@ inline constexpr std::chrono::seconds kTeamRestPeriod{30};
 class TeamCacheGate {
  public:
   void Close() {
-    std::lock_guard lock(mutex_);
+    // Seen at once by the writer, which then starts no further file, and waits for the one under way.
     closed_ = true;
+    std::lock_guard lock(mutex_);
   }
-  // Runs `write` unless the gate is closed; Close waits for a write under way.
+  // Runs `write` unless the gate is closed; Close waits for a write under way. A write is one file
+  // of the cache, so that a Close never waits for a whole cache.
   template <class Write>
   bool IfOpen(Write&& write) {
+    if (closed_) return false;
     std::lock_guard lock(mutex_);
     if (closed_) return false;
     write();
@@ -78,8 +82,14 @@ class TeamCacheGate {
 
  private:
   std::mutex mutex_;
-  bool closed_ = false;
+  std::atomic<bool> closed_{false};
 };
+
+// Where the agent's Data folder keeps the team library's cache.
+DataFolder TeamCacheFolder(const DataFolder& own);
+// The cache's img folder when the cache holds the pictures of `teamFolder` (however it is
+// spelt); empty when it is another team's, or no one's yet.
+std::string TeamCachePictureFolder(const DataFolder& own, const std::string& teamFolder);
 
 // One team folder as seen from one agent's Data folder. Check() may run on a worker thread (it
 // may wait on the network); one object is used by one thread at a time.
@@ -139,7 +149,9 @@ class TeamLibrary {
   bool ReadAgainUnchanged(const FileKey& key, const DataFolder& team, platform::FileContent& read);
   TeamCheck Outage();
   TeamCheck Take(std::string confBytes, std::vector<GroupRead> groups, const platform::FileStamp& confStamp);
-  void WriteCache(const std::string& confBytes, const std::vector<GroupRead>& groups);
+  // True once the cache holds this state whole.
+  bool WriteCache(const std::string& confBytes, const std::vector<GroupRead>& groups);
+  void CatchUpCache();
   void FollowPictures();
   TeamContent ContentOf(const std::vector<GroupRead>& groups, const DataFolder& folder, bool fromCache) const;
 
@@ -155,6 +167,8 @@ class TeamLibrary {
   std::vector<GroupRead> groups_;
   bool fromCacheOnly_ = false;  // groups_ came from the cache, not yet from the team folder
   bool quiet_ = false;          // a second read found conf.ini as taken: its stamp alone now tells
+  bool cacheBehind_ = false;    // the cache's write of the state taken did not end
+  bool cacheCleared_ = false;   // the cache, another team's, was emptied for this one
   bool cacheLooked_ = false;
   bool toldUnreachable_ = false;
   std::optional<Doubt> doubt_;

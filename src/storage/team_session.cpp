@@ -43,9 +43,10 @@ std::chrono::milliseconds TeamPasses::NextWait(std::chrono::milliseconds period)
   return out_ ? std::min(wait, kTeamLongestOutageWait) : wait;
 }
 
-std::string ImgFolderOfTab(library::TabRef tab, const DataFolder& own, const std::optional<TeamContent>& team) {
-  if (tab.team && team) return team->folder.ImgFolder();
-  return own.ImgFolder();
+TabPictureFolders PictureFoldersOfTab(library::TabRef tab, const DataFolder& own, const std::optional<TeamContent>& team) {
+  if (!tab.team || !team) return {own.ImgFolder(), {}};
+  if (team->fromCache) return {team->folder.ImgFolder(), {}};
+  return {team->folder.ImgFolder(), TeamCachePictureFolder(own, team->folder.root())};
 }
 
 }  // namespace jihe::storage

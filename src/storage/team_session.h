@@ -60,9 +60,15 @@ class TeamPasses {
   std::minstd_rand random_;
 };
 
-// The img folder that holds the pictures of a row of this tab: the agent's own for an own group;
-// for a team group, the folder the team library was last read from (the team folder, or the cache
-// while the team folder is away), so a send never points at a share that is not there.
-std::string ImgFolderOfTab(library::TabRef tab, const DataFolder& own, const std::optional<TeamContent>& team);
+// Where the pictures of a row of this tab are: the agent's own img for an own group; for a team
+// group, the img of the folder the team library was last read from (the team folder, or the cache
+// while the team folder is away), so a send never points at a share that is not there. Read from
+// the team folder, a team group's pictures have the cache as their spare: a picture the share no
+// longer holds (deleted, or the share gone since the last check) is sent from its copy there.
+struct TabPictureFolders {
+  std::string img;
+  std::string spare;  // empty when there is none
+};
+TabPictureFolders PictureFoldersOfTab(library::TabRef tab, const DataFolder& own, const std::optional<TeamContent>& team);
 
 }  // namespace jihe::storage

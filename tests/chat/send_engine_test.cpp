@@ -29,6 +29,7 @@ class FakeHost : public SendHost {
   }
   WindowId CurrentChatWindow() const override { return chat; }
   void ShowNotice(std::string_view message) override { notices.emplace_back(message); }
+  std::optional<std::string> AskValue(std::string_view) override { return std::nullopt; }
 
   bool paused = false;
   std::optional<std::string> clickedRow;
@@ -361,6 +362,55 @@ TEST_F(SendPhraseTest, TheAgentsClipboardComesBackUnlessSomethingNewerWasCopied)
     EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), c.outcome) << c.name;
     EXPECT_EQ(log.events(), c.expected) << c.name;
     EXPECT_EQ(clipboard.content.formats, c.after) << c.name;
+    EXPECT_TRUE(clipboard.handedOver) << c.name << ": what stays must not need this program";
+  }
+}
+
+// The agent clicks another window (another customer's chat window) while the send waits: its
+// keys would type the rest of the phrase there.
+class ClickingAwayWaiter : public FakeWaiter {
+ public:
+  ClickingAwayWaiter(EventLog& log, FakeDesktop& desktop) : FakeWaiter(log), log_(log), desktop_(desktop) {}
+  bool WaitPumping(std::int64_t amount, platform::WaitUnit unit, const platform::StopSignal* stop) override {
+    if (clickAt >= 0 && log_.now() >= clickAt) desktop_.foreground = other;
+    return FakeWaiter::WaitPumping(amount, unit, stop);
+  }
+  std::int64_t clickAt = -1;  // from this time of the log's clock on, `other` is in front
+  WindowId other = 0;
+
+ private:
+  EventLog& log_;
+  FakeDesktop& desktop_;
+};
+
+TEST_F(SendPhraseTest, NothingMoreIsTypedOnceTheChatWindowIsNoLongerInFront) {
+  const Strings fileStart = Join(kStart, {"wait 10", "files C:\\报价.xlsx", "wait 100", "Ctrl+V"});
+  const struct {
+    const char* name;
+    std::int64_t clickAt;
+    std::int64_t readAfterMs;
+    Strings expected;
+  } cases[] = {
+      {"between the file's paste and its Enter", 250, 0, Join(fileStart, {"wait 100"})},
+      {"while the chat program reads the file late", 600, 800, Join(fileStart, Join({"wait 100", "Enter", "wait 300"}, Join(Polls(30), {"text 请查收", "wait 10"})))},
+  };
+  for (const auto& c : cases) {
+    EventLog log;
+    FakeDesktop desktop{log};
+    FakeClipboard clipboard{log};
+    clipboard.readAfterMs = c.readAfterMs;
+    FakeKeyboard keyboard{log};
+    ClickingAwayWaiter waiter{log, desktop};
+    settings::Options options;
+    options.Set(Option::自动点发送, true);
+    options.Set(Option::恢复剪贴板, false);
+    waiter.other = desktop.Add({"客户乙", "TXGuiFoundation", {200, 100, 800, 800}});
+    host.chat = desktop.Add({"客户甲", "TXGuiFoundation", {100, 100, 700, 800}});
+    waiter.clickAt = c.clickAt;
+    host.clickedRow = "请查收《C:\\报价.xlsx》";
+    SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, img.str()};
+    EXPECT_EQ(SendPhrase(ctx, SendMode::ListClick), SendOutcome::ChatLeft) << c.name;
+    EXPECT_EQ(log.events(), c.expected) << c.name;
   }
 }
 

@@ -28,7 +28,7 @@ TEST(StateJsonTest, RoundTripsThroughTheDataFolder) {
       R"("schedule_on":true,"geometry":{"height":600,"width":300,"left":-8,"top":20},"music":"","shake":false,)"
       R"("options":{"跟随到左边":true,"跟随到右边":false,"跟随QQ":false,"跟随微信":true,"跟随旺旺":true,)"
       R"("跟随京东":false,"跟随陌陌":true,"跟随58":false,"跟随拼多多":true,"单击发送":true,"双击发送":false,)"
-      R"("自动点发送":true,"显示预览":false,"鼠标停留":true,"开机自启":false,"智能隐藏":true,"恢复剪贴板":false}})";
+      R"("自动点发送":true,"显示预览":false,"鼠标停留":true,"开机自启":false,"智能隐藏":true,"恢复剪贴板":false,"搜索英文":false}})";
   storage::Workspace ws;
   ASSERT_EQ(WorkspaceFromJson(Parse(doc), ws), std::nullopt);
 

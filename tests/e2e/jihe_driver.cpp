@@ -419,7 +419,8 @@ FakeChat::FakeChat(const TempFolder& folder, const std::string& className, const
                              L"\" --size " + std::to_wstring(place.width) + L"x" + std::to_wstring(place.height) +
                              L" --pos " + std::to_wstring(place.x) + L"," + std::to_wstring(place.y) + L" --log \"" +
                              log + L"\"" + (place.maximized ? L" --maximized" : L"") +
-                             L" --paste-delay-ms " + std::to_wstring(place.pasteDelayMs);
+                             L" --paste-delay-ms " + std::to_wstring(place.pasteDelayMs) +
+                             (place.watchClipboard ? L" --watch-clipboard" : L"");
   STARTUPINFOW si{};
   si.cb = sizeof si;
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_)) {

@@ -140,6 +140,7 @@ class FakeChat {
     int x = 100, y = 80, width = 600, height = 700;
     bool maximized = false;
     int pasteDelayMs = 0;  // a busy chat program: it reads each paste this late
+    bool watchClipboard = false;  // it also reads the clipboard whenever it changes
   };
   FakeChat(const TempFolder& folder, const std::string& className, const std::string& title, Place place);
   ~FakeChat();

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "app/commands.h"
 #include "chat/send_engine.h"
@@ -177,6 +179,30 @@ TEST_F(PhraseSendE2e, SendsTheSelectedRowIntoEachKindOfChatWindow) {
   }
 }
 
+// A second double click 0.4 s after the first comes while the first send still waits (for its
+// Enter and to give the clipboard back): it is sent after it, not dropped, and their keys do not
+// mix.
+TEST_F(PhraseSendE2e, ADoubleClickDuringASendIsSentAfterIt) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  FakeChat qq(data_, "TXGuiFoundation", "客户甲", {300, 40, 560, 600});
+  ASSERT_TRUE(WaitFor([&] { return DockedBeside(panel, qq); }));
+
+  const auto first = std::chrono::steady_clock::now();
+  Send(jihe, 0, std::nullopt);
+  // The first paste shows that the first click was taken before the second row gets selected.
+  ASSERT_TRUE(WaitFor([&] { return !qq.Events().empty(); }));
+  // The agent's second double click, 0.4 s after the first: the pace of the input, not a wait for
+  // a state.
+  std::this_thread::sleep_until(first + std::chrono::milliseconds(400));
+  Send(jihe, 1, std::nullopt);
+  const auto events = qq.WaitForEvents(4);
+  ASSERT_EQ(Kinds(events), "paste enter paste enter");
+  EXPECT_EQ(events[0].Field("text"), "您好\r\n请稍等");
+  EXPECT_EQ(events[2].Field("text"), "文字A\r\n\r\n文字B");
+}
+
 TEST_F(PhraseSendE2e, ABusyClipboardStopsTheSendBeforeAnyPaste) {
   Jihe jihe(data_.path());
   HWND panel = jihe.WaitForPanel();
@@ -213,18 +239,25 @@ TEST_F(PhraseSendE2e, AChatProgramThatReadsLateGetsThePhraseAndTheAgentsClipboar
     int row;
     std::string kinds;
     std::vector<std::pair<size_t, std::pair<std::string, std::string>>> fields;  // event, field, value
+    bool chatWatches = false;  // the chat program reads every copy at once, and its paste late
+    bool manager = false;      // a clipboard manager reads every copy at once
   } cases[] = {
       {"plain text", "TXGuiFoundation", 0, "paste enter", {{0, {"text", "您好\r\n请稍等"}}}},
       {"a WeChat picture phrase", "ChatWnd", 1, "click paste enter paste enter",
        {{1, {"picture", "3x2"}}, {1, {"text", ""}}, {3, {"text", "文字A文字B"}}}},
       {"a file phrase", "TXGuiFoundation", 2, "paste enter paste enter",
        {{0, {"files", attachment_}}, {2, {"text", "请查收"}}}},
+      {"a WeChat that looks at every copied picture", "ChatWnd", 1, "click paste enter paste enter",
+       {{1, {"picture", "3x2"}}, {1, {"text", ""}}, {3, {"text", "文字A文字B"}}}, true},
+      {"a clipboard manager beside it", "TXGuiFoundation", 0, "paste enter", {{0, {"text", "您好\r\n请稍等"}}}, false, true},
   };
   int x = 300;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(CopyAsTheAgent(platform::Widen(agents)));
-    FakeChat chat(data_, c.className, std::string("忙碌的客户") + c.name, {x += 10, 40, 560, 600, false, 1500});
+    std::optional<FakeChat> manager;
+    if (c.manager) manager.emplace(data_, "JiheTestClipboardManager", "剪贴板管理器", FakeChat::Place{0, 0, 200, 200, false, 0, true});
+    FakeChat chat(data_, c.className, std::string("忙碌的客户") + c.name, {x += 10, 40, 560, 600, false, 1500, c.chatWatches});
     ASSERT_TRUE(WaitFor([&] { return DockedBeside(panel, chat); }));
     Send(jihe, c.row, app::Command::SendThisPhrase);
     const auto events = chat.WaitForEvents(std::count(c.kinds.begin(), c.kinds.end(), ' ') + 1, 20000);

@@ -98,7 +98,9 @@ TEST_F(SearchE2e, HotkeyThenPinyinThenEnterSendsIntoTheChatWindowAndKeepsTheClip
 }
 
 // Over a window that is no chat window (an editor in front of the docked chat), the search opens,
-// but Enter sends nothing anywhere: the phrase would land behind the window the agent looks at.
+// but Enter sends nothing anywhere: the phrase would land behind the window the agent looks at. A
+// second press of the hotkey over the open search changes nothing; once the agent has gone to the
+// chat window, Enter in the search sends there.
 TEST_F(SearchE2e, HotkeyOverAnotherProgramSendsNothing) {
   Jihe jihe(data_.path());
   HWND panel = jihe.WaitForPanel();
@@ -108,11 +110,15 @@ TEST_F(SearchE2e, HotkeyOverAnotherProgramSendsNothing) {
   FakeChat qq(data_, "TXGuiFoundation", "客户甲", {300, 40, 560, 600});
   ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(panel) && RectOf(panel).left == qq.rect().right - 5; }));
   FakeChat notepad(data_, "Notepad", "无标题 - 记事本", {100, 60, 600, 600});
-  ASSERT_TRUE(notepad.Raise());
-  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == notepad.hwnd(); }));
+  const auto hotkeyOverNotepad = [&] {
+    ASSERT_TRUE(notepad.Raise());
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == notepad.hwnd(); }));
+    PostMessageW(panel, WM_HOTKEY, 1, MAKELPARAM(MOD_CONTROL | MOD_ALT, VK_SPACE));
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == panel; }));
+  };
 
+  hotkeyOverNotepad();
   PostMessageW(panel, WM_HOTKEY, 1, MAKELPARAM(MOD_CONTROL | MOD_ALT, VK_SPACE));
-  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == panel; }));
   Type(search, L"thdz");
   ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 1; }));
   PostKey(search, VK_RETURN);
@@ -121,6 +127,17 @@ TEST_F(SearchE2e, HotkeyOverAnotherProgramSendsNothing) {
   EXPECT_TRUE(notepad.Events().empty());
   PostKey(search, VK_ESCAPE);
   EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == notepad.hwnd(); })) << "the focus went back";
+
+  hotkeyOverNotepad();
+  Type(search, L"thdz");
+  ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 1; }));
+  ASSERT_TRUE(qq.Raise());
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == qq.hwnd(); }));
+  PostKey(search, VK_RETURN);
+  const auto events = qq.WaitForEvents(2);
+  ASSERT_EQ(events.size(), 2u) << "the agent went to the chat window: Enter sends there";
+  EXPECT_EQ(events[0].Field("text"), "浙江省杭州市西湖区文三路1号");
+  EXPECT_TRUE(notepad.Events().empty());
 }
 
 TEST_F(SearchE2e, EscRestoresTheGroupViewAndATakenHotkeyIsRefused) {
@@ -171,6 +188,37 @@ TEST_F(SearchE2e, EscRestoresTheGroupViewAndATakenHotkeyIsRefused) {
   EXPECT_FALSE(RegisterHotKey(nullptr, 9, MOD_CONTROL | MOD_ALT, 'K'));
   EXPECT_TRUE(RegisterHotKey(nullptr, 8, MOD_CONTROL | MOD_ALT, VK_SPACE));
   UnregisterHotKey(nullptr, 8);
+}
+
+// "清空本组短语" on a search result empties the result's own group, which the question names; the
+// group shown on the strip keeps its rows, on disk too.
+TEST_F(SearchE2e, ClearingDuringASearchEmptiesTheResultsOwnGroup) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  HWND strip = GetDlgItem(panel, kPhraseStripId);
+  HWND list = GetDlgItem(panel, kPhraseListId);
+  HWND search = GetDlgItem(panel, kPhraseSearchId);
+  ASSERT_EQ(TabCtrl_GetCurSel(strip), 0);
+  Type(search, L"thdz");
+  ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 1 && SelectedRow(list) == 0; }));
+
+  jihe.PostCommand(static_cast<UINT>(app::Command::ClearPhraseGroup));
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (box = jihe.MessageBoxWindow()) != nullptr; }));
+  EXPECT_EQ(jihe.MessageBoxText(box), "本次操作将清空分组“售后”里的所有数据,是否继续操作？");
+  PostMessageW(box, WM_COMMAND, IDYES, 0);
+  EXPECT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 0; })) << "the result's group still has it";
+
+  PostKey(search, VK_ESCAPE);
+  ASSERT_TRUE(WaitFor([&] { return Text(search).empty(); }));
+  EXPECT_EQ(ListView_GetItemCount(list), 2) << "the shown group lost its rows";
+  SendMessageW(panel, WM_COMMAND, static_cast<WPARAM>(app::Command::SaveConfig), 0);
+  storage::Workspace stored;
+  storage::Store{storage::DataFolder(data_.Utf8())}.LoadAll(stored);
+  ASSERT_EQ(stored.library.phrases.slots().size(), 2u);
+  EXPECT_EQ(stored.library.phrases.slots()[0].rows().size(), 2u);
+  EXPECT_TRUE(stored.library.phrases.slots()[1].rows().empty());
 }
 
 // Figures, not a pass mark: from a keystroke in the search box to the list showing the matches,

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/commands.h"
 #include "e2e/jihe_driver.h"
+#include "library/input_box_win32.h"
 #include "library/team_groups.h"
 #include "platform/file_system.h"
 #include "platform/picture_win32.h"
@@ -92,12 +95,24 @@ TEST_F(TeamLibraryE2e, TeamTabsSendRefuseChangesAndFollowTheTeamFolder) {
     const auto events = wangwang.WaitForEvents(1);
     ASSERT_GE(events.size(), 1u);
     EXPECT_EQ(events[0].Field("picture"), "3x2");
+
+    // The team lead deletes the picture: the copy that the cache keeps goes out. (A send asked for
+    // while the last one still gives the clipboard back is not taken: asked again until it is.)
+    ASSERT_TRUE(platform::RemoveFile(team_.Utf8(L"img\\t.png")));
+    const size_t before = wangwang.Events().size();
+    for (int i = 0; i < 10 && wangwang.Events().size() == before; ++i) {
+      jihe.PostCommand(static_cast<UINT>(app::Command::SendThisPhrase));
+      WaitFor([&] { return wangwang.Events().size() > before; }, 1000);
+    }
+    const auto again = wangwang.WaitForEvents(before + 1);
+    ASSERT_GT(again.size(), before);
+    EXPECT_EQ(again[before].Field("picture"), "3x2");
   }
 
   // Rows and the group itself refuse every change.
   ASSERT_TRUE(SelectListRow(jihe.process(), list, 0));
   for (app::Command change : {app::Command::EditPhrase, app::Command::DeletePhrase, app::Command::PhraseDragSort,
-                              app::Command::RenameGroup, app::Command::DeleteGroup, app::Command::ImportCsv}) {
+                              app::Command::RenameGroup, app::Command::DeleteGroup}) {
     jihe.PostCommand(static_cast<UINT>(change));
     ExpectMessage(jihe, library::kTeamReadOnly);
   }
@@ -122,6 +137,74 @@ TEST_F(TeamLibraryE2e, TeamTabsSendRefuseChangesAndFollowTheTeamFolder) {
   EXPECT_TRUE(WaitFor([&] { return ListCellText(jihe.process(), list, 1, 0) == "新的活动已开始"; }, 12000));
   EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 0);
   EXPECT_EQ(TabCtrl_GetCurSel(strip), 1);
+
+  // A new group is the agent's own, whichever tab is shown: it goes after the own groups.
+  jihe.PostCommand(static_cast<UINT>(app::Command::AddGroup));
+  HWND box = jihe.WaitForWindowTitled("添加分组");
+  ASSERT_NE(box, nullptr) << "adding a group was refused on the team tab";
+  SendMessageW(GetDlgItem(box, library::kInputBoxEditId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"新组"));
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  const std::vector<std::string> added{"分组1", "新组", "团队·公告"};
+  EXPECT_TRUE(WaitFor([&] { return Tabs(jihe) == added; }));
+}
+
+// Six own groups and five team groups overflow the narrow panel's strip: its arrows lie clear of
+// the "≡" button, and the eleventh tab is reached with the mouse alone.
+TEST_F(TeamLibraryE2e, TheEleventhTabIsReachedByMouse) {
+  {
+    storage::Store team{storage::DataFolder(team_.Utf8())};
+    storage::Workspace ws;
+    ws.library.phrases.slots().clear();
+    for (int i = 1; i <= 5; ++i)
+      ws.library.phrases.slots().push_back(library::Group("资料" + std::to_string(i), std::vector<std::string>(i, "行")));
+    ws.library.commands.slots() = {library::Group("团队网址", {"https://example.com/"})};
+    ASSERT_EQ(team.SaveAll(ws).failures, 0);
+    storage::Store own{storage::DataFolder(data_.Utf8())};
+    ASSERT_TRUE(own.folder().EnsureFolders());
+    storage::Workspace mine;
+    mine.library.phrases.slots().clear();
+    for (int i = 1; i <= 6; ++i) mine.library.phrases.slots().push_back(library::Group("分组" + std::to_string(i), {}));
+    mine.library.commands.slots() = {library::Group("默认", {})};
+    ASSERT_EQ(own.SaveAll(mine).failures, 0);
+    ASSERT_TRUE(storage::SaveTeamFolderSetting(own.folder(), team_.Utf8()));
+  }
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  HWND strip = GetDlgItem(panel, kPhraseStripId);
+  HWND list = GetDlgItem(panel, kPhraseListId);
+  ASSERT_TRUE(WaitFor([&] { return TabCtrl_GetItemCount(strip) == 11; }));
+  HWND arrows = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (arrows = FindWindowExW(strip, nullptr, UPDOWN_CLASSW, nullptr)) && IsWindowVisible(arrows); }));
+
+  // What lies under a point of the screen is what a click there reaches.
+  const auto clickAt = [](POINT screen) {
+    HWND under = WindowFromPoint(screen);
+    POINT client = screen;
+    ScreenToClient(under, &client);
+    PostClick(under, client);
+    return under;
+  };
+  RemoteMemory remote(jihe.process(), sizeof(RECT));
+  const auto lastTab = [&] {
+    RECT rc{};
+    SendMessageW(strip, TCM_GETITEMRECT, 10, remote.lparam());
+    remote.Read(&rc, sizeof rc);
+    MapWindowPoints(strip, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+  };
+  for (int step = 0; step < 12 && lastTab().left + 8 > RectOf(arrows).left; ++step) {
+    const RECT a = RectOf(arrows);
+    const LONG before = lastTab().left;
+    // The arrow that scrolls right: the right half of the pair.
+    ASSERT_EQ(clickAt({a.right - (a.right - a.left) / 4, (a.top + a.bottom) / 2}), arrows) << "the arrows are covered";
+    ASSERT_TRUE(WaitFor([&] { return lastTab().left != before; }, 3000)) << "the strip did not scroll";
+  }
+  const RECT tab = lastTab();
+  const LONG right = std::min(tab.right, RectOf(arrows).left);
+  ASSERT_GT(right - tab.left, 8) << "the last tab stays under the arrows";
+  ASSERT_EQ(clickAt({(tab.left + right) / 2, (tab.top + tab.bottom) / 2}), strip);
+  EXPECT_TRUE(WaitFor([&] { return TabCtrl_GetCurSel(strip) == 10 && ListView_GetItemCount(list) == 5; }));
 }
 
 TEST_F(TeamLibraryE2e, AFolderGoneAwayLeavesTheCachedGroupsAndOneBalloon) {

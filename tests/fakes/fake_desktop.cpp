@@ -165,7 +165,10 @@ void FakeDesktop::Restore(WindowId window) {
   if (Entry* e = Find(window)) e->window.minimized = false;
 }
 
-void FakeDesktop::BringToForeground(WindowId window) { log_.Add("foreground " + NameOf(window)); }
+void FakeDesktop::BringToForeground(WindowId window) {
+  log_.Add("foreground " + NameOf(window));
+  foreground = window;
+}
 
 void FakeDesktop::PostLeftClick(WindowId window, int x, int y) {
   log_.Add("click " + NameOf(window) + " " + std::to_string(x) + "," + std::to_string(y));
@@ -178,6 +181,7 @@ bool FakeClipboard::Written(std::string event) {
   log_.Add(event);
   ++sequence_;
   writtenAt_ = log_.now();
+  pasteAsked_ = false;
   content.formats.clear();
   const bool ok = failFrom == 0 || ++writes_ < failFrom;
   if (ok) content.formats.push_back({13, "", std::move(event)});
@@ -211,8 +215,12 @@ platform::Clipboard::RestoreResult FakeClipboard::Restore(const platform::Clipbo
   return RestoreResult::Restored;
 }
 
+void FakeClipboard::ExpectPaste(std::uintptr_t window) {
+  if (reader == 0 || window == reader) pasteAsked_ = true;
+}
+
 bool FakeClipboard::WasRead(std::uintptr_t window) {
-  if (reader != 0 && window != reader) return false;
+  if ((reader != 0 && window != reader) || !pasteAsked_) return false;
   return readAfterMs >= 0 && log_.now() - writtenAt_ >= readAfterMs;
 }
 

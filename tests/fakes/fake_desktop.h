@@ -76,7 +76,10 @@ class FakeDesktop : public platform::Desktop {
   void Restore(WindowId window) override;
   void ApplyChangesAskedByOtherThreads() override {}
   void BringToForeground(WindowId window) override;
+  bool IsInFront(WindowId window) override { return window == foreground; }
   void PostLeftClick(WindowId window, int x, int y) override;
+
+  WindowId foreground = 0;  // the last window brought to the foreground, unless a test sets another
 
  private:
   struct Entry {
@@ -105,8 +108,12 @@ class FakeClipboard : public platform::Clipboard {
   std::optional<std::string> Text() override;
   std::uint32_t SequenceNumber() override { return sequence_; }
   // The chat program reads each write this many milliseconds (of the log's clock) after it was
-  // made; -1: never. Only the window `reader` counts as the chat program.
+  // made, once its paste was asked for; -1: never. Only the window `reader` counts as the chat
+  // program.
+  void ExpectPaste(std::uintptr_t window) override;
   bool WasRead(std::uintptr_t window) override;
+  void HandOver() override { handedOver = true; }
+  bool handedOver = false;  // what a send left there no longer needs its program
   std::int64_t readAfterMs = 0;
   std::uintptr_t reader = 0;  // 0: any window
 
@@ -131,6 +138,7 @@ class FakeClipboard : public platform::Clipboard {
   int writes_ = 0;
   std::uint32_t sequence_ = 1;
   std::int64_t writtenAt_ = 0;
+  bool pasteAsked_ = false;  // since the last write
 };
 
 class FakeKeyboard : public platform::Keyboard {

@@ -40,6 +40,8 @@ GroupStrip Strip() {
                                            for (int i = 0; i < 63; ++i) t += "退";
                                            return t;
                                          }(),
+                                         "\xF8\x80\x80",  // damaged: no character, shown as three U+FFFD
+                                         "亲～\uFEFF在的",  // a Chinese input method's tilde, an unseen blank
                                      });
   return strip;
 }
@@ -89,6 +91,9 @@ TEST(SearchIndexTest, FindsByTextPinyinAndFoldedFormsInRankOrder) {
       {"xls", {}},
       {"wenjian", {{3, 3}}},
       {std::string(63, 't'), {{3, 5}}},  // the longest query still matched by pinyin
+      {"yao", {}},                       // not U+8000 (耀) read from the damaged row
+      {"\uFFFD\uFFFD", {{3, 6}}},
+      {"qinzai", {{3, 7}}},
   };
   for (const auto& c : kCases) EXPECT_EQ(index.Search(c.query), c.hits) << c.query;
   // Typed one character after the other, each keystroke searching the last one's matches, and

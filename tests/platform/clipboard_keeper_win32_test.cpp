@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 
 #include "platform/clipboard_win32.h"
 #include "platform/utf16.h"
@@ -47,6 +49,7 @@ TEST(Win32ClipboardKeeper, SavedTextAndPictureComeBackAndOurWritesStayOutOfHisto
   const std::uint32_t before = clipboard.SequenceNumber();
   ASSERT_TRUE(clipboard.PutText("您好"));
   EXPECT_NE(clipboard.SequenceNumber(), before);
+  clipboard.ExpectPaste(0);
   EXPECT_EQ(ClipboardText(), "您好");
   for (UINT mark : {ExcludeFromMonitorFormat(), CanIncludeInHistoryFormat(), CanUploadToCloudFormat()}) {
     EXPECT_TRUE(IsClipboardFormatAvailable(mark)) << mark;
@@ -64,21 +67,56 @@ TEST(Win32ClipboardKeeper, SavedTextAndPictureComeBackAndOurWritesStayOutOfHisto
 namespace jihe::platform {
 namespace {
 
-// A write is read once a window of the reader's process asked for it and closed the clipboard.
-TEST(Win32ClipboardKeeper, AWriteCountsAsReadOnceTheReadersWindowHasClosedTheClipboard) {
+// A write is read once a window of the reader's process asked for it, after its paste was asked
+// for, and closed the clipboard. A look before the paste is no paste: it is handed nothing, so the
+// paste's own read still asks us.
+TEST(Win32ClipboardKeeper, AWriteCountsAsReadOnceThePastedReaderHasClosedTheClipboard) {
   HWND reader = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr, nullptr, nullptr);
   ASSERT_NE(reader, nullptr);
+  const auto id = reinterpret_cast<std::uintptr_t>(reader);
   Win32Clipboard clipboard;
   ASSERT_TRUE(clipboard.PutText("您好"));
-  EXPECT_FALSE(clipboard.WasRead(reinterpret_cast<std::uintptr_t>(reader)));
   ASSERT_TRUE(OpenClipboard(reader));
-  ASSERT_NE(GetClipboardData(CF_UNICODETEXT), nullptr);
-  EXPECT_FALSE(clipboard.WasRead(reinterpret_cast<std::uintptr_t>(reader))) << "still reading";
+  EXPECT_EQ(GetClipboardData(CF_UNICODETEXT), nullptr) << "handed over before the paste";
   CloseClipboard();
-  EXPECT_TRUE(clipboard.WasRead(reinterpret_cast<std::uintptr_t>(reader)));
+  EXPECT_FALSE(clipboard.WasRead(id)) << "a look before the paste";
+
+  clipboard.ExpectPaste(id);
+  ASSERT_TRUE(OpenClipboard(reader));
+  EXPECT_NE(GetClipboardData(CF_UNICODETEXT), nullptr);
+  EXPECT_FALSE(clipboard.WasRead(id)) << "still reading";
+  CloseClipboard();
+  EXPECT_TRUE(clipboard.WasRead(id));
   ASSERT_TRUE(clipboard.PutText("再见"));
-  EXPECT_FALSE(clipboard.WasRead(reinterpret_cast<std::uintptr_t>(reader))) << "a new write is unread";
+  EXPECT_FALSE(clipboard.WasRead(id)) << "a new write is unread";
   DestroyWindow(reader);
+}
+
+// What a send leaves on the clipboard is handed over at its end: a late reader no longer needs this
+// program to answer, so the phrase outlives a hung or ended program.
+TEST(Win32ClipboardKeeper, AHandedOverWriteIsReadWithoutUs) {
+  Win32Clipboard clipboard;
+  ASSERT_TRUE(clipboard.PutText("您好"));
+  clipboard.ExpectPaste(0);
+  clipboard.HandOver();
+  // Read from another thread while this one answers no message, as a hung program would not.
+  auto read = std::async(std::launch::async, [] {
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+      text = static_cast<const wchar_t*>(GlobalLock(h));
+      GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return text;
+  });
+  const bool answered = read.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+  EXPECT_TRUE(answered) << "the read waited for this program";
+  while (read.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  EXPECT_EQ(read.get(), L"您好");
 }
 
 }  // namespace

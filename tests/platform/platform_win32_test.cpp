@@ -78,9 +78,11 @@ DecodedPicture TestPicture() {
   return {3, 2, {0xFFFF0000, 0xFF00FF00, 0x00123456, 0xFF0000FF, 0x80000000, 0xFFFFFFFF}};
 }
 
+// Each write is read as the chat program reads it once its paste was asked for.
 TEST(Win32Clipboard, PlainTextKeepsLineBreaksAndCharactersBeyondGbk) {
   Win32Clipboard clipboard;
   ASSERT_TRUE(clipboard.PutText("您好\r\n请稍等😀"));
+  clipboard.ExpectPaste(0);
   ClipboardReader reader;
   ASSERT_TRUE(reader.open());
   EXPECT_EQ(reader.Text(), "您好\r\n请稍等😀");
@@ -90,6 +92,7 @@ TEST(Win32Clipboard, PlainTextKeepsLineBreaksAndCharactersBeyondGbk) {
 TEST(Win32Clipboard, FileListIsWideAndSkipsBlankLines) {
   Win32Clipboard clipboard;
   ASSERT_TRUE(clipboard.PutFileList("C:\\报价 单.xlsx\r\n\r\nD:\\한국어.txt\r\n"));
+  clipboard.ExpectPaste(0);
   ClipboardReader reader;
   EXPECT_EQ(reader.Files(), (std::vector<std::string>{"C:\\报价 单.xlsx", "D:\\한국어.txt"}));
   EXPECT_EQ(reader.Bytes(PreferredDropEffectFormat()), std::string("\x01\0\0\0", 4));
@@ -105,6 +108,7 @@ TEST(Win32Clipboard, PictureBecomesAFlattened24BitDib) {
 
   Win32Clipboard clipboard;
   ASSERT_TRUE(clipboard.PutPicture(*png));
+  clipboard.ExpectPaste(0);
   {
     ClipboardReader reader;
     const BITMAPINFOHEADER h = reader.DibHeader();
@@ -126,6 +130,7 @@ TEST(Win32Clipboard, PictureBecomesAFlattened24BitDib) {
   std::memcpy(bmp.data(), &fh, sizeof fh);
   std::memcpy(bmp.data() + sizeof fh, &ih, sizeof ih);
   ASSERT_TRUE(clipboard.PutPicture(bmp + pixels));
+  clipboard.ExpectPaste(0);
   {
     ClipboardReader reader;
     EXPECT_EQ(reader.DibHeader().biWidth, 2);
@@ -134,6 +139,7 @@ TEST(Win32Clipboard, PictureBecomesAFlattened24BitDib) {
   // Bytes that are no picture leave the clipboard empty, so the paste repeats nothing: the
   // clipboard holds what was asked, and the send goes on.
   EXPECT_TRUE(clipboard.PutPicture("not a picture"));
+  clipboard.ExpectPaste(0);
   ClipboardReader reader;
   EXPECT_EQ(CountClipboardFormats(), 0);
 }
@@ -146,6 +152,7 @@ TEST(Win32Clipboard, RichContentOfTextAndPicture) {
 
   Win32Clipboard clipboard;
   ASSERT_TRUE(clipboard.PutRichContent(fragment));
+  clipboard.ExpectPaste(0);
   {
     ClipboardReader reader;
     EXPECT_EQ(reader.Text(), "文字A\r\n\r\n文字B & C");
@@ -164,6 +171,7 @@ TEST(Win32Clipboard, RichContentOfTextAndPicture) {
 
   // One picture alone: also a bitmap, the PNG file and the file itself.
   ASSERT_TRUE(clipboard.PutRichContent("<IMG src=\"file:///" + picturePath + "\">"));
+  clipboard.ExpectPaste(0);
   ClipboardReader reader;
   EXPECT_EQ(reader.DibHeader().biWidth, 3);
   EXPECT_EQ(reader.Bytes(PngFormat()), ReadWholeFile(picturePath));

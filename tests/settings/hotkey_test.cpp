@@ -37,6 +37,8 @@ TEST(HotkeyTest, ParsesAndFormatsCombinations) {
   }
   EXPECT_EQ(FormatHotkey(DefaultHotkey()), kDefaultHotkeyText);
   EXPECT_NE(HotkeyTakenMessage({kModWin, 'Q'}).find("Win+Q"), std::string::npos);
+  // At start-up there is no earlier combination that stays in use.
+  EXPECT_EQ(HotkeyTakenAtStartMessage({kModWin, 'Q'}), "呼出搜索的热键 Win+Q 已被其他程序占用，请在“其他设置”里换一个");
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ constexpr std::pair<std::string_view, bool> kDesignState[] = {
     {"自动点发送", false}, {"跟随QQ", true},      {"跟随微信", true},   {"跟随旺旺", true},
     {"跟随陌陌", false},  {"跟随京东", false},   {"跟随拼多多", false}, {"跟随58", false},
     {"单击发送", false},  {"双击发送", true},    {"跟随到左边", false}, {"跟随到右边", true},
-    {"恢复剪贴板", true},
+    {"恢复剪贴板", true},  {"搜索英文", true},
 };
 static_assert(std::size(kDesignState) == kOptionCount);
 

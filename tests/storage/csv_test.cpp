@@ -104,6 +104,8 @@ TEST(CsvExchangeTest, ImportOfAnExportGivesBackEveryRow) {
                    "1,234", "2024-01-02", "1/2", "12:30", "1.50", "1E5", "true", "-5", "13812345678", "1 1/2",
                    "=\"1\"", " FALSE", "第1行\r\n第\"2\"行"}},
   });
+  // A group named with blanks only, and a byte the Data folder keeps as it found it.
+  source.slots().push_back({"   ", {"空白名的组", "坏" + DecodeGb18030("\xFF") + "字"}});
   source.slots().push_back({"已删除", {"不导出"}});
   source.slots().back().set_hidden(true);
   const std::string file = ExportCsv(source);
@@ -124,11 +126,11 @@ TEST(CsvExchangeTest, ImportOfAnExportGivesBackEveryRow) {
   library::GroupStrip target;
   auto result = ImportCsv(file, library::GroupKind::Phrase, target);
   ASSERT_TRUE(std::holds_alternative<CsvImportCounts>(result)) << std::get<CsvImportError>(result).message;
-  EXPECT_EQ(std::get<CsvImportCounts>(result).added, 33u);
+  EXPECT_EQ(std::get<CsvImportCounts>(result).added, 35u);
   EXPECT_NE(file.find("\"=\"\"1 1/2\"\"\""), std::string::npos);
   EXPECT_EQ(std::get<CsvImportCounts>(result).blank, 0u);
-  ASSERT_EQ(target.slots().size(), 2u);
-  for (size_t g = 0; g < 2; ++g) {
+  ASSERT_EQ(target.slots().size(), 3u);
+  for (size_t g = 0; g < 3; ++g) {
     EXPECT_EQ(target.slots()[g].name(), source.slots()[g].name());
     EXPECT_EQ(target.slots()[g].rows(), source.slots()[g].rows());
   }
@@ -183,6 +185,9 @@ TEST(CsvExchangeTest, AFaultyFileChangesNothingAndNamesItsLine) {
       {GroupKind::Phrase, std::string("分组,备注,内容\r\n新组,a,b") + '\0' + "c\r\n", 2, nullptr},
       {GroupKind::Phrase, "分组,备注,内容\r\n新组,a\x01,b\r\n", 2, nullptr},
       {GroupKind::Phrase, "分组,备注,内容\r\n新组,a,\xC2\x85\r\n", 2, nullptr},
+      // A byte that is no GBK character, in a file that is no UTF-8.
+      {GroupKind::Phrase, EncodeGb18030("分组,备注,内容\r\n新组,a,b\r\n新组,c,\"d\r\ne\"\r\n") + "新组,f\xFF,g\r\n", 5,
+       nullptr},
       // What the quick-command editor refuses.
       {GroupKind::Command, "分组,备注,内容\r\n链接,官网,https://a.cn\r\n链接,,https://b.cn\r\n", 3,
        "第3行：快捷内容和快捷备注不能为空！"},

@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "fakes/temp_dir.h"
 #include "library/team_groups.h"
+#include "storage/gb18030.h"
 #include "storage/group_file.h"
 #include "storage/store.h"
 
@@ -216,13 +218,15 @@ TEST_F(TeamLibraryTest, AQuietCheckCostsTwoRequestsAndPicturesFollowTheirStamps)
   };
   putPicture("a.png", picture, 0);
   putPicture("b.png", picture, 0);
-  SaveTeam({Group("甲", {"[img=a.pngimg]", "[img=B.PNGimg]"}), Group("乙", {"一"})});
+  putPicture("a..b.png", picture, 0);
+  SaveTeam({Group("甲", {"[img=a.pngimg]", "[img=B.PNGimg]", "[img=a..b.pngimg]"}), Group("乙", {"一"})});
   auto share = std::make_shared<platform::CountingFileAccess>(platform::SystemFileAccess());
   TeamLibrary lib(team_, own_, share);
   ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded);
   ASSERT_EQ(lib.Check().status, TeamCheckStatus::Unchanged);
   const DataFolder cache = lib.CacheFolder();
   EXPECT_EQ(platform::ReadWholeFile(cache.ImgFolder() + "B.PNG"), picture) << "found whatever its letter case";
+  EXPECT_EQ(platform::ReadWholeFile(cache.ImgFolder() + "a..b.png"), picture) << "\"..\" inside a name leads nowhere";
 
   share->Reset();
   EXPECT_EQ(lib.Check().status, TeamCheckStatus::Unchanged);
@@ -230,7 +234,7 @@ TEST_F(TeamLibraryTest, AQuietCheckCostsTwoRequestsAndPicturesFollowTheirStamps)
   EXPECT_EQ(share->counts().bytesRead, 0u);
 
   // One row of one group: conf.ini and that group file are read, nothing else.
-  SaveTeam({Group("甲", {"[img=a.pngimg]", "[img=B.PNGimg]"}), Group("乙", {"二"})});
+  SaveTeam({Group("甲", {"[img=a.pngimg]", "[img=B.PNGimg]", "[img=a..b.pngimg]"}), Group("乙", {"二"})});
   share->Reset();
   ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded);
   EXPECT_EQ(share->counts().bytesRead, platform::StampOf(team.ConfIni())->size +
@@ -395,6 +399,122 @@ TEST_F(TeamLibraryTest, NothingEmptyOrHalfCopiedReplacesTheGoodLibrary) {
     EXPECT_TRUE(check.content->fromCache) << c.what;
     EXPECT_EQ(Groups(*TeamLibrary(team_, own_).LoadCache()), good) << c.what << ": the cache stays";
   }
+}
+
+TEST_F(TeamLibraryTest, TheCacheIsTheSameFoldersHoweverItsPathIsWritten) {
+  SaveTeam({Group("问候", {"您好"})});
+  ASSERT_EQ(TeamLibrary(team_, own_).Check().status, TeamCheckStatus::Reloaded);
+  std::string swapped = team_, upper = team_;
+  for (char& c : swapped) c = c == '/' ? '\\' : c == '\\' ? '/' : c;
+  for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  for (const std::string& spelling : {team_ + platform::kPathSeparator, team_ + "//", swapped, upper, "\\\\?\\" + team_})
+    EXPECT_TRUE(TeamLibrary(spelling, own_).LoadCache()) << spelling;
+  EXPECT_FALSE(TeamLibrary(team_ + "2", own_).LoadCache());
+}
+
+// The cache is written file by file, conf.ini last; at the next start only a cache whose files are
+// the ones its conf.ini names stands in.
+TEST_F(TeamLibraryTest, AHalfWrittenCacheIsNeverTakenWhole) {
+  const std::vector<std::pair<std::string, Rows>> good{{"甲", {"一"}}, {"乙", {"一"}}};
+  const auto blockNewGroup = [&](const DataFolder& cache) {
+    ASSERT_TRUE(std::filesystem::create_directory(testing::PathOf(cache.GroupFile(GroupKind::Phrase, "丙"))));
+    SaveTeam({Group("甲", {"一"}), Group("乙", {"一"}), Group("丙", {"新"})});
+  };
+  const struct {
+    const char* what;
+    std::function<void(const DataFolder& cache)> plant, mend;
+    std::optional<std::vector<std::pair<std::string, Rows>>> loaded;
+  } cases[] = {
+      {"a group file lost to a power cut",
+       [&](const DataFolder& cache) {
+         ASSERT_TRUE(platform::WriteFileAtomically(cache.GroupFile(GroupKind::Phrase, "乙"), ""));
+       },
+       nullptr, std::nullopt},
+      {"a group file the cache could not write", blockNewGroup, nullptr, good},
+      {"a failed write, made again once it can be",
+       blockNewGroup,
+       [&](const DataFolder& cache) {
+         std::filesystem::remove(testing::PathOf(cache.GroupFile(GroupKind::Phrase, "丙")));
+       },
+       std::vector<std::pair<std::string, Rows>>{{"甲", {"一"}}, {"乙", {"一"}}, {"丙", {"新"}}}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_NO_FATAL_FAILURE(StartAfresh());
+    TeamLibrary lib(team_, own_);
+    ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded) << c.what;
+    c.plant(lib.CacheFolder());
+    lib.Check();
+    if (c.mend) {
+      c.mend(lib.CacheFolder());
+      lib.Check();
+    }
+    const std::optional<TeamContent> cached = TeamLibrary(team_, own_).LoadCache();
+    EXPECT_EQ(cached ? std::optional(Groups(*cached)) : std::nullopt, c.loaded) << c.what;
+    EXPECT_FALSE(platform::FileExists(lib.CacheFolder().GroupFile(GroupKind::Phrase, "丙") + ".jihe-tmp")) << c.what;
+  }
+}
+
+TEST_F(TeamLibraryTest, ACacheWriteMadeAgainKeepsThePicturesCopiedMeanwhile) {
+  const std::string picture(1000, 'p');
+  ASSERT_TRUE(platform::WriteFileAtomically(DataFolder(team_).ImgFolder() + "p.png", picture));
+  SaveTeam({Group("甲", {"[img=p.pngimg]"})});
+  auto share = std::make_shared<platform::CountingFileAccess>(platform::SystemFileAccess());
+  TeamLibrary lib(team_, own_, share);
+  const DataFolder cache = lib.CacheFolder();
+  ASSERT_TRUE(cache.EnsureFolders());
+  const auto blocked = testing::PathOf(cache.GroupFile(GroupKind::Phrase, "甲"));
+  ASSERT_TRUE(std::filesystem::create_directory(blocked));
+  ASSERT_EQ(lib.Check().status, TeamCheckStatus::Reloaded);
+  lib.Check();  // reads conf.ini once more
+  share->Reset();
+  lib.Check();
+  EXPECT_EQ(platform::ReadWholeFile(cache.ImgFolder() + "p.png"), picture);
+  EXPECT_EQ(share->counts().bytesRead, 0u) << "the picture was copied again";
+  EXPECT_FALSE(TeamLibrary(team_, own_).LoadCache());
+  std::filesystem::remove(blocked);
+  lib.Check();
+  ASSERT_TRUE(TeamLibrary(team_, own_).LoadCache());
+  EXPECT_EQ(Groups(*TeamLibrary(team_, own_).LoadCache()), (std::vector<std::pair<std::string, Rows>>{{"甲", {"[img=p.pngimg]"}}}));
+}
+
+// Closing the cache's gate waits for the one file being written, not for the whole cache; what a
+// closed gate cut short is not taken at the next start.
+TEST_F(TeamLibraryTest, ClosingTheCacheWaitsForOneFileNotTheWholeWrite) {
+  // Enough files that the write is still under way when Close comes; each costs more under Wine.
+  constexpr int kGroups = platform::kPathSeparator == '\\' ? 300 : 1000;
+  const DataFolder team(team_);
+  std::string conf = "[主面板]\r\n短语子夹数=" + std::to_string(kGroups) + "\r\n快捷子夹数=0\r\n[短语子夹名]\r\n";
+  std::string checks = "[短语子夹校验]\r\n";
+  for (int g = 0; g < kGroups; ++g) {
+    const std::string name = "组" + std::to_string(g), bytes = SerializeGroupFile({"行" + std::to_string(g)});
+    ASSERT_TRUE(platform::ReplaceFileUnflushed(team.GroupFile(GroupKind::Phrase, name), bytes));
+    conf += std::to_string(g) + "=" + name + "\r\n";
+    checks += std::to_string(g) + "=" + GroupFileCheck(bytes) + "\r\n";
+  }
+  ASSERT_TRUE(platform::WriteFileAtomically(team.ConfIni(), EncodeGb18030(conf + checks)));
+
+  const DataFolder cache = TeamLibrary(team_, own_).CacheFolder();
+  const auto written = [&] {
+    size_t n = 0;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(testing::PathOf(cache.GroupFolder(GroupKind::Phrase)), ec))
+      n += e.path().extension() == ".txt";
+    return n;
+  };
+  // A busy machine may hold this thread back until the whole write is done: then once more.
+  size_t atClose = kGroups;
+  for (int attempt = 0; attempt < 3 && atClose == static_cast<size_t>(kGroups); ++attempt) {
+    std::filesystem::remove_all(testing::PathOf(cache.root()));
+    TeamLibrary lib(team_, own_);
+    std::thread worker([&] { lib.Check(); });
+    while (!platform::FileExists(cache.GroupFile(GroupKind::Phrase, "组0"))) std::this_thread::yield();
+    lib.cacheGate()->Close();
+    atClose = written();
+    worker.join();
+    EXPECT_EQ(written(), atClose) << "written after Close";
+  }
+  EXPECT_LT(atClose, static_cast<size_t>(kGroups)) << "Close waited for the whole cache";
+  EXPECT_FALSE(TeamLibrary(team_, own_).LoadCache());
 }
 
 TEST(TeamGroupsTest, TeamTabsFollowOwnOnesAndRefuseChanges) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <set>
 
+#include "chat/send_engine.h"
 #include "fakes/temp_dir.h"
 #include "storage/group_file.h"
 #include "storage/store.h"
@@ -37,8 +38,8 @@ TEST(TeamPassesTest, AnOutageComesOnceItsEndIsMarkedAndPicturesFollowTheFolderRe
   ASSERT_TRUE(update);
   EXPECT_EQ(update->status, TeamCheckStatus::Reloaded);
   EXPECT_FALSE(update->back);
-  EXPECT_EQ(ImgFolderOfTab(teamTab, own, update->content), DataFolder(teamPath).ImgFolder());
-  EXPECT_EQ(ImgFolderOfTab(ownTab, own, update->content), own.ImgFolder());
+  EXPECT_EQ(PictureFoldersOfTab(teamTab, own, update->content).img, DataFolder(teamPath).ImgFolder());
+  EXPECT_EQ(PictureFoldersOfTab(ownTab, own, update->content).img, own.ImgFolder());
   EXPECT_TRUE(Spread(passes.NextWait(milliseconds(10'000)), milliseconds(10'000)));
 
   const auto away = testing::PathOf(teamPath + "-away");
@@ -47,7 +48,7 @@ TEST(TeamPassesTest, AnOutageComesOnceItsEndIsMarkedAndPicturesFollowTheFolderRe
   ASSERT_TRUE(update);
   EXPECT_EQ(update->status, TeamCheckStatus::Unreachable);
   EXPECT_TRUE(passes.out());
-  EXPECT_EQ(ImgFolderOfTab(teamTab, own, update->content), passes.library().CacheFolder().ImgFolder());
+  EXPECT_EQ(PictureFoldersOfTab(teamTab, own, update->content).img, passes.library().CacheFolder().ImgFolder());
   EXPECT_FALSE(passes.Pass()) << "one message per outage";
   EXPECT_TRUE(passes.out());
 
@@ -73,6 +74,35 @@ TEST(TeamPassesTest, AnOutageComesOnceItsEndIsMarkedAndPicturesFollowTheFolderRe
   ASSERT_TRUE(update);
   EXPECT_FALSE(update->back);
   EXPECT_TRUE(Spread(passes.NextWait(milliseconds(10'000)), milliseconds(10'000)));
+}
+
+// The share lost a picture that a row names (the lead deleted it, or the share went away since the
+// last check): the send takes the cache's copy, until it is gone from both.
+TEST(TeamPassesTest, APictureGoneFromTheShareIsSentFromTheCache) {
+  testing::TempDir dir;
+  const DataFolder own(dir.Sub("本机")), team(dir.Sub("共享/团队短语"));
+  ASSERT_TRUE(team.EnsureFolders());
+  ASSERT_TRUE(platform::WriteFileAtomically(team.ImgFolder() + "收款码.png", "二维码"));
+  Workspace ws;
+  ws.library.phrases.slots() = {Group("付款", {"请扫码[img=收款码.pngimg]"})};
+  Store(team).SaveAll(ws);
+  TeamPasses passes(team.root(), own);
+  std::optional<TeamUpdate> update = passes.Pass();
+  ASSERT_TRUE(update && update->content);
+  const auto sentPicture = [&] {
+    TabPictureFolders folders = PictureFoldersOfTab({true, 0}, own, update->content);
+    for (std::string* f : {&folders.img, &folders.spare})
+      if (!f->empty()) f->pop_back();
+    const std::string html = chat::PhraseHtml("[img=收款码.pngimg]", folders.img, folders.spare);
+    const auto file = chat::PictureFileOfAddress(html.substr(html.find('"') + 1, html.rfind('"') - html.find('"') - 1));
+    return file ? platform::ReadWholeFile(*file) : std::nullopt;
+  };
+  EXPECT_EQ(sentPicture(), "二维码");
+  ASSERT_TRUE(platform::RemoveFile(team.ImgFolder() + "收款码.png"));
+  EXPECT_FALSE(passes.Pass());
+  EXPECT_EQ(sentPicture(), "二维码") << "the cache's copy";
+  ASSERT_TRUE(platform::RemoveFile(passes.library().CacheFolder().ImgFolder() + "收款码.png"));
+  EXPECT_EQ(sentPicture(), std::nullopt);
 }
 
 // Five minutes of an outage on a virtual clock: the folder is tried once per wait, the wait grows

@@ -3,11 +3,14 @@
 // Enter sent, so tests can check what the send engine delivered.
 //
 //   fake_chat --class TXGuiFoundation --title 客户 --size 600x700 [--pos 100,80] --log paste.log
-//             [--paste-delay-ms N]
+//             [--paste-delay-ms N] [--watch-clipboard]
 //
 // With --paste-delay-ms it is a chat program busy loading history: each Ctrl+V reads the clipboard
 // N ms late, and the keys after it wait in its queue meanwhile. It opens the clipboard with its
 // input box as a real edit control does.
+//
+// With --watch-clipboard it also reads the clipboard's text and picture whenever the clipboard
+// changes, as chat programs do to offer a copied picture and clipboard managers do to keep a copy.
 //
 // Log lines are tab-separated fields, with \ \t \r \n escaped as \\ \t \r \n:
 //   ready
@@ -33,6 +36,7 @@ HWND gEdit = nullptr;
 WNDPROC gEditProc = nullptr;
 FILE* gLog = nullptr;
 int gPasteDelayMs = 0;
+bool gWatchClipboard = false;
 
 std::string Escape(std::string_view s) {
   std::string out;
@@ -124,6 +128,14 @@ void LogPaste() {
       "\tfiles=" + Escape(files) + "\tpicture=" + picture);
 }
 
+// What a clipboard watcher takes on each change, without pasting anything.
+void TakeClipboard(HWND hwnd) {
+  if (!OpenClipboard(hwnd)) return;
+  GetClipboardData(CF_UNICODETEXT);
+  GetClipboardData(CF_DIB);
+  CloseClipboard();
+}
+
 std::string EditText() {
   const int n = GetWindowTextLengthW(gEdit);
   std::wstring w(n + 1, L'\0');
@@ -151,6 +163,10 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                               nullptr, GetModuleHandleW(nullptr), nullptr);
       gEditProc = reinterpret_cast<WNDPROC>(
           SetWindowLongPtrW(gEdit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditProc)));
+      if (gWatchClipboard) AddClipboardFormatListener(hwnd);
+      return 0;
+    case WM_CLIPBOARDUPDATE:
+      TakeClipboard(hwnd);
       return 0;
     case WM_SIZE:
       MoveWindow(gEdit, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
@@ -188,6 +204,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     else if (arg == L"--log") gLog = _wfopen(value, L"ab"), ++i;
     else if (arg == L"--maximized") maximized = true;
     else if (arg == L"--paste-delay-ms") gPasteDelayMs = _wtoi(value), ++i;
+    else if (arg == L"--watch-clipboard") gWatchClipboard = true;
   }
   LocalFree(argv);
 
