@@ -140,9 +140,4 @@ inline constexpr unsigned kSettingsNotSavedBalloonMs = 10000;
 inline constexpr unsigned kHideOnCloseMs = 2000;
 inline constexpr unsigned kHideOnMinimizeMs = 3000;
 
-// Pages the publisher's menus open.
-inline constexpr std::string_view kHomepageAddress = "https://jihe.example.com/";
-inline constexpr std::string_view kTutorialAddress = "https://jihe.example.com/help/";
-inline constexpr std::string_view kContactAddress = "https://jihe.example.com/contact/";
-
 }  // namespace jihe::app

@@ -13,6 +13,7 @@
 #include "library/group_ops.h"
 #include "library/input_box_win32.h"
 #include "library/messages.h"
+#include "library/preview.h"
 #include "library/row_rules.h"
 #include "platform/file_system.h"
 #include "platform/input_method_win32.h"
@@ -39,6 +40,7 @@ constexpr int kSearchBoxId[2] = {180, 181};
 constexpr const char* kSearchCue[2] = {"搜索短语", "搜索快捷"};
 constexpr UINT_PTR kBalloonHideTimer = 0x4C42;  // on the balloon's own window
 constexpr UINT kBalloonShowMs = 5000;
+constexpr int kBalloonMaxWidth = 600;
 constexpr UINT_PTR kShotTimer = 0x4C53;
 constexpr UINT kSelectedFocused = LVIS_SELECTED | LVIS_FOCUSED;
 
@@ -103,6 +105,7 @@ void LibraryView::Create(HWND panel) {
   groupMenu_.reset(BuildMenu(kGroupMenu, std::size(kGroupMenu)));
   listMenu_.reset(kind_ == GroupKind::Phrase ? BuildMenu(kPhraseListMenu, std::size(kPhraseListMenu))
                                              : BuildMenu(kCommandListMenu, std::size(kCommandListMenu)));
+  page_.onIndexBuilt = [this](library::SearchIndex& index) { ApplySendCounts(index); };
   drag_.Attach(panel, list_, leaveDragButton_);
   drag_.selectedRow = [this] { return SelectedRowText(); };
   drag_.onRelease = [this](bool armed, bool overList, int to) { Drop(armed, overList, to); };
@@ -124,7 +127,7 @@ void LibraryView::CreateOverlays() {
   tool.hwnd = panel_;
   tool.lpszText = const_cast<wchar_t*>(L"");
   SendMessageW(previewBalloon_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  SendMessageW(previewBalloon_, TTM_SETMAXTIPWIDTH, 0, 600);  // lines break only where the text says
+  SendMessageW(previewBalloon_, TTM_SETMAXTIPWIDTH, 0, kBalloonMaxWidth);  // lines break only where the text says
 }
 
 void LibraryView::ApplyFont(HFONT font, UINT dpi) {
@@ -321,6 +324,7 @@ void LibraryView::RenameGroupOf(const library::ActionTarget& target) {
     platform::ShowInfoMessage(panel_, *refusal);
     return;
   }
+  host_.SendCounts().RenameGroup(storage::KindKey(kind_, false), strip.slots()[index].name(), *name);
   library::RenameGroup(strip, index, *name);
   RebuildStrip(index);
   LibraryChanged();
@@ -380,12 +384,15 @@ void LibraryView::LaunchSelectedCommand() {
   const auto row = SelectedRowText();
   if (!row) return;
   const std::string content(library::ContentOf(*row));
-  // A launch that fails says nothing.
+  // A launch that fails says nothing, and does not count.
+  bool launched = false;
   switch (library::LaunchKindOf(content)) {
-    case library::LaunchKind::Address: platform::SystemShell().OpenWithShell(content); break;
-    case library::LaunchKind::Path: platform::OpenMaximised(content); break;
+    case library::LaunchKind::Address: launched = platform::SystemShell().OpenWithShell(content); break;
+    case library::LaunchKind::Path: launched = platform::OpenMaximised(content); break;
     case library::LaunchKind::None: break;
   }
+  if (launched)
+    if (const auto key = SelectedCountKey()) CountUse(*key);
 }
 
 // ---- mouse on the list --------------------------------------------------------------------------
@@ -431,9 +438,9 @@ void LibraryView::OnGetDispInfo(NMLVDISPINFOW& info) {
 void LibraryView::ShowPreviewBalloon() {
   const auto row = SelectedRowText();
   if (!row) return;
-  const std::string text = library::PreviewBalloonText(*row);
-  if (text.empty()) return;
-  std::wstring wide = Widen(text);
+  balloon_ = library::PreviewBalloon(*row);
+  if (balloon_.text.empty()) return;
+  std::wstring wide = Widen(balloon_.text);
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   tool.hwnd = panel_;
@@ -441,6 +448,7 @@ void LibraryView::ShowPreviewBalloon() {
   SendMessageW(previewBalloon_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   POINT pt{};
   GetCursorPos(&pt);
+  balloonAt_ = pt;
   SendMessageW(previewBalloon_, TTM_TRACKPOSITION, 0, MAKELPARAM(pt.x + 20, pt.y));
   SendMessageW(previewBalloon_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
   SetTimer(previewBalloon_, kBalloonHideTimer, kBalloonShowMs, HideBalloonTimer);
@@ -564,7 +572,54 @@ bool LibraryView::OnControlCommand(HWND control, int code) {
   return false;
 }
 
+// The balloon's variables in the preview's colour for them: once the balloon has drawn its text,
+// each variable is drawn again over its own place. Where the balloon put its text is worked out
+// from its size: the text block sits between equal margins left and right, and above or below
+// the stem, which points at the spot the balloon was shown for.
+LRESULT LibraryView::DrawBalloonText(NMTTCUSTOMDRAW& draw) const {
+  if (balloon_.variables.empty() || (draw.uDrawFlags & DT_CALCRECT)) return CDRF_DODEFAULT;
+  if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYPOSTPAINT;
+  if (draw.nmcd.dwDrawStage != CDDS_POSTPAINT) return CDRF_DODEFAULT;
+  HDC dc = draw.nmcd.hdc;
+  const std::wstring all = Widen(balloon_.text);
+  RECT block{0, 0, kBalloonMaxWidth, 0};
+  DrawTextW(dc, all.c_str(), static_cast<int>(all.size()), &block, draw.uDrawFlags | DT_CALCRECT);
+  RECT client{}, window{}, margin{};
+  GetClientRect(previewBalloon_, &client);
+  GetWindowRect(previewBalloon_, &window);
+  SendMessageW(previewBalloon_, TTM_GETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
+  const int side = (client.right - block.right - margin.left - margin.right) / 2;
+  const bool stemAbove = window.top >= balloonAt_.y;
+  const int left = margin.left + side;
+  const int top = stemAbove ? client.bottom - margin.bottom - side - block.bottom : margin.top + side;
+
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  const int lineHeight = metrics.tmHeight + ((draw.uDrawFlags & DT_EXTERNALLEADING) ? metrics.tmExternalLeading : 0);
+  constexpr uint32_t c = library::kVariableColour;
+  SetTextColor(dc, RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
+  SetBkColor(dc, static_cast<COLORREF>(SendMessageW(previewBalloon_, TTM_GETTIPBKCOLOR, 0, 0)));
+  SetBkMode(dc, OPAQUE);
+  const std::string_view text = balloon_.text;
+  for (const auto& [begin, end] : balloon_.variables) {
+    // The line the variable is on, and the text before it on that line.
+    int line = 0;
+    size_t lineStart = 0;
+    for (size_t at; (at = text.find("\r\n", lineStart)) != std::string_view::npos && at < begin; lineStart = at + 2) ++line;
+    const std::wstring before = Widen(text.substr(lineStart, begin - lineStart));
+    const std::wstring piece = Widen(text.substr(begin, end - begin));
+    SIZE offset{};
+    GetTextExtentPoint32W(dc, before.c_str(), static_cast<int>(before.size()), &offset);
+    TextOutW(dc, left + offset.cx, top + line * lineHeight, piece.c_str(), static_cast<int>(piece.size()));
+  }
+  return CDRF_DODEFAULT;
+}
+
 bool LibraryView::OnNotify(const NMHDR& hdr, LRESULT& result) {
+  if (hdr.hwndFrom == previewBalloon_ && previewBalloon_ && hdr.code == NM_CUSTOMDRAW) {
+    result = DrawBalloonText(*reinterpret_cast<NMTTCUSTOMDRAW*>(const_cast<NMHDR*>(&hdr)));
+    return true;
+  }
   if (hdr.hwndFrom == strip_) {
     result = 0;
     if (hdr.code == TCN_SELCHANGING) {
@@ -730,6 +785,32 @@ void LibraryView::OpenForShot(int shot) {
 // ---- search ------------------------------------------------------------------------------------
 
 
+// Rows sent more often come first within each rank of the search's order.
+void LibraryView::ApplySendCounts(library::SearchIndex& index) const {
+  const storage::SendCounts& counts = host_.SendCounts();
+  if (counts.empty()) return;
+  index.SetSendCounts([&](const library::SearchHit& hit) -> std::uint32_t {
+    const library::GroupStrip* strip = hit.team ? page_.TeamOrNull() : &ws_.library.strip(kind_);
+    if (!strip) return 0;
+    const library::Group& group = strip->slots()[hit.group];
+    return counts.Count({storage::KindKey(kind_, hit.team), group.name(), group.rows()[hit.row]});
+  });
+}
+
+std::optional<storage::SendCountKey> LibraryView::SelectedCountKey() const {
+  const auto entry = page_.EntryAt(SelectedRow());
+  if (!entry) return std::nullopt;
+  const library::GroupStrip* strip = entry->tab.team ? page_.TeamOrNull() : &ws_.library.strip(kind_);
+  const library::Group& group = strip->slots()[entry->tab.index];
+  return storage::SendCountKey{storage::KindKey(kind_, entry->tab.team), group.name(), group.rows()[entry->row]};
+}
+
+void LibraryView::CountUse(const storage::SendCountKey& key) {
+  host_.SendCounts().Add(key);
+  // The results shown keep their order; the next keystroke's are ordered by the new counts, and
+  // still look only among the last matches.
+  if (library::SearchIndex* index = page_.FreshIndex()) ApplySendCounts(*index);
+}
 
 void LibraryView::LibraryChanged() {
   page_.LibraryChanged();

@@ -24,7 +24,9 @@
 #include "library/library.h"
 #include "library/page_actions.h"
 #include "library/page_list.h"
+#include "library/row_rules.h"
 #include "library/team_groups.h"
+#include "storage/send_counts.h"
 #include "library/search.h"
 #include "platform/window_win32.h"
 #include "storage/store.h"
@@ -42,6 +44,8 @@ class LibraryViewHost {
   // Enter or Esc in a search box: whatever the agent called the panel up for is done, the focus
   // may go back to where it came from.
   virtual void SearchKeyDone() = 0;
+  // How often the agent sent or opened each row, for the search's order.
+  virtual storage::SendCounts& SendCounts() = 0;
 
  protected:
   ~LibraryViewHost() = default;
@@ -77,6 +81,10 @@ class LibraryView {
 
   // The full text of the selected row of the shown group, if there is one.
   std::optional<std::string> SelectedRowText() const;
+  // The selected row as the send counts know it: kind, group name and text.
+  std::optional<storage::SendCountKey> SelectedCountKey() const;
+  // A row was sent (or opened): it counts, and the next search orders by the new count.
+  void CountUse(const storage::SendCountKey& key);
 
   // ---- the team's groups: read-only tabs after the agent's own ----
   // The tab shown: an own group or a team group; nothing with no tab.
@@ -162,6 +170,9 @@ class LibraryView {
   HWND stripArrows_ = nullptr;      // the strip's scroll arrows, once it has made them
   HWND leaveDragButton_ = nullptr;  // "退出拖放模式", shown only in drag-sort mode
   HWND previewBalloon_ = nullptr;  // a phrase's preview after a click
+  library::BalloonText balloon_;   // what it shows, with its variables
+  POINT balloonAt_{};              // the spot it was shown for
+  LRESULT DrawBalloonText(NMTTCUSTOMDRAW& draw) const;
   platform::UniqueMenu groupMenu_;
   platform::UniqueMenu listMenu_;
 
@@ -171,6 +182,7 @@ class LibraryView {
   // ---- search ----
   void OnSearchChanged();
   void ShowSearch(int select);
+  void ApplySendCounts(library::SearchIndex& index) const;
   void CancelSearch();
   // The library of this kind changed: the index is built again before the next search, and the
   // results shown are searched again.

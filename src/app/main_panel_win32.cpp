@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "app/guide_win32.h"
 #include "app/page_controls_win32.h"
+#include "platform/shell_win32.h"
 #include "platform/utf16.h"
 #include "platform/wait_win32.h"
 #include "schedule/reminder_popup_win32.h"
@@ -94,6 +96,7 @@ bool MainPanel::Create() {
     ShowBalloon(kBalloonTitle, settings::HotkeyTakenAtStartMessage(ws_.options.Hotkey()), NIIF_WARNING, 10000);
   settings_.SetHotkeyChanger([this](settings::Hotkey hotkey) { return RegisterSearchHotkey(hotkey); });
   store_.LoadAll(ws_);
+  sendCounts_ = storage::SendCounts::Load(store_.folder());
   phraseView_.ShowLoadedGroups();
   commandView_.ShowLoadedGroups();
   StartTeamLibrary();
@@ -242,6 +245,9 @@ void MainPanel::SaveAll() {
   CaptureGeometry();
   scheduleView_.KeepInWorkspace();
   const storage::SaveReport report = store_.SaveAll(ws_);
+  // The counts go with every save, so none is lost at exit; a count that could not be written
+  // waits for the next save.
+  sendCounts_.Save(store_.folder());
   ReportSettingsSave(!report.settingsKept);
   // A group file that could not be written keeps its old rows on disk: the agent must know the
   // library was not saved, once, until a save goes through again.
@@ -318,9 +324,9 @@ void MainPanel::OnCommand(Command command) {
     case Command::ChangeSettings: settings_.ShowSettings(); break;
     case Command::PauseResume: PauseOrResume(); break;
     case Command::SaveConfig: SaveAll(); break;
-    case Command::Tutorial: platform::OpenAddress(kTutorialAddress); break;
-    case Command::Contact: platform::OpenAddress(kContactAddress); break;
-    case Command::Homepage: platform::OpenAddress(kHomepageAddress); break;
+    case Command::Tutorial:
+    case Command::Contact:
+    case Command::Homepage: OpenAboutItem(command, store_.folder(), platform::SystemShell()); break;
     case Command::ShowSoftware: ShowPanel(ShowVariant::Menu); break;
     case Command::ExitSoftware: ExitProgram(); break;
     case Command::AddGroup:

@@ -58,6 +58,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   std::optional<std::string> SelectedRowText(chat::PhraseListSource source) const override;
   platform::WindowId CurrentChatWindow() const override { return followLoop_.CurrentChatWindow(); }
   void ShowNotice(std::string_view message) override;
+  std::optional<std::string> AskValue(std::string_view prompt) override;
   // One send of the queue, on the row its request took.
   void RunSend(chat::SendHost& host, const SendRequest& request);
 
@@ -65,6 +66,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   void SaveAll() override;
   void RelayoutPanel() override { PanelLayout(); }
   void SearchKeyDone() override;
+  storage::SendCounts& SendCounts() override { return sendCounts_; }
 
   void OnCommand(Command command);
   void CreateMenus();
@@ -102,6 +104,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
 
   storage::Store& store_;
   storage::Workspace& ws_;
+  storage::SendCounts sendCounts_;
   StartOptions start_;
   platform::Win32Desktop desktop_;  // outlives the follow loop that walks it
   chat::FollowLoop followLoop_;

@@ -13,6 +13,7 @@ class RequestHost final : public chat::SendHost {
   std::optional<std::string> SelectedRowText(chat::PhraseListSource) const override { return request_.rowText; }
   platform::WindowId CurrentChatWindow() const override { return request_.chatWindow; }
   void ShowNotice(std::string_view message) override { panel_.ShowNotice(message); }
+  std::optional<std::string> AskValue(std::string_view prompt) override { return panel_.AskValue(prompt); }
 
  private:
   chat::SendHost& panel_;

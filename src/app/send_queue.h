@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "chat/send_engine.h"
+#include "storage/send_counts.h"
 
 namespace jihe::app {
 
@@ -26,6 +27,8 @@ struct SendRequest {
   // The chat window it was meant for: the follow loop may dock beside another one before a waiting
   // send runs, and the phrase must not reach that other customer.
   platform::WindowId chatWindow = 0;
+  // The row as the send counts know it, counted once the send went out.
+  std::optional<storage::SendCountKey> countKey = std::nullopt;
 };
 
 class SendQueue {

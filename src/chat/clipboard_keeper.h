@@ -43,6 +43,7 @@ class ClipboardKeeper final : public platform::Clipboard {
   RestoreResult Restore(const platform::ClipboardSnapshot& snapshot, std::uint32_t ours) override {
     return clipboard_.Restore(snapshot, ours);
   }
+  std::optional<std::string> Text() override { return clipboard_.Text(); }
   std::uint32_t SequenceNumber() override { return clipboard_.SequenceNumber(); }
   void ExpectPaste(std::uintptr_t reader) override { clipboard_.ExpectPaste(reader); }
   bool WasRead(std::uintptr_t reader) override { return clipboard_.WasRead(reader); }

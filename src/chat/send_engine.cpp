@@ -7,6 +7,7 @@
 #include "chat/pattern_matcher.h"
 #include "chat/rich_content.h"
 #include "library/library.h"
+#include "library/phrase_variables.h"
 #include "library/preview.h"
 #include "platform/file_system.h"
 
@@ -120,6 +121,21 @@ class Typist {
   bool pasted_ = false;  // a paste not yet known to be read
 };
 
+// The values of a phrase's variables, read at the start of the send.
+class SendVariables final : public library::VariableSource {
+ public:
+  SendVariables(SendContext& ctx, platform::WindowId chat) : ctx_(ctx), chat_(chat) {}
+  std::optional<std::string> ClipboardText() override { return ctx_.clipboard.Text(); }
+  std::string ChatTitle() override { return ctx_.desktop.WindowText(chat_); }
+  std::string ChatClass() override { return ctx_.desktop.ClassName(chat_); }
+  platform::LocalTime Now() override { return ctx_.clock.Now(); }
+  std::optional<std::string> Ask(std::string_view prompt) override { return ctx_.host.AskValue(prompt); }
+
+ private:
+  SendContext& ctx_;
+  platform::WindowId chat_;
+};
+
 }  // namespace
 
 ChatKind ChatKindOfClass(std::string_view className) {
@@ -210,8 +226,7 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
       mode == SendMode::ListClick ? PhraseListSource::ClickedList : PhraseListSource::CurrentList;
   const std::optional<std::string> row = ctx.host.SelectedRowText(source);
   if (!row) return SendOutcome::NothingToSend;
-  std::string text(library::ContentOf(*row));
-  if (text.empty()) return SendOutcome::NothingToSend;
+  if (library::ContentOf(*row).empty()) return SendOutcome::NothingToSend;
 
   // Without a chat window the keys would land in whatever window has the focus, and Enter would
   // send the phrase there: better to type nothing.
@@ -219,13 +234,26 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
   if (chat == 0 || !ctx.desktop.Exists(chat)) return SendOutcome::NoChatWindow;
   if (!EnsureWindowOnScreen(ctx.desktop, chat, true)) return SendOutcome::ChatOffScreen;
 
+  // The values go in before anything is written or typed: a refusal or a canceled question leaves
+  // the chat window and the clipboard as they were.
+  SendVariables variables(ctx, chat);
+  const library::FillResult fill = library::FillVariables(library::ContentOf(*row), variables);
+  if (fill.outcome == library::FillOutcome::NoClipboardText) {
+    ctx.host.ShowNotice(library::kNoClipboardTextMessage);
+    return SendOutcome::NoClipboardText;
+  }
+  if (fill.outcome == library::FillOutcome::Canceled) return SendOutcome::InputCanceled;
+  const library::FilledPhrase& filled = fill.phrase;
+  std::string text = filled.text();
+
   typist.chat = chat;
   typist.Wait(100);
   ctx.desktop.BringToForeground(chat);
   typist.Wait(100);
 
   std::string fileList;
-  if (std::optional<std::string> token = FileTokenOf(text)) {
+  // A token around a value is no file token: a value never sends a file.
+  if (std::optional<std::string> token = FileTokenOf(text); token && !filled.HoldsValue(*token)) {
     fileList = std::move(*token);
     text = ReplaceAllIgnoringAsciiCase(text, fileList, "");
     text = ReplaceAllIgnoringAsciiCase(text, kOpenFile, "");
@@ -251,14 +279,14 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
 
   if (!typist.LastPasteRead()) return SendOutcome::PasteUnread;
   if (!Contains(text, "[img=") && !Contains(text, "<IMG src")) {
-    if (!ctx.clipboard.PutText(text)) return SendOutcome::ClipboardBusy;
+    if (!ctx.clipboard.PutText(filled.Plain(text))) return SendOutcome::ClipboardBusy;
   } else {
     const std::string html = PhraseHtml(text, ctx.imgFolder, ctx.spareImgFolder);
 
     if (kind == ChatKind::Other) {
       // One paste of the whole phrase: text, breaks and pictures together. The waits are those the
       // chat programs were given when a page produced this content.
-      if (!ctx.clipboard.PutRichContent(html)) return SendOutcome::ClipboardBusy;
+      if (!ctx.clipboard.PutRichContent(filled.Html(html))) return SendOutcome::ClipboardBusy;
       typist.Wait(110);
     } else {
       PatternMatcher pictures;
@@ -283,7 +311,7 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
         if (kind == ChatKind::Wangwang) ctx.waiter.ProcessPendingMessages();
         if (interval > 0) typist.Wait(interval);
       }
-      const std::string rest = RemoveAll(pictures.ReplaceAll(""), "<BR>");
+      const std::string rest = filled.Plain(RemoveAll(pictures.ReplaceAll(""), "<BR>"));
       if (rest.empty()) return SendOutcome::PicturesOnly;
       typist.Wait(10);
       if (!typist.LastPasteRead()) return SendOutcome::PasteUnread;
@@ -302,7 +330,8 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
 
 SendOutcome SendPhrase(SendContext& ctx, SendMode mode) {
   ClipboardKeeper keeper(ctx.clipboard, ctx.options.Get(settings::Option::恢复剪贴板));
-  SendContext kept{ctx.desktop, keeper, ctx.keyboard, ctx.waiter, ctx.options, ctx.host, ctx.imgFolder, ctx.spareImgFolder};
+  SendContext kept{ctx.desktop, keeper,          ctx.keyboard,       ctx.waiter, ctx.options,
+                   ctx.host,    ctx.imgFolder,   ctx.spareImgFolder, ctx.clock};
   Typist typist(kept);
   SendOutcome outcome = TypePhrase(kept, typist, mode);
   // The last paste too: the agent's clipboard goes back only once the chat program has it.

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/clipboard.h"
+#include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/keyboard.h"
 #include "platform/wait.h"
@@ -51,6 +52,9 @@ class SendHost {
   virtual platform::WindowId CurrentChatWindow() const = 0;
   // A notice in the "友情提醒" message box with the information icon and OK.
   virtual void ShowNotice(std::string_view message) = 0;
+  // The value of a {输入:提示} variable, asked of the agent with `prompt` as the question; nothing
+  // when they cancel.
+  virtual std::optional<std::string> AskValue(std::string_view prompt) = 0;
 };
 
 struct SendContext {
@@ -65,6 +69,8 @@ struct SendContext {
   // Where a picture that is not in imgFolder may still be, without a trailing separator: the team
   // cache's copies of pictures gone from the share. Empty when there is no such place.
   std::string spareImgFolder = {};
+  // The date and time of {日期}, {时间} and {星期}.
+  const platform::Clock& clock = platform::SystemClock();
 };
 
 enum class ChatKind { WeChat, Wangwang, Other };
@@ -81,6 +87,8 @@ enum class SendOutcome {
   NoChatWindow,    // no chat window docked yet, or it has closed
   ChatOffScreen,   // the chat window was off screen and has been moved to (50, 50)
   PicturesOnly,    // pictures went out and no text was left
+  NoClipboardText, // {剪贴板} found no text on the clipboard: the notice was shown, nothing sent
+  InputCanceled,   // the agent canceled the question of a {输入:提示}: nothing sent
   ClipboardBusy,   // a clipboard write failed: the send stopped before pasting what it held
   PasteUnread,     // the chat program did not read a paste in time: nothing more was pasted, and
                    // the piece stays on the clipboard

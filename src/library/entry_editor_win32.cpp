@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "library/phrase_variables.h"
 #include "library/messages.h"
 #include "library/modal_form_win32.h"
 #include "library/preview_window_win32.h"
@@ -37,6 +38,7 @@ const FormControl kPhraseControls[] = {
     {WC_EDITW, "", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
      kEditorContentId, 10, 92, 355, 136},
     {WC_BUTTONW, "确认后关闭", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kEditorCloseBoxId, 10, 240, 100, 20},
+    {WC_BUTTONW, "插入变量", BS_PUSHBUTTON | WS_TABSTOP, 0, kEditorInsertVariableId, 140, 236, 90, 28},
     {WC_BUTTONW, "", BS_PUSHBUTTON | WS_TABSTOP, 0, kEditorConfirmId, 255, 236, 110, 28},
 };
 const FormControl kCommandControls[] = {
@@ -105,6 +107,9 @@ class EntryEditor final : public ModalForm {
       case kEditorPreviewId:
         if (code == STN_CLICKED) Preview();
         return true;
+      case kEditorInsertVariableId:
+        if (code == BN_CLICKED) InsertVariable();
+        return true;
       case kEditorAddProgramId:
         if (code == STN_CLICKED)
           if (auto path = ChooseFile(hwnd(), "")) SetItemText(kEditorContentId, *path);
@@ -142,6 +147,30 @@ class EntryEditor final : public ModalForm {
     // removes the file from a phrase (the message above told them it would be replaced).
     if (!chosen && !existing) return;
     SetItemText(kEditorContentId, ApplyFileChoice(ItemText(kEditorContentId), existing, chosen));
+  }
+
+  // The variables as a menu under the button; the chosen one goes in at the caret, so nobody has to
+  // type the braces. The question of {输入:提示} is selected, ready to be typed over.
+  void InsertVariable() {
+    HMENU menu = CreatePopupMenu();
+    for (size_t i = 0; i < std::size(kVariableChoices); ++i) {
+      AppendMenuW(menu, MF_STRING, kVariableMenuFirstId + i, Widen(kVariableChoices[i].caption).c_str());
+    }
+    RECT button{};
+    GetWindowRect(Item(kEditorInsertVariableId), &button);
+    const int chosen = static_cast<int>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, button.left, button.bottom, 0, hwnd(), nullptr));
+    DestroyMenu(menu);
+    if (chosen < kVariableMenuFirstId || chosen >= kVariableMenuFirstId + static_cast<int>(std::size(kVariableChoices))) return;
+    const std::wstring text = Widen(kVariableChoices[chosen - kVariableMenuFirstId].text);
+    HWND content = Item(kEditorContentId);
+    DWORD start = 0;
+    SendMessageW(content, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
+    SendMessageW(content, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    if (const size_t colon = text.find(L':'); colon != std::wstring::npos) {
+      SendMessageW(content, EM_SETSEL, start + colon + 1, start + text.size() - 1);
+    }
+    SetFocus(content);
   }
 
   void Preview() {

@@ -22,6 +22,9 @@ inline constexpr int kEditorAddPictureId = 901;  // "添加图片" (phrases)
 inline constexpr int kEditorAddFileId = 902;     // "添加文件" (phrases)
 inline constexpr int kEditorPreviewId = 903;     // "效果预览" (phrases)
 inline constexpr int kEditorAddProgramId = 904;  // "添加程序" (commands)
+inline constexpr int kEditorInsertVariableId = 905;  // "插入变量" (phrases)
+// The items of the "插入变量" menu: this number plus the variable's place in the list.
+inline constexpr int kVariableMenuFirstId = 950;
 
 inline constexpr char kPictureFilter[] = "图片文件(*.jpg,*.png,*.gif)|*.jpg;*.gif;*.png";
 

@@ -33,7 +33,7 @@ class InputForm final : public ModalForm {
 std::optional<std::string> InputBox(HWND owner, std::string_view prompt, std::string_view title,
                                     std::string_view initialText) {
   const FormControl controls[] = {
-      {WC_STATICW, prompt, SS_LEFT, 0, kInputBoxPromptId, 12, 12, 230, 36},
+      {WC_STATICW, prompt, SS_LEFT | SS_NOPREFIX, 0, kInputBoxPromptId, 12, 12, 230, 36},
       {WC_BUTTONW, "确定", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, IDOK, 254, 10, 72, 24},
       {WC_BUTTONW, "取消", BS_PUSHBUTTON | WS_TABSTOP, 0, IDCANCEL, 254, 40, 72, 24},
       {WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kInputBoxEditId, 12, 76, 314, 22},

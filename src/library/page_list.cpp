@@ -96,6 +96,7 @@ void PageList::PrepareIndex() {
   if (!indexStale_) return;
   index_ = SearchIndex(*own_, team_, kind_);
   indexStale_ = false;
+  if (onIndexBuilt) onIndexBuilt(index_);
 }
 
 int PageList::Search(std::string_view query, std::optional<PageEntry> keep) {

@@ -3,6 +3,7 @@
 // tab's rows or, while the search box holds text, the results of every group, the team's included.
 // A view renders what this answers and hands back the row its list has selected; every answer
 // about a selection is a list row, -1 for none.
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -59,6 +60,10 @@ class PageList {
   void LibraryChanged() { indexStale_ = true; }
   // Builds the index now when it is stale (the agent is about to type).
   void PrepareIndex();
+  // Called with each index built, before it is searched (the send counts that order it).
+  std::function<void(SearchIndex&)> onIndexBuilt;
+  // The index, when it is not to be built again before the next search.
+  SearchIndex* FreshIndex() { return indexStale_ ? nullptr : &index_; }
   // Searches `query` (the list shows results from now on) and answers the row to select: the
   // first result, or with `keep` the result that is that entry (none when no result is).
   int Search(std::string_view query, std::optional<PageEntry> keep = std::nullopt);

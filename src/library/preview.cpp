@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 #include <iterator>
 #include <optional>
 #include <utility>
 
+#include "library/phrase_variables.h"
 #include "library/preview_markup.h"
 
 namespace jihe::library {
@@ -433,7 +435,29 @@ std::vector<PreviewRun> ParsePreviewHtml(std::string_view html, std::string_view
 }
 
 std::vector<PreviewRun> PreviewRuns(std::string_view content, std::string_view imgFolder) {
-  return ParsePreviewHtml(PreviewHtml(content, imgFolder), imgFolder);
+  const std::vector<Variable> variables = FindVariables(content);
+  if (variables.empty()) return ParsePreviewHtml(PreviewHtml(content, imgFolder), imgFolder);
+  // A variable shows as its name in a colour of its own: its value is known only at the send.
+  char colour[16];
+  std::snprintf(colour, sizeof colour, "#%06X", static_cast<unsigned>(kVariableColour));
+  std::string marked;
+  size_t at = 0;
+  for (const Variable& v : variables) {
+    marked.append(content.substr(at, v.at - at));
+    marked += "<font color=\"";
+    marked += colour;
+    marked += "\">";
+    for (char c : content.substr(v.at, v.length)) {
+      if (c == '<') marked += "&lt;";
+      else if (c == '&') marked += "&amp;";
+      else if (c == '[') marked += "&#91;";  // a question is no picture token
+      else marked.push_back(c);
+    }
+    marked += "</font>";
+    at = v.at + v.length;
+  }
+  marked.append(content.substr(at));
+  return ParsePreviewHtml(PreviewHtml(marked, imgFolder), imgFolder);
 }
 
 }  // namespace jihe::library

@@ -58,7 +58,11 @@ std::vector<PreviewRun> ParsePreviewHtml(std::string_view html, std::string_view
 // inside a name ("a..b.png") are an ordinary file name.
 bool IsPlainFileName(std::string_view name);
 
-// Both steps: the runs the preview shows for the editor's content.
+// The colour a variable's name ("{对方}") is shown in.
+inline constexpr uint32_t kVariableColour = 0xD35400;
+
+// Both steps: the runs the preview shows for the editor's content, each variable as its name in
+// kVariableColour.
 std::vector<PreviewRun> PreviewRuns(std::string_view content, std::string_view imgFolder);
 
 }  // namespace jihe::library

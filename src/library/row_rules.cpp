@@ -4,6 +4,7 @@
 
 #include "chat/pattern_matcher.h"
 #include "library/library.h"
+#include "library/phrase_variables.h"
 #include "storage/text_split.h"
 
 namespace jihe::library {
@@ -37,17 +38,33 @@ size_t GbkWidth(std::string_view text) {
   return width;
 }
 
-std::string PreviewBalloonText(std::string_view rowText) {
+std::string PreviewBalloonText(std::string_view rowText) { return PreviewBalloon(rowText).text; }
+
+BalloonText PreviewBalloon(std::string_view rowText) {
   const std::string content = storage::ReplaceAll(ContentOf(rowText), "\r\n", "");
-  std::string out;
-  out.reserve(content.size() + content.size() / 6);
+  const std::vector<Variable> variables = FindVariables(content);
+  BalloonText out;
+  out.text.reserve(content.size() + content.size() / 6);
+  auto variable = variables.begin();
   int inLine = 0;
   for (size_t i = 0; i < content.size();) {
+    if (variable != variables.end() && i == variable->at) out.variables.emplace_back(out.text.size(), 0);
     const size_t n = CharLength(content, i);
-    out.append(content, i, n);
+    out.text.append(content, i, n);
     i += n;
+    const bool inVariable = variable != variables.end() && i > variable->at;
+    if (inVariable && i == variable->at + variable->length) {
+      out.variables.back().second = out.text.size();
+      ++variable;
+    }
     if (++inLine == 12) {
-      out += "\r\n";
+      if (variable != variables.end() && i > variable->at) {  // the break splits it
+        out.variables.back().second = out.text.size();
+        out.text += "\r\n";
+        out.variables.emplace_back(out.text.size(), 0);
+      } else {
+        out.text += "\r\n";
+      }
       inLine = 0;
     }
   }

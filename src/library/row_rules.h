@@ -25,6 +25,13 @@ size_t GbkWidth(std::string_view text);
 // The preview balloon's text for a row: the content without CR LF pairs, in lines of 12
 // characters, each full line ended by CR LF.
 std::string PreviewBalloonText(std::string_view rowText);
+// The same text with where each variable ("{对方}") lies in it, [begin, end) in bytes, so the
+// balloon can show them set apart; a variable that a line break splits has a span on each side.
+struct BalloonText {
+  std::string text;
+  std::vector<std::pair<size_t, size_t>> variables;
+};
+BalloonText PreviewBalloon(std::string_view rowText);
 
 // The drag label shows the dragged row with one blank before it, 7 pixels per byte wide.
 std::string DragLabelText(std::string_view rowText);

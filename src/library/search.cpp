@@ -275,11 +275,39 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
   std::swap(lastMatches_, nextMatches_);
   std::vector<SearchHit> out(lastMatches_.size());
   size_t at[3] = {0, count[0], count[0] + count[1]};
-  for (const Match& match : lastMatches_) {
-    const Row& row = rows_[match.row];
-    out[at[match.tier]++] = {row.group, row.row, row.team};
+  if (sendCounts_.empty()) {
+    for (const Match& match : lastMatches_) {
+      const Row& row = rows_[match.row];
+      out[at[match.tier]++] = {row.group, row.row, row.team};
+    }
+    return out;
+  }
+  // Within each rank, the rows sent most often first; the stable sort keeps library order for ties.
+  std::vector<std::uint32_t> order(lastMatches_.size());
+  for (const Match& match : lastMatches_) order[at[match.tier]++] = match.row;
+  // Most rows were never sent: those keep their order behind the sent ones, and only the few sent
+  // ones are sorted.
+  for (size_t tier = 0, begin = 0; tier < 3; begin += count[tier++]) {
+    const auto first = order.begin() + static_cast<std::ptrdiff_t>(begin);
+    const auto sent = std::stable_partition(first, first + static_cast<std::ptrdiff_t>(count[tier]),
+                                            [&](std::uint32_t r) { return sendCounts_[r] != 0; });
+    std::stable_sort(first, sent, [&](std::uint32_t a, std::uint32_t b) { return sendCounts_[a] > sendCounts_[b]; });
+  }
+  for (size_t i = 0; i < order.size(); ++i) {
+    const Row& row = rows_[order[i]];
+    out[i] = {row.group, row.row, row.team};
   }
   return out;
+}
+
+void SearchIndex::SetSendCounts(const std::function<std::uint32_t(const SearchHit&)>& countOf) {
+  sendCounts_.assign(rows_.size(), 0);
+  bool any = false;
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    sendCounts_[i] = countOf({rows_[i].group, rows_[i].row, rows_[i].team});
+    any = any || sendCounts_[i] != 0;
+  }
+  if (!any) sendCounts_.clear();
 }
 
 std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {

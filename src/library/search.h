@@ -9,6 +9,7 @@
 // pinyin readings, so "th", "tuih", "tuihuodizhi" and "退h" all find "退货地址".
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,10 @@ class SearchIndex {
   std::vector<SearchHit> Search(std::string_view query);
 
   size_t rowCount() const { return rows_.size(); }
+
+  // How often the agent sent each row. Within each rank of Search's order, rows sent more often
+  // come first; rows sent equally often keep library order.
+  void SetSendCounts(const std::function<std::uint32_t(const SearchHit&)>& countOf);
 
  private:
   struct Row {
@@ -83,6 +88,7 @@ class SearchIndex {
   std::vector<std::int32_t> bmpId_;   // folded BMP character -> its number, -1 when unseen
   std::vector<std::pair<char32_t, std::uint32_t>> otherIds_;  // beyond the BMP, sorted
   std::vector<CharStarts> idStarts_;  // only while the index is built
+  std::vector<std::uint32_t> sendCounts_;  // per row; empty when none was sent
   // The previous query and the rows it matched, in library order.
   std::vector<char32_t> lastQuery_;
   std::vector<Match> lastMatches_;

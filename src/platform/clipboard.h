@@ -48,6 +48,9 @@ class Clipboard {
   // moment is kept.
   enum class RestoreResult { Restored, NewerCopyKept, Failed };
   virtual RestoreResult Restore(const ClipboardSnapshot& snapshot, std::uint32_t ours) = 0;
+  // The clipboard's text (its Unicode text form), up to its first NUL; nothing when it holds no
+  // text or could not be opened.
+  virtual std::optional<std::string> Text() = 0;
   // A number that changes whenever any program writes to the clipboard.
   virtual std::uint32_t SequenceNumber() = 0;
 

@@ -425,6 +425,17 @@ Clipboard::RestoreResult Win32Clipboard::Restore(const ClipboardSnapshot& snapsh
   return ok ? RestoreResult::Restored : RestoreResult::Failed;
 }
 
+std::optional<std::string> Win32Clipboard::Text() {
+  ClipboardSession session(ClipboardSession::Read);
+  if (!session.open()) return std::nullopt;
+  // The system makes the Unicode form of a text that was copied only as ANSI text.
+  const std::optional<std::string> bytes = GlobalBytes(GetClipboardData(CF_UNICODETEXT));
+  if (!bytes) return std::nullopt;
+  std::wstring_view wide(reinterpret_cast<const wchar_t*>(bytes->data()), bytes->size() / sizeof(wchar_t));
+  if (const size_t end = wide.find(L'\0'); end != std::wstring_view::npos) wide = wide.substr(0, end);
+  return Narrow(wide);
+}
+
 std::uint32_t Win32Clipboard::SequenceNumber() { return GetClipboardSequenceNumber(); }
 
 void Win32Clipboard::ExpectPaste(std::uintptr_t) { Owner().PasteAsked(); }

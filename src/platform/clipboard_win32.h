@@ -52,6 +52,7 @@ class Win32Clipboard : public Clipboard {
   bool PutRichContent(std::string_view htmlFragment) override;
   std::optional<ClipboardSnapshot> Save() override;
   RestoreResult Restore(const ClipboardSnapshot& snapshot, std::uint32_t ours) override;
+  std::optional<std::string> Text() override;
   std::uint32_t SequenceNumber() override;
   void ExpectPaste(std::uintptr_t reader) override;
   bool WasRead(std::uintptr_t reader) override;

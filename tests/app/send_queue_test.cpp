@@ -47,6 +47,7 @@ class Panel final : public chat::SendHost {
   std::optional<std::string> SelectedRowText(chat::PhraseListSource) const override { return selected; }
   platform::WindowId CurrentChatWindow() const override { return chat; }
   void ShowNotice(std::string_view message) override { notices.emplace_back(message); }
+  std::optional<std::string> AskValue(std::string_view) override { return "7"; }
   std::optional<std::string> selected;
   platform::WindowId chat = 0;
   Strings notices;
@@ -85,7 +86,7 @@ TEST(SendQueueTest, SendsAskedForDuringASendFollowItInOrderOnTheirOwnRows) {
     click("丁");
     click("戊");  // a fourth waiting send
   });
-  click("甲");
+  click("甲{输入:单号}");  // the question goes to the panel
 
   using Asked = SendQueue::Asked;
   EXPECT_EQ(asked, (std::vector<Asked>{Asked::Waiting, Asked::Waiting, Asked::Waiting, Asked::Refused, Asked::Sent}));
@@ -93,7 +94,7 @@ TEST(SendQueueTest, SendsAskedForDuringASendFollowItInOrderOnTheirOwnRows) {
   for (const std::string& e : log.events())
     if (e.rfind("text ", 0) == 0 || e.rfind("foreground ", 0) == 0 || e == "Ctrl+V" || e == "Enter") typed.push_back(e);
   Strings expected;
-  for (const auto& [row, chat] : {std::pair{"甲", "#2"}, {"乙", "#2"}, {"丙", "#3"}, {"丁", "#3"}})
+  for (const auto& [row, chat] : {std::pair{"甲7", "#2"}, {"乙", "#2"}, {"丙", "#3"}, {"丁", "#3"}})
     expected.insert(expected.end(), {std::string("foreground ") + chat, std::string("text ") + row, "Ctrl+V", "Enter"});
   EXPECT_EQ(typed, expected);
   EXPECT_TRUE(panel.notices.empty());

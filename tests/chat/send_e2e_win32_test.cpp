@@ -98,6 +98,7 @@ class Host : public SendHost {
   std::optional<std::string> SelectedRowText(PhraseListSource) const override { return row; }
   platform::WindowId CurrentChatWindow() const override { return chat; }
   void ShowNotice(std::string_view message) override { notices.emplace_back(message); }
+  std::optional<std::string> AskValue(std::string_view) override { return std::nullopt; }
   bool paused = false;
   std::string row;
   platform::WindowId chat = 0;

@@ -29,6 +29,7 @@ class FakeHost : public SendHost {
   }
   WindowId CurrentChatWindow() const override { return chat; }
   void ShowNotice(std::string_view message) override { notices.emplace_back(message); }
+  std::optional<std::string> AskValue(std::string_view) override { return std::nullopt; }
 
   bool paused = false;
   std::optional<std::string> clickedRow;

@@ -30,9 +30,6 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
   }
 }
 
-namespace {
-// A program of the build as Windows sees it: built on Linux, the path is a Unix one, and under
-// Wine it lies on drive Z:.
 std::wstring BuiltProgram(const char* buildPath) {
   std::wstring path = Widen(buildPath);
   if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
@@ -40,7 +37,6 @@ std::wstring BuiltProgram(const char* buildPath) {
     if (c == L'/') c = L'\\';
   return path;
 }
-}  // namespace
 
 std::wstring JiheExe() { return BuiltProgram(JIHE_EXE); }
 
@@ -413,25 +409,12 @@ bool ClickTab(HANDLE process, HWND tabs, int index) {
   return WaitFor([&] { return SendWaiting(tabs, TCM_GETCURSEL, 0, 0) == index; });
 }
 
-namespace {
-
-// A test program's path from the build, as Windows sees it.
-std::wstring ToolExe(const char* built) {
-  std::wstring path = Widen(built);
-  if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
-  for (wchar_t& c : path)
-    if (c == L'/') c = L'\\';
-  return path;
-}
-
-}  // namespace
-
 FakeChat::FakeChat(const TempFolder& folder, const std::string& className, const std::string& title, Place place) {
   static int counter = 0;
   platform::CreateDirectories(folder.Utf8());
   const std::wstring log = folder.path() + L"\\chat-" + std::to_wstring(++counter) + L".log";
   log_ = Narrow(log);
-  const std::wstring exe = ToolExe(FAKE_CHAT_EXE);
+  const std::wstring exe = BuiltProgram(FAKE_CHAT_EXE);
   std::wstring commandLine = L"\"" + exe + L"\" --class \"" + Widen(className) + L"\" --title \"" + Widen(title) +
                              L"\" --size " + std::to_wstring(place.width) + L"x" + std::to_wstring(place.height) +
                              L" --pos " + std::to_wstring(place.x) + L"," + std::to_wstring(place.y) + L" --log \"" +
@@ -508,7 +491,7 @@ std::vector<FakeChat::Event> FakeChat::WaitForEvents(size_t count, int timeoutMs
 }
 
 ClipboardHolder::ClipboardHolder(const std::string& text) {
-  const std::wstring exe = ToolExe(CLIPBOARD_HOLDER_EXE);
+  const std::wstring exe = BuiltProgram(CLIPBOARD_HOLDER_EXE);
   std::wstring commandLine = L"\"" + exe + L"\" --text \"" + Widen(text) + L"\" --seconds 60";
   STARTUPINFOW si{};
   si.cb = sizeof si;

@@ -16,6 +16,9 @@ namespace jihe::e2e {
 // Polls `condition` until it holds or `timeoutMs` has passed; true when it held.
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
 
+// A program of the build as Windows sees it: built on Linux, the path is a Unix one, and under
+// Wine it lies on drive Z:.
+std::wstring BuiltProgram(const char* buildPath);
 // The path of jihe.exe as Windows sees it.
 std::wstring JiheExe();
 // The path of jihe-data.exe as Windows sees it.

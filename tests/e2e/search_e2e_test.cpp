@@ -223,6 +223,43 @@ TEST_F(SearchE2e, ClearingDuringASearchEmptiesTheResultsOwnGroup) {
 
 // Figures, not a pass mark: from a keystroke in the search box to the list showing the matches,
 // with 100,000 phrases in 20 groups. Run by ./dev bench (--gtest_also_run_disabled_tests).
+// Three sends of one row put it first among the rows of its rank, also after the program was
+// ended and started again.
+TEST_F(SearchE2e, ARowSentThreeTimesComesFirstInItsRank) {
+  FakeChat qq(data_, "TXGuiFoundation", "客户甲", {300, 40, 560, 600});
+  const std::string returns = "售后 · 退货地址┃浙江省杭州市西湖区文三路1号";
+  {
+    Jihe jihe(data_.path());
+    HWND panel = jihe.WaitForPanel();
+    ASSERT_NE(panel, nullptr);
+    HWND search = GetDlgItem(panel, kPhraseSearchId);
+    HWND list = GetDlgItem(panel, kPhraseListId);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(panel) && RectOf(panel).left == qq.rect().right - 5; }));
+    Type(search, L"货");  // the remarks 换货 and 退货地址 hold it; 运费's content does
+    ASSERT_TRUE(WaitFor([&] { return ListView_GetItemCount(list) == 3; }));
+    ASSERT_EQ(ListCellText(jihe.process(), list, 1, 0), returns);
+    for (size_t sent = 1; sent <= 3; ++sent) {
+      ASSERT_TRUE(SelectListRow(jihe.process(), list, 1));
+      jihe.PostCommand(static_cast<UINT>(app::Command::SendThisPhrase));
+      ASSERT_EQ(qq.WaitForEvents(2 * sent).size(), 2 * sent);
+    }
+    SetWindowTextW(search, L"");
+    Type(search, L"货");
+    ASSERT_TRUE(WaitFor([&] { return ListCellText(jihe.process(), list, 0, 0) == returns; }))
+        << ListCellText(jihe.process(), list, 0, 0);
+    EXPECT_EQ(ListCellText(jihe.process(), list, 2, 0), "售后 · 运费┃退货运费由我们承担");  // its rank stays last
+    jihe.PostCommand(static_cast<UINT>(app::Command::ExitSoftware));
+    ASSERT_TRUE(jihe.WaitForExit(20000));
+  }
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  HWND list = GetDlgItem(panel, kPhraseListId);
+  Type(GetDlgItem(panel, kPhraseSearchId), L"货");
+  EXPECT_TRUE(WaitFor([&] { return ListCellText(jihe.process(), list, 0, 0) == returns; }))
+      << ListCellText(jihe.process(), list, 0, 0);
+}
+
 TEST(SearchSpeed, DISABLED_KeystrokeToMatchesShownWithAHundredThousandRows) {
   TempFolder data;
   {

@@ -224,6 +224,13 @@ bool FakeClipboard::WasRead(std::uintptr_t window) {
   return readAfterMs >= 0 && log_.now() - writtenAt_ >= readAfterMs;
 }
 
+std::optional<std::string> FakeClipboard::Text() {
+  for (const auto& format : content.formats) {
+    if (format.id == 13) return format.bytes;
+  }
+  return std::nullopt;
+}
+
 void FakeClipboard::CopyByAnotherProgram(std::string text) {
   content.formats = {{13, "", std::move(text)}};
   ++sequence_;

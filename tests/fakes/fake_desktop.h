@@ -104,6 +104,8 @@ class FakeClipboard : public platform::Clipboard {
   bool PutRichContent(std::string_view htmlFragment) override;
   std::optional<platform::ClipboardSnapshot> Save() override;
   RestoreResult Restore(const platform::ClipboardSnapshot& snapshot, std::uint32_t ours) override;
+  // The first text format's content.
+  std::optional<std::string> Text() override;
   std::uint32_t SequenceNumber() override { return sequence_; }
   // The chat program reads each write this many milliseconds (of the log's clock) after it was
   // made, once its paste was asked for; -1: never. Only the window `reader` counts as the chat

@@ -72,6 +72,9 @@ TEST(PreviewTest, RunsOfTheEditorContent) {
       {"  a \t  b  \r\n  c", {Text("a b"), Break(), Text("c")}},
       {"a\nb", {Text("a b")}},
       {"x<br/>y<BR >z", {Text("x"), Break(), Text("y"), Break(), Text("z")}},
+      // A variable shows as its name in a colour, even inside markup; other braces are text.
+      {"<b>{对方}</b>您好{括号}｛输入:<单号>[img=x｝", {Text("{对方}", TextStyle{.bold = true, .colour = kVariableColour}),
+        Text("您好{括号}"), Text("｛输入:<单号>[img=x｝", TextStyle{.colour = kVariableColour})}},
   };
   for (const auto& c : cases) EXPECT_EQ(PreviewRuns(c.content, img), c.runs) << c.content;
 }

@@ -38,6 +38,20 @@ TEST(RowRulesTest, PreviewBalloonLines) {
   for (const auto& c : cases) EXPECT_EQ(PreviewBalloonText(c.row), c.preview) << c.row;
 }
 
+TEST(RowRulesTest, PreviewBalloonVariables) {
+  using Spans = std::vector<std::pair<size_t, size_t>>;
+  const struct {
+    const char* row;
+    Spans spans;  // of the balloon's text
+  } cases[] = {
+      {"{对方}您好{括号}", {{0, 8}}},
+      {"备注┃abcdefghij{日期}", {{10, 14}, {16, 20}}},  // split by the line break
+      {"abcdefghijk{对方}x", {{11, 12}, {14, 21}}},
+      {"abcdefgh{对方}\r\n{时间}", {{8, 16}, {18, 26}}},  // ends at the line's end
+  };
+  for (const auto& c : cases) EXPECT_EQ(PreviewBalloon(c.row).variables, c.spans) << c.row;
+}
+
 TEST(RowRulesTest, DragLabelWidthCountsAnsiBytes) {
   EXPECT_EQ(DragLabelText("ab"), " ab");
   EXPECT_EQ(DragLabelWidth(" ab"), 21);

@@ -114,6 +114,31 @@ TEST(SearchIndexTest, TheTeamsGroupsFollowTheAgentsOwnInEachRank) {
   EXPECT_EQ(hits, expected);
 }
 
+TEST(SearchIndexTest, RowsSentMoreOftenComeFirstWithinTheirRank) {
+  const struct {
+    std::vector<std::pair<SearchHit, std::uint32_t>> counts;
+    std::vector<SearchHit> hits;  // for "th": remark start, remark, content
+  } kCases[] = {
+      {{}, {{0, 0}, {2, 1}, {0, 1}, {2, 0}}},
+      {{{{2, 0}, 3}, {{0, 1}, 1}, {{2, 1}, 9}}, {{0, 0}, {2, 1}, {2, 0}, {0, 1}}},  // never above a better rank
+      {{{{2, 0}, 2}, {{0, 1}, 2}}, {{0, 0}, {2, 1}, {0, 1}, {2, 0}}},               // ties in library order
+  };
+  for (const auto& c : kCases) {
+    const auto countOf = [&](const SearchHit& hit) -> std::uint32_t {
+      for (const auto& [h, n] : c.counts)
+        if (h == hit) return n;
+      return 0;
+    };
+    SearchIndex index(Strip());
+    index.SetSendCounts(countOf);
+    EXPECT_EQ(index.Search("th"), c.hits);
+    SearchIndex typed(Strip());  // the keystroke that narrows the last matches ranks them too
+    typed.SetSendCounts(countOf);
+    typed.Search("t");
+    EXPECT_EQ(typed.Search("th"), c.hits);
+  }
+}
+
 TEST(SearchIndexTest, EveryReadingOfAPolyphoneIsKnown) {
   const std::vector<std::string_view> hang = PinyinOf(U'行');
   EXPECT_NE(std::find(hang.begin(), hang.end(), "xing"), hang.end());

@@ -52,6 +52,7 @@ class Host : public chat::SendHost {
   std::optional<std::string> SelectedRowText(chat::PhraseListSource) const override { return row; }
   platform::WindowId CurrentChatWindow() const override { return chat; }
   void ShowNotice(std::string_view) override {}
+  std::optional<std::string> AskValue(std::string_view) override { return std::nullopt; }
   std::string row;
   platform::WindowId chat = 0;
 };
