@@ -4,7 +4,9 @@
 #include <commdlg.h>
 
 #include <thread>
+#include <variant>
 
+#include "platform/file_system.h"
 #include "platform/utf16.h"
 #include "platform/window_win32.h"
 
@@ -136,6 +138,64 @@ bool RunWithProgress(HWND owner, std::string_view title, storage::CsvProgress& p
   if (quit) PostQuitMessage(*quit);
   if (threw) platform::ShowInfoMessage(owner, "文件太大，内存不够用，没有完成。");
   return !threw;
+}
+
+// ---- CSV import and export ------------------------------------------------------------------------
+
+void ImportCsv(HWND owner, storage::Store& store, storage::Workspace& ws, library::GroupKind kind,
+               const std::function<void()>& imported) {
+  const auto path = AskCsvPath(owner, false);
+  if (!path) return;
+  storage::CsvProgress progress;
+  bool unreadable = false;
+  std::variant<storage::CsvImportPlan, storage::CsvImportError> read;
+  const bool ran = RunWithProgress(owner, "正在导入CSV…", progress, [&] {
+    std::optional<std::string> bytes = platform::ReadWholeFile(*path);
+    if (!bytes) unreadable = true;
+    else read = storage::ReadCsvImport(std::move(*bytes), kind, &progress);
+  });
+  if (!ran || progress.cancel) return;  // nothing changed
+  if (unreadable) return platform::ShowInfoMessage(owner, "无法读取文件：" + *path);
+  if (const auto* error = std::get_if<storage::CsvImportError>(&read))
+    return platform::ShowInfoMessage(owner, error->message + "\r\n没有导入任何内容。");
+
+  library::GroupStrip& strip = ws.library.strip(kind);
+  auto applied = storage::ApplyCsvImport(std::move(std::get<storage::CsvImportPlan>(read)), strip,
+                                         [&](const std::vector<std::string>& names) {
+                                           return storage::GroupFilesTooLong(store.folder(), kind, names);
+                                         });
+  if (const auto* error = std::get_if<storage::CsvImportError>(&applied))
+    return platform::ShowInfoMessage(owner, error->message + "\r\n没有导入任何内容。");
+  const auto& counts = std::get<storage::CsvImportCounts>(applied);
+  if (counts.added > 0 || counts.groupsCreated > 0) {
+    const storage::SaveReport report = store.SaveAllOrNothing(ws);
+    if (report.failures) {
+      storage::UndoCsvImport(counts, strip);
+      return platform::ShowInfoMessage(owner, report.notUndone ? "数据文件夹写不进去，导入没有完成，部分文件也没能还原。"
+                                                                : "数据文件夹写不进去，没有导入任何内容。");
+    }
+    imported();
+  }
+  platform::ShowInfoMessage(owner, storage::ImportSummary(counts));
+}
+
+void ExportCsv(HWND owner, const library::GroupStrip& page) {
+  const auto path = AskCsvPath(owner, true);
+  if (!path) return;
+  const library::GroupStrip strip = page;
+  storage::CsvProgress progress;
+  bool written = false;
+  const bool ran = RunWithProgress(owner, "正在导出CSV…", progress, [&] {
+    const std::string file = storage::ExportCsv(strip, &progress);
+    written = !progress.cancel && platform::WriteFileAtomically(*path, file);
+  });
+  if (!ran || (progress.cancel && !written)) return;
+  if (!written) return platform::ShowInfoMessage(owner, "无法写入文件：" + *path);
+  size_t rows = 0;
+  const std::vector<size_t> groups = strip.VisibleIndices();
+  for (size_t index : groups) rows += strip.ListOfGroup(index)->rows().size();
+  platform::ShowInfoMessage(owner, "导出完成：" + std::to_string(groups.size()) + " 个分组，" +
+                                        std::to_string(rows) + " 条");
 }
 
 }  // namespace jihe::app

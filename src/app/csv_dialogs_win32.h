@@ -9,6 +9,8 @@
 #include <string_view>
 
 #include "storage/csv_exchange.h"
+#include "storage/store.h"
+#include "storage/workspace.h"
 
 namespace jihe::app {
 
@@ -24,5 +26,13 @@ std::optional<std::string> AskCsvPath(HWND owner, bool save);
 // too big for the memory left), which this thread then tells the agent.
 bool RunWithProgress(HWND owner, std::string_view title, storage::CsvProgress& progress,
                      const std::function<void()>& work);
+
+// The group menu's "导入CSV…": rows of a chosen file go into the agent's own groups of `kind`, by
+// the file's group names, read and checked on a worker and put in only when they are on disk
+// whole; `imported` runs once they are, before the summary is shown.
+void ImportCsv(HWND owner, storage::Store& store, storage::Workspace& ws, library::GroupKind kind,
+               const std::function<void()>& imported);
+// "导出CSV…": the page's groups into a chosen file, written from a copy on a worker.
+void ExportCsv(HWND owner, const library::GroupStrip& strip);
 
 }  // namespace jihe::app

@@ -1,10 +1,8 @@
 #include "app/library_view_win32.h"
 
 #include <windowsx.h>
-#include <commdlg.h>
 
 #include <algorithm>
-#include <variant>
 
 #include "app/csv_dialogs_win32.h"
 #include "app/drag_sort_win32.h"
@@ -15,11 +13,9 @@
 #include "library/messages.h"
 #include "library/preview.h"
 #include "library/row_rules.h"
-#include "platform/file_system.h"
 #include "platform/input_method_win32.h"
 #include "platform/shell_win32.h"
 #include "platform/utf16.h"
-#include "storage/csv_exchange.h"
 
 namespace jihe::app {
 
@@ -548,8 +544,14 @@ void LibraryView::Act(library::PageAction action) {
     case PageAction::AddGroup: AddGroup(); break;
     case PageAction::DeleteGroup: DeleteGroupOf(target); break;
     case PageAction::RenameGroup: RenameGroupOf(target); break;
-    case PageAction::ImportCsv: ImportCsv(); break;
-    case PageAction::ExportCsv: ExportCsv(); break;
+    case PageAction::ImportCsv:
+      ImportCsv(panel_, store_, ws_, kind_, [&] {
+        RebuildStrip(ShownTab().value_or(library::TabRef{false, library::FirstVisibleIndex(ws_.library.strip(kind_))}));
+        LibraryChanged();  // the new rows are searched too
+        host_.SaveAll();   // the panel's own part of the save (geometry, schedule)
+      });
+      break;
+    case PageAction::ExportCsv: ExportCsv(panel_, ws_.library.strip(kind_)); break;
     case PageAction::Send: case PageAction::SendWithoutEnter: break;
   }
 }
@@ -695,68 +697,6 @@ void LibraryView::ShowTeamGroups(const library::GroupStrip* team, const TeamRelo
 }
 
 
-
-// ---- CSV import and export ------------------------------------------------------------------------
-
-// Rows go into the agent's own groups of this page, by the group names of the file. The file is
-// read and checked on a worker; the rows go in here, and only when they are on disk whole.
-void LibraryView::ImportCsv() {
-  const auto path = AskCsvPath(panel_, false);
-  if (!path) return;
-  storage::CsvProgress progress;
-  bool unreadable = false;
-  std::variant<storage::CsvImportPlan, storage::CsvImportError> read;
-  const bool ran = RunWithProgress(panel_, "正在导入CSV…", progress, [&] {
-    std::optional<std::string> bytes = platform::ReadWholeFile(*path);
-    if (!bytes) unreadable = true;
-    else read = storage::ReadCsvImport(std::move(*bytes), kind_, &progress);
-  });
-  if (!ran || progress.cancel) return;  // nothing changed
-  if (unreadable) return platform::ShowInfoMessage(panel_, "无法读取文件：" + *path);
-  if (const auto* error = std::get_if<storage::CsvImportError>(&read))
-    return platform::ShowInfoMessage(panel_, error->message + "\r\n没有导入任何内容。");
-
-  library::GroupStrip& strip = ws_.library.strip(kind_);
-  auto applied = storage::ApplyCsvImport(std::move(std::get<storage::CsvImportPlan>(read)), strip,
-                                         [&](const std::vector<std::string>& names) {
-                                           return storage::GroupFilesTooLong(store_.folder(), kind_, names);
-                                         });
-  if (const auto* error = std::get_if<storage::CsvImportError>(&applied))
-    return platform::ShowInfoMessage(panel_, error->message + "\r\n没有导入任何内容。");
-  const auto& counts = std::get<storage::CsvImportCounts>(applied);
-  if (counts.added > 0 || counts.groupsCreated > 0) {
-    const storage::SaveReport report = store_.SaveAllOrNothing(ws_);
-    if (report.failures) {
-      storage::UndoCsvImport(counts, strip);
-      return platform::ShowInfoMessage(panel_, report.notUndone ? "数据文件夹写不进去，导入没有完成，部分文件也没能还原。"
-                                                                : "数据文件夹写不进去，没有导入任何内容。");
-    }
-    RebuildStrip(ShownTab().value_or(library::TabRef{false, library::FirstVisibleIndex(strip)}));
-    LibraryChanged();  // the new rows are searched too
-    host_.SaveAll();   // the panel's own part of the save (geometry, schedule)
-  }
-  platform::ShowInfoMessage(panel_, storage::ImportSummary(counts));
-}
-
-// The file is made from a copy of the page's groups, on a worker.
-void LibraryView::ExportCsv() {
-  const auto path = AskCsvPath(panel_, true);
-  if (!path) return;
-  const library::GroupStrip strip = ws_.library.strip(kind_);
-  storage::CsvProgress progress;
-  bool written = false;
-  const bool ran = RunWithProgress(panel_, "正在导出CSV…", progress, [&] {
-    const std::string file = storage::ExportCsv(strip, &progress);
-    written = !progress.cancel && platform::WriteFileAtomically(*path, file);
-  });
-  if (!ran || (progress.cancel && !written)) return;
-  if (!written) return platform::ShowInfoMessage(panel_, "无法写入文件：" + *path);
-  size_t rows = 0;
-  const std::vector<size_t> groups = strip.VisibleIndices();
-  for (size_t index : groups) rows += strip.ListOfGroup(index)->rows().size();
-  platform::ShowInfoMessage(panel_, "导出完成：" + std::to_string(groups.size()) + " 个分组，" +
-                                        std::to_string(rows) + " 条");
-}
 
 // ---- screenshots --------------------------------------------------------------------------------
 

@@ -149,8 +149,6 @@ class LibraryView {
   void HidePreviewBalloon();
   // A release in drag-sort mode (see DragSortView::onRelease).
   void Drop(bool armed, bool overList, int to);
-  void ImportCsv();
-  void ExportCsv();
   bool QuestionYesNo(std::string_view text, std::string_view title);
   LRESULT OnHookedMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   static LRESULT CALLBACK Hook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
