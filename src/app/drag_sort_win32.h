@@ -8,11 +8,10 @@
 #include <optional>
 #include <string>
 
+#include "app/page_controls_win32.h"
 #include "library/drag_sort.h"
 
 namespace jihe::app {
-
-inline constexpr COLORREF kRowText = RGB(64, 128, 128);
 
 class DragSortView {
  public:

@@ -7,14 +7,10 @@
 #include "app/csv_dialogs_win32.h"
 #include "app/drag_sort_win32.h"
 #include "app/page_controls_win32.h"
-#include "library/entry_editor_win32.h"
 #include "library/group_ops.h"
-#include "library/input_box_win32.h"
 #include "library/messages.h"
-#include "library/preview.h"
 #include "library/row_rules.h"
 #include "platform/input_method_win32.h"
-#include "platform/shell_win32.h"
 #include "platform/utf16.h"
 
 namespace jihe::app {
@@ -34,17 +30,9 @@ constexpr int kGroupMenuButtonId[2] = {130, 131};
 constexpr int kLeaveDragButtonId[2] = {140, 141};
 constexpr int kSearchBoxId[2] = {180, 181};
 constexpr const char* kSearchCue[2] = {"搜索短语", "搜索快捷"};
-constexpr UINT_PTR kBalloonHideTimer = 0x4C42;  // on the balloon's own window
-constexpr UINT kBalloonShowMs = 5000;
-constexpr int kBalloonMaxWidth = 600;
 constexpr UINT_PTR kShotTimer = 0x4C53;
 constexpr UINT kSelectedFocused = LVIS_SELECTED | LVIS_FOCUSED;
 
-
-void CALLBACK HideBalloonTimer(HWND balloon, UINT, UINT_PTR id, DWORD) {
-  KillTimer(balloon, id);
-  SendMessageW(balloon, TTM_TRACKACTIVATE, FALSE, 0);
-}
 
 void BringToTop(HWND control) {
   SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -63,7 +51,7 @@ LibraryView::LibraryView(GroupKind kind, storage::Store& store, storage::Workspa
 void LibraryView::Create(HWND panel) {
   panel_ = panel;
   const int k = kind_ == GroupKind::Phrase ? 0 : 1;
-  strip_ = AddPageControl(panel, WC_TABCONTROLW, "", WS_TABSTOP, 0, kStripId[k]);
+  strip_ = tabs_.CreateStrip(panel, kStripId[k]);
   list_ = AddPageControl(panel, WC_LISTVIEWW, "",
                          WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
                              LVS_SHOWSELALWAYS | WS_BORDER,
@@ -76,7 +64,8 @@ void LibraryView::Create(HWND panel) {
   ListView_SetTextColor(list_, kRowText);
   ListView_SetTextBkColor(list_, RGB(255, 255, 255));
   ListView_SetBkColor(list_, RGB(255, 255, 255));
-  groupMenuButton_ = AddPageControl(panel, WC_BUTTONW, "", BS_OWNERDRAW | WS_TABSTOP, 0, kGroupMenuButtonId[k]);
+  // After the list, so that the button lies over the strip's right end.
+  groupMenuButton_ = tabs_.CreateButton(kGroupMenuButtonId[k]);
   leaveDragButton_ = AddPageControl(panel, WC_BUTTONW, "退出拖放模式", BS_PUSHBUTTON, 0, kLeaveDragButtonId[k]);
   search_ = AddPageControl(panel, WC_EDITW, "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, kSearchBoxId[k]);
   // The cue stays while the box has the focus: after the hotkey it says what to type.
@@ -109,21 +98,10 @@ void LibraryView::Create(HWND panel) {
   SetWindowSubclass(list_, &LibraryView::Hook, 2, reinterpret_cast<DWORD_PTR>(this));
 }
 
-// The drag label comes after every page's controls, so that it lies above them all.
+// The drag label and the balloon come after every page's controls, so that they lie above them all.
 void LibraryView::CreateOverlays() {
   drag_.CreateLabel();
-
-  previewBalloon_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                    WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, panel_, nullptr,
-                                    GetModuleHandleW(nullptr), nullptr);
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
-  tool.hwnd = panel_;
-  tool.lpszText = const_cast<wchar_t*>(L"");
-  SendMessageW(previewBalloon_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  SendMessageW(previewBalloon_, TTM_SETMAXTIPWIDTH, 0, kBalloonMaxWidth);  // lines break only where the text says
+  balloon_.Create(panel_);
 }
 
 void LibraryView::ApplyFont(HFONT font, UINT dpi) {
@@ -148,33 +126,7 @@ void LibraryView::Layout(const PanelLayout& l, int ox, int oy, UINT dpi) {
   const Rect list = ListInStrip(l.groupStrip, display, l);
   PlaceDesign(list_, dpi, ox + list.left, oy + list.top, list.width, list.height);
   ListView_SetColumnWidth(list_, 0, Scale(l.listColumnWidth, dpi));
-  KeepStripArrowsClear();  // the strip placed them for its new size, before the button moved
-}
-
-// The "≡" button lies over the right end of the strip's tab row, where the strip puts its scroll
-// arrows (an up-down child it makes once the tabs overflow, which team tabs make the usual case).
-// The arrows are kept left of the button, wherever the strip places them, so they can be clicked.
-void LibraryView::KeepStripArrowsClear() {
-  HWND arrows = FindWindowExW(strip_, nullptr, UPDOWN_CLASSW, nullptr);
-  if (!arrows) return;
-  if (arrows != stripArrows_) {
-    stripArrows_ = arrows;
-    SetWindowSubclass(arrows, &LibraryView::Hook, 3, reinterpret_cast<DWORD_PTR>(this));
-  }
-  RECT rc{};
-  GetWindowRect(arrows, &rc);
-  MapWindowPoints(HWND_DESKTOP, strip_, reinterpret_cast<POINT*>(&rc), 2);
-  // Its WM_WINDOWPOSCHANGING puts it in its place.
-  SetWindowPos(arrows, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// Where the arrows end, in the strip's coordinates: at the button's left edge.
-int LibraryView::StripArrowsRight() const {
-  RECT strip{}, button{};
-  GetClientRect(strip_, &strip);
-  GetWindowRect(groupMenuButton_, &button);
-  MapWindowPoints(HWND_DESKTOP, strip_, reinterpret_cast<POINT*>(&button), 2);
-  return std::min<int>(strip.right, button.left);
+  tabs_.KeepArrowsClear();  // the strip placed them for its new size, before the button moved
 }
 
 void LibraryView::Show(bool shown) {
@@ -232,18 +184,11 @@ void LibraryView::FillStrip(library::TabRef select) {
 }
 
 void LibraryView::ShowTabs() {
-  TabCtrl_DeleteAllItems(strip_);
-  const auto& tabs = page_.Tabs();
-  for (size_t i = 0; i < tabs.size(); ++i) {
-    std::wstring caption = Widen(page_.Caption(tabs[i]));
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = caption.data();
-    TabCtrl_InsertItem(strip_, static_cast<int>(i), &item);
-  }
-  TabCtrl_SetCurSel(strip_, std::max(0, page_.ShownPosition()));
+  std::vector<std::string> captions;
+  for (const library::TabRef& tab : page_.Tabs()) captions.push_back(page_.Caption(tab));
+  tabs_.SetTabs(captions, page_.ShownPosition());
   host_.RelayoutPanel();
-  KeepStripArrowsClear();
+  tabs_.KeepArrowsClear();
 }
 
 void LibraryView::ShowLoadedGroups() {
@@ -275,122 +220,6 @@ void LibraryView::RebuildStrip(library::TabRef select) {
   SelectGroup();
 }
 
-bool LibraryView::QuestionYesNo(std::string_view text, std::string_view title) {
-  return MessageBoxW(panel_, Widen(text).c_str(), Widen(title).c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
-}
-
-// A new group is the agent's own, also while a team tab is shown: it goes after the own groups.
-void LibraryView::AddGroup() {
-  library::GroupStrip& strip = ws_.library.strip(kind_);
-  const auto name = library::InputBox(panel_, msg::kAddGroupPrompt, msg::kAddGroupTitle, "");
-  if (!name) return;
-  if (auto refusal = library::AddGroupRefusal(strip, *name)) {
-    platform::ShowInfoMessage(panel_, *refusal);
-    return;
-  }
-  RebuildStrip(library::AddGroup(strip, *name));
-  LibraryChanged();
-}
-
-void LibraryView::DeleteGroupOf(const library::ActionTarget& target) {
-  library::GroupStrip& strip = ws_.library.strip(kind_);
-  const library::Group* group = target.tab ? strip.ListOfGroup(target.tab->index) : nullptr;
-  if (!group) return;
-  const size_t index = target.tab->index;
-  if (auto refusal = library::DeleteGroupRefusal(index)) {
-    platform::ShowInfoMessage(panel_, *refusal);
-    return;
-  }
-  const std::string name = group->name();
-  if (!QuestionYesNo(library::DeleteFirstQuestion(name), kMessageTitle)) return;
-  if (!QuestionYesNo(library::DeleteSecondQuestion(name), msg::kDeleteSecondTitle)) return;
-  library::DeleteGroup(strip, index);
-  RebuildStrip(library::FirstVisibleIndex(strip));
-  LibraryChanged();
-}
-
-void LibraryView::RenameGroupOf(const library::ActionTarget& target) {
-  library::GroupStrip& strip = ws_.library.strip(kind_);
-  const library::Group* group = target.tab ? strip.ListOfGroup(target.tab->index) : nullptr;
-  if (!group) return;
-  const size_t index = target.tab->index;
-  const auto name = library::InputBox(panel_, msg::kRenamePrompt, msg::kRenameTitle, group->name());
-  if (!name || name->empty()) return;
-  if (auto refusal = library::RenameGroupRefusal(strip, *name)) {
-    platform::ShowInfoMessage(panel_, *refusal);
-    return;
-  }
-  host_.SendCounts().RenameGroup(storage::KindKey(kind_, false), strip.slots()[index].name(), *name);
-  library::RenameGroup(strip, index, *name);
-  RebuildStrip(index);
-  LibraryChanged();
-}
-
-// During a search the group cleared is the selected result's, which the question names.
-void LibraryView::ClearGroupOf(const library::ActionTarget& target) {
-  library::GroupStrip& strip = ws_.library.strip(kind_);
-  const library::Group* group = target.tab ? strip.ListOfGroup(target.tab->index) : nullptr;
-  if (!group) return;
-  if (!QuestionYesNo(library::ClearGroupQuestion(page_.Searching(), group->name()), kMessageTitle)) return;
-  library::ClearGroup(strip, target.tab->index);
-  ClearSelection();
-  if (!page_.Searching()) ShowSelectedGroup(LVSICF_NOSCROLL);
-  LibraryChanged();
-}
-
-// ---- entries ----------------------------------------------------------------------------------
-
-// An edited row stays in its own group (during a search, the result's); an added one goes to the
-// group of the row chosen, or of the tab shown.
-void LibraryView::OpenEntryEditor(const library::ActionTarget& target, bool edit) {
-  if (!target.tab || (edit && !target.row)) return;
-  const size_t group = target.tab->index;
-  library::EntryEditorContext ctx;
-  ctx.kind = kind_;
-  ctx.mode = edit ? library::EditorMode::Edit : library::EditorMode::Add;
-  ctx.library = &ws_.library;
-  ctx.selectedGroup = group;
-  ctx.currentList = group;
-  ctx.editedRow = edit ? *target.row : 0;
-  ctx.folder = &store_.folder();
-  ctx.onConfirmed = [this](bool rowLeftList) {
-    if (rowLeftList) ClearSelection();
-    if (!page_.Searching()) ShowSelectedGroup(LVSICF_NOSCROLL);
-    LibraryChanged();
-    host_.SaveAll();
-  };
-  library::RunEntryEditor(panel_, ctx);
-}
-
-void LibraryView::DeleteEntryOf(const library::ActionTarget& target) {
-  library::Group* g = target.tab && target.row ? ws_.library.strip(kind_).ListOfGroup(target.tab->index) : nullptr;
-  if (!g || *target.row >= g->rows().size()) {
-    platform::ShowInfoMessage(panel_, msg::kSelectToDelete);
-    return;
-  }
-  auto& rows = g->MutableRows();
-  rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(*target.row));
-  ClearSelection();
-  if (!page_.Searching()) ShowSelectedGroup(LVSICF_NOSCROLL);
-  LibraryChanged();
-  host_.SaveAll();
-}
-
-void LibraryView::LaunchSelectedCommand() {
-  const auto row = SelectedRowText();
-  if (!row) return;
-  const std::string content(library::ContentOf(*row));
-  // A launch that fails says nothing, and does not count.
-  bool launched = false;
-  switch (library::LaunchKindOf(content)) {
-    case library::LaunchKind::Address: launched = platform::SystemShell().OpenWithShell(content); break;
-    case library::LaunchKind::Path: launched = platform::OpenMaximised(content); break;
-    case library::LaunchKind::None: break;
-  }
-  if (launched)
-    if (const auto key = SelectedCountKey()) CountUse(*key);
-}
-
 // ---- mouse on the list --------------------------------------------------------------------------
 
 void LibraryView::OnListRightClick() {
@@ -398,12 +227,12 @@ void LibraryView::OnListRightClick() {
     platform::ShowInfoMessage(panel_, msg::kLeaveDragModeFirst);
     return;
   }
-  HidePreviewBalloon();
+  balloon_.Hide();
   PopUpMenuAtCursor(panel_, listMenu_.get());
 }
 
 void LibraryView::OnListClick() {
-  HidePreviewBalloon();
+  balloon_.Hide();
   if (drag_.on()) {
     drag_.Reset();
     return;
@@ -413,7 +242,7 @@ void LibraryView::OnListClick() {
     host_.SendPhrase(chat::SendMode::ListClick);
     return;
   }
-  if (ws_.options.Get(settings::Option::显示预览)) ShowPreviewBalloon();
+  if (ws_.options.Get(settings::Option::显示预览)) if (const auto row = SelectedRowText()) balloon_.Show(*row);
 }
 
 void LibraryView::OnListDoubleClick() {
@@ -429,31 +258,6 @@ void LibraryView::OnGetDispInfo(NMLVDISPINFOW& info) {
   const size_t n = std::min(dispText_.size(), static_cast<size_t>(info.item.cchTextMax - 1));
   std::copy_n(dispText_.c_str(), n, info.item.pszText);
   info.item.pszText[n] = L'\0';
-}
-
-void LibraryView::ShowPreviewBalloon() {
-  const auto row = SelectedRowText();
-  if (!row) return;
-  balloon_ = library::PreviewBalloon(*row);
-  if (balloon_.text.empty()) return;
-  std::wstring wide = Widen(balloon_.text);
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = panel_;
-  tool.lpszText = wide.data();
-  SendMessageW(previewBalloon_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-  POINT pt{};
-  GetCursorPos(&pt);
-  balloonAt_ = pt;
-  SendMessageW(previewBalloon_, TTM_TRACKPOSITION, 0, MAKELPARAM(pt.x + 20, pt.y));
-  SendMessageW(previewBalloon_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
-  SetTimer(previewBalloon_, kBalloonHideTimer, kBalloonShowMs, HideBalloonTimer);
-}
-
-void LibraryView::HidePreviewBalloon() {
-  if (!previewBalloon_) return;
-  KillTimer(previewBalloon_, kBalloonHideTimer);
-  SendMessageW(previewBalloon_, TTM_TRACKACTIVATE, FALSE, 0);
 }
 
 // ---- drag-sort ----------------------------------------------------------------------------------
@@ -483,15 +287,6 @@ LRESULT CALLBACK LibraryView::Hook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UI
 }
 
 LRESULT LibraryView::OnHookedMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (hwnd == stripArrows_ && msg == WM_WINDOWPOSCHANGING) {
-    auto& pos = *reinterpret_cast<WINDOWPOS*>(lp);
-    if (!(pos.flags & SWP_NOMOVE)) {
-      RECT now{};
-      GetWindowRect(hwnd, &now);
-      pos.x = StripArrowsRight() - ((pos.flags & SWP_NOSIZE) ? now.right - now.left : pos.cx);
-    }
-    return DefSubclassProc(hwnd, msg, wp, lp);
-  }
   if (hwnd == strip_ && msg == WM_RBUTTONDOWN) {
     PopUpMenuAtCursor(panel_, groupMenu_.get());
     return 0;
@@ -574,60 +369,14 @@ bool LibraryView::OnControlCommand(HWND control, int code) {
   return false;
 }
 
-// The balloon's variables in the preview's colour for them: once the balloon has drawn its text,
-// each variable is drawn again over its own place. Where the balloon put its text is worked out
-// from its size: the text block sits between equal margins left and right, and above or below
-// the stem, which points at the spot the balloon was shown for.
-LRESULT LibraryView::DrawBalloonText(NMTTCUSTOMDRAW& draw) const {
-  if (balloon_.variables.empty() || (draw.uDrawFlags & DT_CALCRECT)) return CDRF_DODEFAULT;
-  if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYPOSTPAINT;
-  if (draw.nmcd.dwDrawStage != CDDS_POSTPAINT) return CDRF_DODEFAULT;
-  HDC dc = draw.nmcd.hdc;
-  const std::wstring all = Widen(balloon_.text);
-  RECT block{0, 0, kBalloonMaxWidth, 0};
-  DrawTextW(dc, all.c_str(), static_cast<int>(all.size()), &block, draw.uDrawFlags | DT_CALCRECT);
-  RECT client{}, window{}, margin{};
-  GetClientRect(previewBalloon_, &client);
-  GetWindowRect(previewBalloon_, &window);
-  SendMessageW(previewBalloon_, TTM_GETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
-  const int side = (client.right - block.right - margin.left - margin.right) / 2;
-  const bool stemAbove = window.top >= balloonAt_.y;
-  const int left = margin.left + side;
-  const int top = stemAbove ? client.bottom - margin.bottom - side - block.bottom : margin.top + side;
-
-  TEXTMETRICW metrics{};
-  GetTextMetricsW(dc, &metrics);
-  const int lineHeight = metrics.tmHeight + ((draw.uDrawFlags & DT_EXTERNALLEADING) ? metrics.tmExternalLeading : 0);
-  constexpr uint32_t c = library::kVariableColour;
-  SetTextColor(dc, RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
-  SetBkColor(dc, static_cast<COLORREF>(SendMessageW(previewBalloon_, TTM_GETTIPBKCOLOR, 0, 0)));
-  SetBkMode(dc, OPAQUE);
-  const std::string_view text = balloon_.text;
-  for (const auto& [begin, end] : balloon_.variables) {
-    // The line the variable is on, and the text before it on that line.
-    int line = 0;
-    size_t lineStart = 0;
-    for (size_t at; (at = text.find("\r\n", lineStart)) != std::string_view::npos && at < begin; lineStart = at + 2) ++line;
-    const std::wstring before = Widen(text.substr(lineStart, begin - lineStart));
-    const std::wstring piece = Widen(text.substr(begin, end - begin));
-    SIZE offset{};
-    GetTextExtentPoint32W(dc, before.c_str(), static_cast<int>(before.size()), &offset);
-    TextOutW(dc, left + offset.cx, top + line * lineHeight, piece.c_str(), static_cast<int>(piece.size()));
-  }
-  return CDRF_DODEFAULT;
-}
-
 bool LibraryView::OnNotify(const NMHDR& hdr, LRESULT& result) {
-  if (hdr.hwndFrom == previewBalloon_ && previewBalloon_ && hdr.code == NM_CUSTOMDRAW) {
-    result = DrawBalloonText(*reinterpret_cast<NMTTCUSTOMDRAW*>(const_cast<NMHDR*>(&hdr)));
-    return true;
-  }
+  if (balloon_.OnNotify(hdr, result)) return true;
   if (hdr.hwndFrom == strip_) {
     result = 0;
     if (hdr.code == TCN_SELCHANGING) {
       CancelSearch();  // back to the group view first, whose row is then remembered
       RememberShownRow();
-      HidePreviewBalloon();
+      balloon_.Hide();
     } else if (hdr.code == TCN_SELCHANGE) {
       page_.ShowTabAt(TabCtrl_GetCurSel(strip_));
       SelectGroup();
@@ -648,26 +397,7 @@ bool LibraryView::OnNotify(const NMHDR& hdr, LRESULT& result) {
   return true;
 }
 
-// The group menu button: a small framed "≡".
-bool LibraryView::OnDrawItem(const DRAWITEMSTRUCT& di) {
-  if (di.hwndItem != groupMenuButton_) return false;
-  RECT rc = di.rcItem;
-  FillRect(di.hDC, &rc, GetSysColorBrush(COLOR_BTNFACE));
-  DrawEdge(di.hDC, &rc, (di.itemState & ODS_SELECTED) ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-  platform::UniqueBrush bar(CreateSolidBrush(kRowText));
-  const int w = rc.right - rc.left, h = rc.bottom - rc.top;
-  const int thick = std::max(1, Scale(2, dpi_));
-  for (int i = 0; i < 3; ++i) {
-    const int y = rc.top + h / 2 - thick / 2 + (i - 1) * Scale(5, dpi_);
-    RECT line{rc.left + w / 4, y, rc.right - w / 4, y + thick};
-    FillRect(di.hDC, &line, bar.get());
-  }
-  if (di.itemState & ODS_FOCUS) {
-    InflateRect(&rc, -3, -3);
-    DrawFocusRect(di.hDC, &rc);
-  }
-  return true;
-}
+bool LibraryView::OnDrawItem(const DRAWITEMSTRUCT& di) { return tabs_.DrawButton(di, dpi_); }
 
 // ---- the team's groups ---------------------------------------------------------------------------
 
@@ -683,7 +413,7 @@ std::optional<library::TabRef> LibraryView::SelectedTab() const {
 LibraryView::TeamReload LibraryView::PlaceBeforeTeamReload() const { return page_.PlaceBeforeTeamReload(SelectedRow()); }
 
 void LibraryView::ShowTeamGroups(const library::GroupStrip* team, const TeamReload& before) {
-  HidePreviewBalloon();
+  balloon_.Hide();
   const bool searching = page_.Searching();
   const int select = page_.ReloadTeam(team, before, SelectedRow());
   ShowTabs();
@@ -765,7 +495,7 @@ void LibraryView::OnSearchChanged() {
   }
   if (!page_.Searching()) {
     RememberShownRow();
-    HidePreviewBalloon();
+    balloon_.Hide();
     // Results come from several groups: a drag among them would mean nothing.
     if (drag_.on()) drag_.Leave();
   }
@@ -787,7 +517,7 @@ void LibraryView::ShowSearch(int select) {
 void LibraryView::CancelSearch() {
   if (!page_.Searching()) return;
   page_.EndSearch();
-  HidePreviewBalloon();
+  balloon_.Hide();
   if (GetWindowTextLengthW(search_) > 0) SetWindowTextW(search_, L"");  // its EN_CHANGE finds nothing to do
   SelectGroup();
 }

@@ -18,7 +18,9 @@
 
 #include "app/commands.h"
 #include "app/drag_sort_win32.h"
+#include "app/group_strip_win32.h"
 #include "app/panel_layout.h"
+#include "app/preview_balloon_win32.h"
 #include "app/search_box_win32.h"
 #include "chat/send_engine.h"
 #include "library/library.h"
@@ -118,8 +120,6 @@ class LibraryView {
   library::Group* ShownGroupForChange();
   int SelectedRow() const;
   void ClearSelection();
-  void KeepStripArrowsClear();
-  int StripArrowsRight() const;
   void FillStrip(size_t selectGroup);
   void FillStrip(library::TabRef select);
   // The strip's tabs as the page list has them.
@@ -145,8 +145,6 @@ class LibraryView {
   void OnListDoubleClick();
   void OnListRightClick();
   void OnGetDispInfo(NMLVDISPINFOW& info);
-  void ShowPreviewBalloon();
-  void HidePreviewBalloon();
   // A release in drag-sort mode (see DragSortView::onRelease).
   void Drop(bool armed, bool overList, int to);
   bool QuestionYesNo(std::string_view text, std::string_view title);
@@ -165,12 +163,9 @@ class LibraryView {
   HWND strip_ = nullptr;          // a tab per visible group
   HWND list_ = nullptr;           // the shown group's rows
   HWND groupMenuButton_ = nullptr;  // "≡", opens the group menu
-  HWND stripArrows_ = nullptr;      // the strip's scroll arrows, once it has made them
+  GroupStripView tabs_;             // the strip and its button, drawn and kept clear of each other
   HWND leaveDragButton_ = nullptr;  // "退出拖放模式", shown only in drag-sort mode
-  HWND previewBalloon_ = nullptr;  // a phrase's preview after a click
-  library::BalloonText balloon_;   // what it shows, with its variables
-  POINT balloonAt_{};              // the spot it was shown for
-  LRESULT DrawBalloonText(NMTTCUSTOMDRAW& draw) const;
+  PreviewBalloonView balloon_;  // a phrase's preview after a click
   platform::UniqueMenu groupMenu_;
   platform::UniqueMenu listMenu_;
 

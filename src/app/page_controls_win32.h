@@ -10,6 +10,9 @@
 
 namespace jihe::app {
 
+// The text of a library page's rows, and of the lines of its "≡" button.
+inline constexpr COLORREF kRowText = RGB(64, 128, 128);
+
 // A menu built from its table of rows; Command::Separator rows become separators.
 HMENU BuildMenu(const MenuRow* rows, size_t count, bool popup = true);
 
