@@ -8,10 +8,12 @@
 #include <optional>
 #include <string>
 
-#include "app/page_controls_win32.h"
 #include "library/drag_sort.h"
 
 namespace jihe::app {
+
+// The text of a library page's rows, and of the lines of its "≡" button.
+inline constexpr COLORREF kRowText = RGB(64, 128, 128);
 
 class DragSortView {
  public:

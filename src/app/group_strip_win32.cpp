@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/drag_sort_win32.h"
-#include "app/page_controls_win32.h"
+#include "app/menus_win32.h"
 #include "platform/utf16.h"
 #include "platform/window_win32.h"
 
@@ -15,12 +15,12 @@ using platform::Scale;
 
 HWND GroupStripView::CreateStrip(HWND panel, int id) {
   panel_ = panel;
-  strip_ = AddPageControl(panel, WC_TABCONTROLW, "", WS_TABSTOP, 0, id);
+  strip_ = platform::AddControlOnTop(panel, WC_TABCONTROLW, "", WS_TABSTOP, 0, id);
   return strip_;
 }
 
 HWND GroupStripView::CreateButton(int id) {
-  button_ = AddPageControl(panel_, WC_BUTTONW, "", BS_OWNERDRAW | WS_TABSTOP, 0, id);
+  button_ = platform::AddControlOnTop(panel_, WC_BUTTONW, "", BS_OWNERDRAW | WS_TABSTOP, 0, id);
   return button_;
 }
 

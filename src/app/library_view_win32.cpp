@@ -6,7 +6,7 @@
 
 #include "app/csv_dialogs_win32.h"
 #include "app/drag_sort_win32.h"
-#include "app/page_controls_win32.h"
+#include "app/menus_win32.h"
 #include "library/group_ops.h"
 #include "library/messages.h"
 #include "library/row_rules.h"
@@ -14,6 +14,10 @@
 #include "platform/utf16.h"
 
 namespace jihe::app {
+
+using platform::AddControlOnTop;
+using platform::PlaceDesign;
+using platform::PopUpMenuAtCursor;
 
 using library::GroupKind;
 using platform::Scale;
@@ -52,7 +56,7 @@ void LibraryView::Create(HWND panel) {
   panel_ = panel;
   const int k = kind_ == GroupKind::Phrase ? 0 : 1;
   strip_ = tabs_.CreateStrip(panel, kStripId[k]);
-  list_ = AddPageControl(panel, WC_LISTVIEWW, "",
+  list_ = AddControlOnTop(panel, WC_LISTVIEWW, "",
                          WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
                              LVS_SHOWSELALWAYS | WS_BORDER,
                          0, kListId[k]);
@@ -66,8 +70,8 @@ void LibraryView::Create(HWND panel) {
   ListView_SetBkColor(list_, RGB(255, 255, 255));
   // After the list, so that the button lies over the strip's right end.
   groupMenuButton_ = tabs_.CreateButton(kGroupMenuButtonId[k]);
-  leaveDragButton_ = AddPageControl(panel, WC_BUTTONW, "退出拖放模式", BS_PUSHBUTTON, 0, kLeaveDragButtonId[k]);
-  search_ = AddPageControl(panel, WC_EDITW, "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, kSearchBoxId[k]);
+  leaveDragButton_ = AddControlOnTop(panel, WC_BUTTONW, "退出拖放模式", BS_PUSHBUTTON, 0, kLeaveDragButtonId[k]);
+  search_ = AddControlOnTop(panel, WC_EDITW, "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, kSearchBoxId[k]);
   // The cue stays while the box has the focus: after the hotkey it says what to type.
   SendMessageW(search_, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Widen(kSearchCue[k]).c_str()));
   searchBox_.Attach(search_);

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/guide_win32.h"
-#include "app/page_controls_win32.h"
+#include "app/menus_win32.h"
 #include "platform/shell_win32.h"
 #include "platform/utf16.h"
 #include "platform/wait_win32.h"
@@ -124,7 +124,7 @@ void MainPanel::CreateMenus() {
 }
 
 void MainPanel::CreatePageTabs() {
-  pageTabs_ = AddPageControl(hwnd(), WC_TABCONTROLW, "", WS_VISIBLE | WS_TABSTOP, 0, kPageTabsId);
+  pageTabs_ = platform::AddControlOnTop(hwnd(), WC_TABCONTROLW, "", WS_VISIBLE | WS_TABSTOP, 0, kPageTabsId);
   for (const char* caption : {"快捷短语", "快捷打开", "其他工具"}) {
     std::wstring text = Widen(caption);
     TCITEMW item{};
@@ -151,7 +151,7 @@ Size MainPanel::FrameSize() const {
 void MainPanel::PanelLayout() {
   if (!pageTabs_) return;
   const app::PanelLayout l = LayoutPanel(FrameSize());
-  PlaceDesign(pageTabs_, dpi_, l.topTabs.left, l.topTabs.top, l.topTabs.width, l.topTabs.height);
+  platform::PlaceDesign(pageTabs_, dpi_, l.topTabs.left, l.topTabs.top, l.topTabs.width, l.topTabs.height);
   // Every page lies on the page tabs, placed from their top-left corner.
   const int ox = l.topTabs.left, oy = l.topTabs.top;
   phraseView_.Layout(l, ox, oy, dpi_);
@@ -342,7 +342,7 @@ void MainPanel::OnCommand(Command command) {
 
 void MainPanel::OnTrayNotify(UINT mouseMessage) {
   if (mouseMessage == WM_LBUTTONDOWN) ShowPanel(ShowVariant::Tray);
-  if (mouseMessage == WM_RBUTTONDOWN) PopUpMenuAtCursor(hwnd(), trayMenu_.get());
+  if (mouseMessage == WM_RBUTTONDOWN) platform::PopUpMenuAtCursor(hwnd(), trayMenu_.get());
 }
 
 bool MainPanel::PreTranslate(const MSG& msg) {

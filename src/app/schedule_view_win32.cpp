@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "app/commands.h"
-#include "app/page_controls_win32.h"
+#include "app/menus_win32.h"
 #include "platform/file_system.h"
 #include "platform/shell_win32.h"
 #include "platform/sound_win32.h"
@@ -15,6 +15,10 @@
 #include "schedule/sound_controls_win32.h"
 
 namespace jihe::app {
+
+using platform::AddControlOnTop;
+using platform::PlaceDesign;
+using platform::PopUpMenuAtCursor;
 
 using platform::Scale;
 using platform::Widen;
@@ -61,7 +65,7 @@ ScheduleView::ScheduleView(storage::Store& store, storage::Workspace& workspace,
 
 void ScheduleView::Create(HWND panel) {
   panel_ = panel;
-  toolsTab_ = AddPageControl(panel, WC_TABCONTROLW, "", 0, 0, kToolsTabId);
+  toolsTab_ = AddControlOnTop(panel, WC_TABCONTROLW, "", 0, 0, kToolsTabId);
   {
     std::wstring text = L"工具";
     TCITEMW item{};
@@ -69,22 +73,22 @@ void ScheduleView::Create(HWND panel) {
     item.pszText = text.data();
     TabCtrl_InsertItem(toolsTab_, 0, &item);
   }
-  scheduleFrame_ = AddPageControl(panel, WC_BUTTONW, "每天定时项目", BS_GROUPBOX, WS_EX_TRANSPARENT, kScheduleFrameId);
-  scheduleSwitch_ = AddPageControl(panel, WC_BUTTONW, "开启/关闭", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kScheduleSwitchId);
-  timePicker_ = AddPageControl(panel, DATETIMEPICK_CLASSW, "", DTS_TIMEFORMAT | DTS_UPDOWN | WS_TABSTOP, 0, kTimePickerId);
+  scheduleFrame_ = AddControlOnTop(panel, WC_BUTTONW, "每天定时项目", BS_GROUPBOX, WS_EX_TRANSPARENT, kScheduleFrameId);
+  scheduleSwitch_ = AddControlOnTop(panel, WC_BUTTONW, "开启/关闭", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kScheduleSwitchId);
+  timePicker_ = AddControlOnTop(panel, DATETIMEPICK_CLASSW, "", DTS_TIMEFORMAT | DTS_UPDOWN | WS_TABSTOP, 0, kTimePickerId);
   SendMessageW(timePicker_, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"HH:mm"));
-  typeBox_ = AddPageControl(panel, WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VSCROLL, 0, kTypeBoxId);
+  typeBox_ = AddControlOnTop(panel, WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VSCROLL, 0, kTypeBoxId);
   for (const char* type : {schedule::kTypeReminder, schedule::kTypeShutdown})
     SendMessageW(typeBox_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(type).c_str()));
   SendMessageW(typeBox_, CB_SETCURSEL, 0, 0);
-  addRowButton_ = AddPageControl(panel, WC_BUTTONW, "添加", BS_PUSHBUTTON | WS_TABSTOP, 0, kAddButtonId);
-  contentBox_ = AddPageControl(panel, WC_EDITW, schedule::kReminderPlaceholder,
+  addRowButton_ = AddControlOnTop(panel, WC_BUTTONW, "添加", BS_PUSHBUTTON | WS_TABSTOP, 0, kAddButtonId);
+  contentBox_ = AddControlOnTop(panel, WC_EDITW, schedule::kReminderPlaceholder,
                                ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kContentBoxId);
-  soundBox_ = AddPageControl(panel, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kSoundBoxId);
-  setSoundLink_ = AddPageControl(panel, WC_STATICW, "设置提示音", SS_NOTIFY, 0, kSetSoundLinkId);
-  listenLink_ = AddPageControl(panel, WC_STATICW, "试听", SS_NOTIFY, 0, kListenLinkId);
-  shakeBox_ = AddPageControl(panel, WC_BUTTONW, "窗口抖动", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kShakeBoxId);
-  scheduleList_ = AddPageControl(panel, WC_LISTVIEWW, "",
+  soundBox_ = AddControlOnTop(panel, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kSoundBoxId);
+  setSoundLink_ = AddControlOnTop(panel, WC_STATICW, "设置提示音", SS_NOTIFY, 0, kSetSoundLinkId);
+  listenLink_ = AddControlOnTop(panel, WC_STATICW, "试听", SS_NOTIFY, 0, kListenLinkId);
+  shakeBox_ = AddControlOnTop(panel, WC_BUTTONW, "窗口抖动", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kShakeBoxId);
+  scheduleList_ = AddControlOnTop(panel, WC_LISTVIEWW, "",
                                  LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
                                  WS_EX_CLIENTEDGE, kScheduleListId);
   ListView_SetExtendedListViewStyle(scheduleList_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
@@ -97,7 +101,7 @@ void ScheduleView::Create(HWND panel) {
     column.cx = kColumnWidths[i];
     ListView_InsertColumn(scheduleList_, i, &column);
   }
-  handOverBox_ = AddPageControl(panel, WC_EDITW, "", ES_AUTOHSCROLL, 0, kHandOverId);
+  handOverBox_ = AddControlOnTop(panel, WC_EDITW, "", ES_AUTOHSCROLL, 0, kHandOverId);
   // Each control went on top of the ones before it, so the frame lies above the tab control (which
   // would otherwise clip its border and caption away) and below the controls it frames.
 }

@@ -191,4 +191,24 @@ COLORREF TabBodyColour(HWND tabControl) {
   return colour == CLR_INVALID ? GetSysColor(COLOR_BTNFACE) : colour;
 }
 
+HWND AddControlOnTop(HWND parent, const wchar_t* cls, std::string_view text, DWORD style, DWORD exStyle, int id) {
+  HWND h = CreateControl(parent, cls, text, style | WS_CLIPSIBLINGS, exStyle, id, nullptr);
+  SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  return h;
+}
+
+void PlaceDesign(HWND control, UINT dpi, int left, int top, int width, int height) {
+  SetWindowPos(control, nullptr, Scale(left, dpi), Scale(top, dpi), Scale(std::max(width, 0), dpi),
+               Scale(std::max(height, 0), dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PopUpMenuAtCursor(HWND owner, HMENU menu) {
+  POINT pt{};
+  GetCursorPos(&pt);
+  // Without the foreground the menu would not close when the user clicks elsewhere.
+  SetForegroundWindow(owner);
+  TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, owner, nullptr);
+  PostMessageW(owner, WM_NULL, 0, 0);
+}
+
 }  // namespace jihe::platform

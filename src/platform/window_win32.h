@@ -122,6 +122,16 @@ void ShowInfoMessage(HWND owner, std::string_view text);
 bool OpenAddress(std::string_view address);
 
 // Creates a child control with the given font; positions are in pixels.
+// A control on `parent`, above its earlier children: later controls lie above earlier ones, so
+// a list covers the strip it sits in and not the other way round.
+HWND AddControlOnTop(HWND parent, const wchar_t* cls, std::string_view text, DWORD style, DWORD exStyle, int id);
+
+// Places `control` at a rectangle in design pixels (96 DPI), scaled to `dpi`.
+void PlaceDesign(HWND control, UINT dpi, int left, int top, int width, int height);
+
+// Pops `menu` up at the pointer; its commands go to `owner`.
+void PopUpMenuAtCursor(HWND owner, HMENU menu);
+
 HWND CreateControl(HWND parent, const wchar_t* className, std::string_view text, DWORD style,
                    DWORD exStyle, int id, HFONT font);
 
