@@ -1,12 +1,12 @@
 #pragma once
 // A library page of the Main panel: the phrase page or the command page. Each is one instance of
 // this view over one kind of the library, and owns everything on its page:
-//  - its group strip (a tab per visible group) and the group menu, opened from the strip's right
-//    button or the "≡" picture button; adding, renaming and deleting groups;
-//  - its list, an owner-data view of the shown group's rows, remembering each group's selected row;
+//  - its group strip (GroupStripView) and the group menu, opened from the strip's right button or
+//    the "≡" picture button; adding, renaming and deleting groups (library_view_edits_win32.cpp);
+//  - its list, an owner-data view of what library::PageList says it shows and selects;
 //  - its list menu and what a click, a double click and a right click on a row do: a send or the
-//    preview balloon for phrases, a launch for commands, the entry editor for both;
-//  - drag-sort mode, with its "退出拖放模式" button and the label that follows the pointer.
+//    preview balloon (PreviewBalloonView) for phrases, a launch for commands, the entry editor;
+//  - drag-sort mode (DragSortView), its search box (SearchBox), the CSV dialogs.
 // Its controls are children of the panel, which forwards their notifications here.
 #include <windows.h>
 #include <commctrl.h>
