@@ -90,6 +90,7 @@ TEST(PhraseVariablesTest, CustomerOfTitle) {
       {"王五 - 阿里旺旺 - 与王五交谈中", "StandardFrame", "王五"},
       {"阿里旺旺 - tb-赵六", "StandardFrame", "tb-赵六"},
       {"A-1店 - 接待中心", "StandardFrame", "A-1店"},
+      {"阿里旺旺 -周九", "StandardFrame", "周九"},
       {"千牛接待中心 - 钱七", "StandardFrame", "钱七"},
       {"孙八 - 接待中心", "StandardFrame", "孙八"},
       {"接待中心", "StandardFrame", ""},
