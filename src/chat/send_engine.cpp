@@ -243,6 +243,11 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
     return SendOutcome::NoClipboardText;
   }
   if (fill.outcome == library::FillOutcome::Canceled) return SendOutcome::InputCanceled;
+  // The input box let the messages flow: the agent may have paused the work from the tray meanwhile.
+  if (ctx.host.Paused()) {
+    ctx.host.ShowNotice(kPausedMessage);
+    return SendOutcome::Refused;
+  }
   const library::FilledPhrase& filled = fill.phrase;
   std::string text = filled.text();
 

@@ -51,11 +51,16 @@ std::string Trimmed(std::string_view s) {
   return std::string(s);
 }
 
+// The program joins the parts with a dash beside a space ("张三 - 阿里旺旺", "阿里旺旺 -张三"); a dash
+// between two other characters belongs to a name ("tb-赵六").
 std::vector<std::string> SplitAtDashes(std::string_view title) {
   std::vector<std::string> parts;
   size_t at = 0;
-  for (size_t hit; (hit = title.find('-', at)) != std::string_view::npos; at = hit + 1) {
-    parts.push_back(Trimmed(title.substr(at, hit - at)));
+  for (size_t i = 0; i < title.size(); ++i) {
+    if (title[i] != '-') continue;
+    if ((i == 0 || title[i - 1] != ' ') && (i + 1 == title.size() || title[i + 1] != ' ')) continue;
+    parts.push_back(Trimmed(title.substr(at, i - at)));
+    at = i + 1;
   }
   parts.push_back(Trimmed(title.substr(at)));
   return parts;
@@ -291,7 +296,7 @@ FillResult FillVariables(std::string_view content, VariableSource& source) {
 // - Aliwangwang / Qianniu ("StandardFrame"): the name and the program joined by " - ", either way
 //   round: "张三 - 阿里旺旺 - 与张三交谈中", "阿里旺旺 - 张三", "张三 - 接待中心", "千牛接待中心 - 张三".
 //   The first part that is neither "阿里旺旺" nor holds "接待中心" is the name; "接待中心" alone
-//   has none.
+//   has none. A name that itself holds " - " keeps only what stands before it; "tb-赵六" is one name.
 // - The 58 web chat window is "58同城" and names nobody.
 // A title that is only a program's name gives no name at all, rather than the program's.
 std::string CustomerOfTitle(std::string_view title, std::string_view className) {

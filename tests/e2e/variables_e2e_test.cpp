@@ -94,5 +94,25 @@ TEST_F(PhraseVariablesE2e, FillsTheCustomerTheClipboardAndAnAnswer) {
   EXPECT_EQ(ClipboardText(), platform::Narrow(copied));
 }
 
+// The work paused from the tray while the question is open: the answer sends nothing.
+TEST_F(PhraseVariablesE2e, PausedWhileAsked) {
+  Jihe jihe(data_.path());
+  HWND panel = jihe.WaitForPanel();
+  ASSERT_NE(panel, nullptr);
+  FakeChat chat(data_, "TXGuiFoundation", "张三", {300, 40, 560, 600});
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(panel) && RectOf(panel).left == chat.rect().right - 5; }));
+  Send(jihe, 1);
+  HWND box = jihe.WaitForWindowTitled(std::string(library::kAskValueTitle));
+  ASSERT_NE(box, nullptr);
+  jihe.PostCommand(static_cast<UINT>(app::Command::PauseResume));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(panel); }));  // paused, the panel goes to the tray
+  HWND answer = GetDlgItem(box, library::kInputBoxEditId);
+  SendMessageW(answer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"SF1"));
+  PostMessageW(answer, WM_KEYDOWN, VK_RETURN, 0);
+  PostMessageW(answer, WM_KEYUP, VK_RETURN, 0);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+  EXPECT_TRUE(HoldsFor([&] { return chat.Events().empty(); }, 1500)) << Kinds(chat.Events());
+}
+
 }  // namespace
 }  // namespace jihe::e2e

@@ -88,7 +88,9 @@ TEST(PhraseVariablesTest, CustomerOfTitle) {
       {"微信", "WeChatMainWndForPC", ""},
       {"李四 ", "ChatWnd", "李四"},
       {"王五 - 阿里旺旺 - 与王五交谈中", "StandardFrame", "王五"},
-      {"阿里旺旺 - tb-赵六", "StandardFrame", "tb"},  // a name with a dash keeps only its first part
+      {"阿里旺旺 - tb-赵六", "StandardFrame", "tb-赵六"},
+      {"A-1店 - 接待中心", "StandardFrame", "A-1店"},
+      {"阿里旺旺 -周九", "StandardFrame", "周九"},
       {"千牛接待中心 - 钱七", "StandardFrame", "钱七"},
       {"孙八 - 接待中心", "StandardFrame", "孙八"},
       {"接待中心", "StandardFrame", ""},
@@ -99,11 +101,16 @@ TEST(PhraseVariablesTest, CustomerOfTitle) {
 
 class Host : public SendHost {
  public:
-  bool Paused() const override { return false; }
+  bool Paused() const override { return paused; }
   std::optional<std::string> SelectedRowText(PhraseListSource) const override { return row; }
   platform::WindowId CurrentChatWindow() const override { return chat; }
   void ShowNotice(std::string_view message) override { notices.emplace_back(message); }
-  std::optional<std::string> AskValue(std::string_view) override { return answer; }
+  std::optional<std::string> AskValue(std::string_view) override {
+    paused = pauseWhileAsked;  // the agent paused the work from the tray while the box was open
+    return answer;
+  }
+  bool paused = false;
+  bool pauseWhileAsked = false;
   std::string row;
   platform::WindowId chat = 0;
   std::optional<std::string> answer;
@@ -121,6 +128,7 @@ TEST(PhraseVariablesTest, ValuesAreSentAsText) {
     std::optional<std::string> answer;
     SendOutcome outcome;
     std::string firstWrite;  // the first event after the start; empty: nothing at all happened
+    bool pauseWhileAsked = false;
   };
   const std::string token = "[img=a.pngimg]《C:\\报价.xlsx》<b>粗</b>";
   const Case cases[] = {
@@ -133,6 +141,8 @@ TEST(PhraseVariablesTest, ValuesAreSentAsText) {
       {"answered", "TXGuiFoundation", "快递单号 {输入:快递单号}", {}, "SF100", SendOutcome::Sent, "text 快递单号 SF100"},
       {"canceled", "TXGuiFoundation", "快递单号 {输入:快递单号}", "我的", std::nullopt, SendOutcome::InputCanceled, ""},
       {"no text", "TXGuiFoundation", "{剪贴板}", std::nullopt, {}, SendOutcome::NoClipboardText, ""},
+      {"paused while asked", "TXGuiFoundation", "快递单号 {输入:快递单号}", "我的", "SF100", SendOutcome::Refused, "",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -147,6 +157,7 @@ TEST(PhraseVariablesTest, ValuesAreSentAsText) {
     Host host;
     host.row = c.row;
     host.answer = c.answer;
+    host.pauseWhileAsked = c.pauseWhileAsked;
     host.chat = desktop.Add({"张三", c.className, {100, 100, 700, 800}});
     SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, "/img"};
     EXPECT_EQ(chat::SendPhrase(ctx, SendMode::ListClick), c.outcome);
