@@ -328,6 +328,24 @@ bool WriteOptions(const TempFolder& data, const std::vector<std::pair<std::strin
   return config.Save(path);
 }
 
+bool WriteGroupNames(const TempFolder& data, const std::vector<std::string>& phraseGroups,
+                     const std::vector<std::string>& commandGroups) {
+  if (!platform::CreateDirectories(data.Utf8(L"数据\\短语")) || !platform::CreateDirectories(data.Utf8(L"数据\\快捷")))
+    return false;
+  storage::IniFile conf;
+  conf.Set("主面板", "短语子夹数", std::to_string(phraseGroups.size()));
+  for (size_t i = 0; i < phraseGroups.size(); ++i) conf.Set("短语子夹名", std::to_string(i), phraseGroups[i]);
+  conf.Set("主面板", "快捷子夹数", std::to_string(commandGroups.size()));
+  for (size_t i = 0; i < commandGroups.size(); ++i) conf.Set("快捷子夹名", std::to_string(i), commandGroups[i]);
+  return conf.Save(data.Utf8(L"数据\\conf.ini"));
+}
+
+std::string Kinds(const std::vector<FakeChat::Event>& events) {
+  std::string kinds;
+  for (const FakeChat::Event& e : events) kinds += (kinds.empty() ? "" : " ") + e.kind;
+  return kinds;
+}
+
 void PostControlCommand(HWND control, UINT code) {
   PostMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code),
                reinterpret_cast<LPARAM>(control));

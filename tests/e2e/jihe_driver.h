@@ -102,6 +102,10 @@ bool IsTopmostWindow(HWND hwnd);
 // Writes config.ini in `data` with these Settings options (check boxes and radio buttons by their
 // key, e.g. "跟随QQ"); options not named keep their first-start values.
 bool WriteOptions(const TempFolder& data, const std::vector<std::pair<std::string, bool>>& options);
+// Makes the Data folder of `data` with these phrase and command groups named in its conf.ini, in
+// this order; the groups' files are the test's to write.
+bool WriteGroupNames(const TempFolder& data, const std::vector<std::string>& phraseGroups,
+                     const std::vector<std::string>& commandGroups);
 // A click as the control's parent sees it: WM_COMMAND with the control's id and `code`.
 void PostControlCommand(HWND control, UINT code);
 
@@ -168,6 +172,9 @@ class FakeChat {
   PROCESS_INFORMATION process_{};
   HWND hwnd_ = nullptr;
 };
+
+// The kinds of these events, one blank between them: "paste enter paste enter".
+std::string Kinds(const std::vector<FakeChat::Event>& events);
 
 // What the agent copied for themselves, put on the clipboard as another program would (tried again
 // while another program holds the clipboard).

@@ -211,15 +211,7 @@ TEST_F(MainPanelE2e, PauseHidesAndDropsTopmostResumeRestoresIt) {
 }
 
 TEST_F(MainPanelE2e, StoredLibraryAndGeometryComeBack) {
-  ASSERT_TRUE(platform::CreateDirectories(data_.Utf8(L"数据\\短语")));
-  ASSERT_TRUE(platform::CreateDirectories(data_.Utf8(L"数据\\快捷")));
-  IniFile conf;
-  conf.Set("主面板", "短语子夹数", "2");
-  conf.Set("短语子夹名", "0", "售前");
-  conf.Set("短语子夹名", "1", "售后");
-  conf.Set("主面板", "快捷子夹数", "1");
-  conf.Set("快捷子夹名", "0", "常用");
-  ASSERT_TRUE(conf.Save(data_.Utf8(L"数据\\conf.ini")));
+  ASSERT_TRUE(WriteGroupNames(data_, {"售前", "售后"}, {"常用"}));
   ASSERT_TRUE(platform::WriteFileAtomically(data_.Utf8(L"数据\\短语\\售前.txt"), "a\r\nb\r\nc"));
   ASSERT_TRUE(platform::WriteFileAtomically(data_.Utf8(L"数据\\短语\\售后.txt"), "x\r\n"));
   IniFile config;

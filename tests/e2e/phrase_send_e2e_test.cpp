@@ -32,12 +32,6 @@ bool HasFormat(const Event& paste, const std::string& format) {
   return ("|" + paste.Field("formats") + "|").find("|" + format + "|") != std::string::npos;
 }
 
-std::string Kinds(const std::vector<Event>& events) {
-  std::string kinds;
-  for (const Event& e : events) kinds += (kinds.empty() ? "" : " ") + e.kind;
-  return kinds;
-}
-
 bool DockedBeside(HWND panel, const FakeChat& chat) {
   const RECT p = RectOf(panel), c = chat.rect();
   return IsWindowVisible(panel) && p.left == c.right - 5 && p.top == c.top + 8;
@@ -49,8 +43,7 @@ class PhraseSendE2e : public ::testing::Test {
   // a file to attach; auto-send on and the three chat programs followed.
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ASSERT_TRUE(platform::CreateDirectories(data_.Utf8(L"数据\\短语")));
-    ASSERT_TRUE(platform::CreateDirectories(data_.Utf8(L"数据\\快捷")));
+    ASSERT_TRUE(WriteGroupNames(data_, {"常用"}, {"默认"}));
     ASSERT_TRUE(platform::CreateDirectories(data_.Utf8(L"img")));
     const platform::DecodedPicture picture{3, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF0000FF, 0xFF000000, 0xFFFFFFFF}};
     const auto png = platform::EncodePng(picture);
@@ -58,12 +51,6 @@ class PhraseSendE2e : public ::testing::Test {
     ASSERT_TRUE(platform::WriteFileAtomically(data_.Utf8(L"img\\a.png"), *png));
     ASSERT_TRUE(platform::WriteFileAtomically(attachment_, "报价"));
 
-    storage::IniFile conf;
-    conf.Set("主面板", "短语子夹数", "1");
-    conf.Set("短语子夹名", "0", "常用");
-    conf.Set("主面板", "快捷子夹数", "1");
-    conf.Set("快捷子夹名", "0", "默认");
-    ASSERT_TRUE(conf.Save(data_.Utf8(L"数据\\conf.ini")));
     std::string file;
     for (const std::string& row : kRows()) {
       std::string stored = row;

@@ -38,15 +38,7 @@ class SearchE2e : public ::testing::Test {
  protected:
   // Two phrase groups; the phrase "退货地址" is the second row of the second group.
   void SetUp() override {
-    ASSERT_TRUE(platform::CreateDirectories(data_.Utf8(L"数据\\短语")));
-    ASSERT_TRUE(platform::CreateDirectories(data_.Utf8(L"数据\\快捷")));
-    storage::IniFile conf;
-    conf.Set("主面板", "短语子夹数", "2");
-    conf.Set("短语子夹名", "0", "常用");
-    conf.Set("短语子夹名", "1", "售后");
-    conf.Set("主面板", "快捷子夹数", "1");
-    conf.Set("快捷子夹名", "0", "默认");
-    ASSERT_TRUE(conf.Save(data_.Utf8(L"数据\\conf.ini")));
+    ASSERT_TRUE(WriteGroupNames(data_, {"常用", "售后"}, {"默认"}));
     ASSERT_TRUE(platform::WriteFileAtomically(data_.Utf8(L"数据\\短语\\常用.txt"),
                                               storage::EncodeGb18030("问候┃您好\r\n催单┃亲，已经在催了\r\n")));
     ASSERT_TRUE(platform::WriteFileAtomically(

@@ -21,23 +21,10 @@ namespace {
 using Event = FakeChat::Event;
 constexpr int kPhraseListId = 120;
 
-std::string Kinds(const std::vector<Event>& events) {
-  std::string kinds;
-  for (const Event& e : events) kinds += (kinds.empty() ? "" : " ") + e.kind;
-  return kinds;
-}
-
 class PhraseVariablesE2e : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(platform::CreateDirectories(data_.Utf8(L"数据\\短语")));
-    ASSERT_TRUE(platform::CreateDirectories(data_.Utf8(L"数据\\快捷")));
-    storage::IniFile conf;
-    conf.Set("主面板", "短语子夹数", "1");
-    conf.Set("短语子夹名", "0", "常用");
-    conf.Set("主面板", "快捷子夹数", "1");
-    conf.Set("快捷子夹名", "0", "默认");
-    ASSERT_TRUE(conf.Save(data_.Utf8(L"数据\\conf.ini")));
+    ASSERT_TRUE(WriteGroupNames(data_, {"常用"}, {"默认"}));
     const std::string rows = "{对方}您好，单号｛剪贴板｝\r\n快递单号：{输入:快递单号}\r\n";
     ASSERT_TRUE(platform::WriteFileAtomically(data_.Utf8(L"数据\\短语\\常用.txt"), storage::EncodeGb18030(rows)));
     ASSERT_TRUE(WriteOptions(data_, {{"跟随QQ", true}, {"自动点发送", true}}));
