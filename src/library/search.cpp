@@ -16,6 +16,15 @@ namespace {
 // this many characters; longer ones (pasted text, not typed pinyin) are matched literally.
 constexpr size_t kMaxPinyinQuery = 63;
 
+// The set bits of x. std::popcount is a library call on a processor without POPCNT, which the
+// x86-64 baseline we build for does not promise.
+inline int BitCount(std::uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555u;
+  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<int>((x * 0x0101010101010101u) >> 56);
+}
+
 // Appends the code points of UTF-8 text; a byte that starts no valid sequence stands for itself
 // as U+FFFD, so a damaged row is still searchable by its readable part.
 void DecodeUtf8(std::string_view text, std::vector<char32_t>& out) {
@@ -88,6 +97,7 @@ std::string ShownContent(std::string_view content) {
 // A letter or digit has a LetterBit of its own, so a row's start bits answer a one-letter query
 // exactly.
 bool ExactStart(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+constexpr std::uint64_t kExactBits = (std::uint64_t{1} << 36) - 1;  // the LetterBits of those
 
 // Where the pair of a match's first two characters falls among a row's 256 pair bits.
 std::uint8_t PairBit(char32_t a, char32_t b) {
@@ -184,11 +194,15 @@ std::uint32_t SearchIndex::IdOf(char32_t c) {
 SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupKind kind) {
   std::vector<std::uint64_t> idLetters;
   std::vector<char32_t> chars;
+  std::uint8_t firstAt[36];  // per exact LetterBit, within the part being appended
+  std::uint64_t rowPairs[4];
+  std::vector<std::uint64_t> pairWords[4];
   // `prev` is the previous character of the same part, whose start symbols pair with this one's.
   auto append = [&](std::string_view text, Row& row, std::uint64_t& starts, bool remark) {
     chars.clear();
     DecodeUtf8(text, chars);
     std::int64_t prev = -1;  // its character number
+    const size_t partBegin = units_.size();
     for (char32_t c : chars) {
       c = FoldForSearch(c);
       if (SkippedInSearch(c)) continue;
@@ -204,18 +218,23 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
       const CharStarts& here = idStarts_[id];
       row.letters |= idLetters[id];
       if (remark && units_.size() == row.begin) row.firstStarts = here.bits;
+      for (std::uint64_t fresh = here.bits & ~starts & kExactBits; fresh; fresh &= fresh - 1) {
+        firstAt[std::countr_zero(fresh)] =
+            static_cast<std::uint8_t>(std::min<size_t>(units_.size() - partBegin, kFarOffset));
+      }
       starts |= here.bits;
-      for (std::uint8_t bit : here.innerPairs) row.pairs[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+      for (std::uint8_t bit : here.innerPairs) rowPairs[bit >> 6] |= std::uint64_t{1} << (bit & 63);
       if (prev >= 0) {
         for (char32_t a : idStarts_[static_cast<size_t>(prev)].symbols)
           for (char32_t b : here.symbols) {
             const std::uint8_t bit = PairBit(a, b);
-            row.pairs[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+            rowPairs[bit >> 6] |= std::uint64_t{1} << (bit & 63);
           }
       }
       prev = id;
       units_.push_back(id);
     }
+    for (std::uint64_t bits = starts & kExactBits; bits; bits &= bits - 1) firstAt_.push_back(firstAt[std::countr_zero(bits)]);
   };
   for (const GroupStrip* source : {&strip, team}) {
     if (!source) continue;
@@ -229,21 +248,27 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
         const size_t remarkLength =
             content.size() == text.size() ? 0 : text.size() - content.size() - kRemarkSeparator.size();
         Row row{};
-        row.group = static_cast<std::uint32_t>(g);
-        row.row = static_cast<std::uint32_t>(r);
-        row.team = source == team;
+        hits_.push_back({g, r, source == team});
+        std::fill(std::begin(rowPairs), std::end(rowPairs), 0);
         row.begin = static_cast<std::uint32_t>(units_.size());
+        row.firstAt = static_cast<std::uint32_t>(firstAt_.size());
         append(text.substr(0, remarkLength), row, row.remarkStarts, true);
         row.split = static_cast<std::uint32_t>(units_.size());
         append(kind == GroupKind::Phrase ? ShownContent(content) : std::string(content), row, row.contentStarts, false);
         row.end = static_cast<std::uint32_t>(units_.size());
         rows_.push_back(row);
+        for (int w = 0; w < 4; ++w) pairWords[w].push_back(rowPairs[w]);
       }
     }
   }
   // The units grew by doubling: up to half of what they hold would be slack for the index's life.
   units_.shrink_to_fit();
+  firstAt_.push_back(0);
+  firstAt_.shrink_to_fit();
   rows_.shrink_to_fit();
+  hits_.shrink_to_fit();
+  pairs_.reserve(4 * rows_.size());
+  for (const std::vector<std::uint64_t>& words : pairWords) pairs_.insert(pairs_.end(), words.begin(), words.end());
   bmpId_.clear();
   bmpId_.shrink_to_fit();
   idStarts_.clear();
@@ -257,34 +282,43 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
 template <class TierOf>
 std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool narrow, TierOf tierOf) {
   // The buffers are kept from keystroke to keystroke: fresh memory for a hundred thousand matches
-  // costs more in page faults than the matching.
-  nextMatches_.clear();
-  size_t count[3] = {};
+  // costs more in page faults than the matching. Every row is written and only the matching ones
+  // are kept, which spares a mispredicted branch per row.
+  if (nextMatches_.size() < rows_.size()) {
+    nextMatches_.resize(rows_.size());
+    lastMatches_.resize(rows_.size());
+  }
+  Match* const next = nextMatches_.data();
+  size_t kept = 0;
+  size_t counted[4] = {};  // per tier, after the rows that do not match
+  size_t* const count = counted + 1;
   auto consider = [&](std::uint32_t i, const Match* previous) {
-    const Match match = tierOf(rows_[i], previous);
-    if (match.tier < 0) return;
+    Match match = tierOf(rows_[i], previous);
+    match.row = i;
+    next[kept] = match;
+    kept += match.tier >= 0;
     ++count[match.tier];
-    nextMatches_.push_back({i, match.end, match.tier});
   };
   if (narrow) {
-    for (const Match& previous : lastMatches_) consider(previous.row, &previous);
+    for (size_t k = 0; k < lastCount_; ++k) consider(lastMatches_[k].row, &lastMatches_[k]);
   } else {
     for (std::uint32_t i = 0; i < rows_.size(); ++i) consider(i, nullptr);
   }
   lastQuery_ = std::move(query);
   std::swap(lastMatches_, nextMatches_);
-  std::vector<SearchHit> out(lastMatches_.size());
+  lastCount_ = kept;
+  const std::span<const Match> matches(lastMatches_.data(), kept);
+  std::vector<SearchHit> out(kept);
   size_t at[3] = {0, count[0], count[0] + count[1]};
   if (sendCounts_.empty()) {
-    for (const Match& match : lastMatches_) {
-      const Row& row = rows_[match.row];
-      out[at[match.tier]++] = {row.group, row.row, row.team};
+    for (const Match& match : matches) {
+      out[at[match.tier]++] = hits_[match.row];
     }
     return out;
   }
   // Within each rank, the rows sent most often first; the stable sort keeps library order for ties.
-  std::vector<std::uint32_t> order(lastMatches_.size());
-  for (const Match& match : lastMatches_) order[at[match.tier]++] = match.row;
+  std::vector<std::uint32_t> order(kept);
+  for (const Match& match : matches) order[at[match.tier]++] = match.row;
   // Most rows were never sent: those keep their order behind the sent ones, and only the few sent
   // ones are sorted.
   for (size_t tier = 0, begin = 0; tier < 3; begin += count[tier++]) {
@@ -294,8 +328,7 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
     std::stable_sort(first, sent, [&](std::uint32_t a, std::uint32_t b) { return sendCounts_[a] > sendCounts_[b]; });
   }
   for (size_t i = 0; i < order.size(); ++i) {
-    const Row& row = rows_[order[i]];
-    out[i] = {row.group, row.row, row.team};
+    out[i] = hits_[order[i]];
   }
   return out;
 }
@@ -304,7 +337,7 @@ void SearchIndex::SetSendCounts(const std::function<std::uint32_t(const SearchHi
   sendCounts_.assign(rows_.size(), 0);
   bool any = false;
   for (size_t i = 0; i < rows_.size(); ++i) {
-    sendCounts_[i] = countOf({rows_[i].group, rows_[i].row, rows_[i].team});
+    sendCounts_[i] = countOf(hits_[i]);
     any = any || sendCounts_[i] != 0;
   }
   if (!any) sendCounts_.clear();
@@ -317,7 +350,7 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
   std::erase_if(query, SkippedInSearch);
   if (query.empty() || rows_.empty()) {
     lastQuery_.clear();
-    lastMatches_.clear();
+    lastCount_ = 0;
     return {};
   }
   // Whatever matches this query matches the previous one where this one goes on from it: the
@@ -331,7 +364,7 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
       const auto at = std::find(idChar_.begin(), idChar_.end(), c);
       if (at == idChar_.end()) {  // a character no row holds
         lastQuery_ = std::move(query);
-        lastMatches_.clear();
+        lastCount_ = 0;
         return {};
       }
       wanted.push_back(static_cast<std::uint32_t>(at - idChar_.begin()));
@@ -341,11 +374,20 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
   }
 
   // One letter or digit, the first keystroke of most searches, is answered from what each row's
-  // parts can start with, without reading their characters.
+  // parts can start with, without reading their characters; where its earliest match ends, for
+  // the next keystroke, from the offsets of each letter's first unit.
   if (query.size() == 1 && ExactStart(query[0])) {
     const std::uint64_t bit = LetterBit(query[0]);
-    return Collect(std::move(query), narrow, [bit](const Row& row, const Match*) {
-      return Match{0, kNoEnd, row.firstStarts & bit ? 0 : row.remarkStarts & bit ? 1 : row.contentStarts & bit ? 2 : -1};
+    const std::uint64_t below = (bit - 1) & kExactBits;
+    return Collect(std::move(query), narrow, [&](const Row& row, const Match*) -> Match {
+      // Worked out without branches: which part matches is as good as random from row to row.
+      const bool inRemark = row.remarkStarts & bit;
+      const int rank = inRemark ? BitCount(row.remarkStarts & below)
+                                : BitCount(row.remarkStarts & kExactBits) + BitCount(row.contentStarts & below);
+      const std::uint8_t offset = firstAt_[row.firstAt + rank];  // a row's last offset has one after it
+      const std::uint32_t end = (inRemark ? row.begin : row.split) + offset + 1;
+      const int tier = row.firstStarts & bit ? 0 : inRemark ? 1 : row.contentStarts & bit ? 2 : -1;
+      return {0, tier == 0 ? row.begin + 1 : end, tier};
     });
   }
 
@@ -399,9 +441,11 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
   // A row without the pair of the query's first two characters cannot match it, which leaves out
   // most rows at the second keystroke, when the first one's matches are still most of the library.
   const int pair = m >= 2 ? PairBit(query[0], query[1]) : -1;
+  const std::uint64_t* const pairWord = pair >= 0 ? pairs_.data() + (pair >> 6) * rows_.size() : nullptr;
+  const std::uint64_t pairMask = pair >= 0 ? std::uint64_t{1} << (pair & 63) : 0;
   return Collect(std::move(query), narrow, [&](const Row& row, const Match* previous) -> Match {
     if ((row.letters & queryLetters) != queryLetters) return {0, 0, -1};
-    if (pair >= 0 && !(row.pairs[pair >> 6] & (std::uint64_t{1} << (pair & 63)))) return {0, 0, -1};
+    if (pairWord && !(pairWord[&row - rows_.data()] & pairMask)) return {0, 0, -1};
     // A match of this query begins with a match of the previous one, in the same part: so in no
     // better tier, and starting at most `before` units before the previous earliest match ended.
     const int was = previous ? previous->tier : 0;

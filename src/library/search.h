@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,19 +47,21 @@ class SearchIndex {
   void SetSendCounts(const std::function<std::uint32_t(const SearchHit&)>& countOf);
 
  private:
+  // What matching reads of a row; which row of which group it is lies in hits_, and its pair bits
+  // in pairs_.
   struct Row {
-    std::uint32_t group;
-    std::uint32_t row;
     std::uint32_t begin;  // remark: units [begin, split); content: [split, end)
     std::uint32_t split;
     std::uint32_t end;
-    bool team = false;
+    // Where this row's first-unit offsets begin in firstAt_: for each letter and digit of
+    // remarkStarts, then of contentStarts, in bit order, the offset in its part of the first unit
+    // a match can start at with it. One farther in is given as kFarOffset: where the next
+    // keystroke may start looking is all that is read from it.
+    std::uint32_t firstAt;
     std::uint64_t letters;  // what the row can match at all; see LetterBit
     // What a match can start with (a character itself or the first letter of one of its
     // readings): at the remark's first character, anywhere in the remark, anywhere in the content.
     std::uint64_t firstStarts = 0, remarkStarts = 0, contentStarts = 0;
-    // The first two letters a match can have, hashed into 256 bits; see PairBit.
-    std::uint64_t pairs[4] = {};
   };
   // Per character number: what it lets a match start with, and the letter pairs within its
   // readings.
@@ -82,7 +85,13 @@ class SearchIndex {
   int LiteralTier(const Row& row, const std::vector<std::uint32_t>& wanted) const;
 
   std::vector<Row> rows_;
+  std::vector<SearchHit> hits_;  // per row
+  // The first two letters a match can have, hashed into 256 bits per row (see PairBit): the
+  // rows' first words, then their second words, and so on.
+  std::vector<std::uint64_t> pairs_;
   std::vector<std::uint32_t> units_;  // every row's folded characters, as character numbers
+  std::vector<std::uint8_t> firstAt_;  // see Row::firstAt
+  static constexpr std::uint8_t kFarOffset = 0xFF;
   std::vector<char32_t> idChar_;      // character number -> folded character
   std::vector<std::int32_t> idSet_;   // character number -> its pinyin set, -1 without
   std::vector<std::int32_t> bmpId_;   // folded BMP character -> its number, -1 when unseen
@@ -91,8 +100,10 @@ class SearchIndex {
   std::vector<std::uint32_t> sendCounts_;  // per row; empty when none was sent
   // The previous query and the rows it matched, in library order.
   std::vector<char32_t> lastQuery_;
+  // The previous query's matches are lastMatches_[0, lastCount_); both buffers hold a Match per row.
   std::vector<Match> lastMatches_;
   std::vector<Match> nextMatches_;
+  size_t lastCount_ = 0;
 };
 
 // The text of a result row, with its group's name before it: "售后 · 退货地址┃…".
