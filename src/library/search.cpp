@@ -97,6 +97,12 @@ std::string ShownContent(std::string_view content) {
 // A letter or digit has a LetterBit of its own, so a row's start bits answer a one-letter query
 // exactly.
 bool ExactStart(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+// A character other than a letter or digit is matched only by itself: one bit of 64 for each,
+// hashed, tells a row without it, as LetterBit's shared bits do too coarsely for Chinese text.
+std::uint64_t OtherBit(char32_t c) {
+  if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return 0;
+  return std::uint64_t{1} << ((static_cast<std::uint32_t>(c) * 0x9E3779B1u) >> 26);
+}
 constexpr std::uint64_t kExactBits = (std::uint64_t{1} << 36) - 1;  // the LetterBits of those
 
 // Where the pair of a match's first two characters falls among a row's 256 pair bits.
@@ -217,6 +223,7 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
       }
       const CharStarts& here = idStarts_[id];
       row.letters |= idLetters[id];
+      row.others |= OtherBit(idChar_[id]);
       if (remark && units_.size() == row.begin) row.firstStarts = here.bits;
       for (std::uint64_t fresh = here.bits & ~starts & kExactBits; fresh; fresh &= fresh - 1) {
         firstAt[std::countr_zero(fresh)] =
@@ -397,7 +404,11 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
   const size_t ids = idChar_.size();
   std::vector<std::uint64_t> table(m * ids, 0);
   std::uint64_t queryLetters = 0;
-  for (char32_t c : query) queryLetters |= LetterBit(c);
+  std::uint64_t queryOthers = 0;
+  for (char32_t c : query) {
+    queryLetters |= LetterBit(c);
+    queryOthers |= OtherBit(c);
+  }
   for (size_t id = 0; id < ids; ++id) {
     const char32_t c = idChar_[id];
     const std::span<const std::uint16_t> syllables = PinyinSetSyllables(idSet_[id]);
@@ -444,7 +455,7 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
   const std::uint64_t* const pairWord = pair >= 0 ? pairs_.data() + (pair >> 6) * rows_.size() : nullptr;
   const std::uint64_t pairMask = pair >= 0 ? std::uint64_t{1} << (pair & 63) : 0;
   return Collect(std::move(query), narrow, [&](const Row& row, const Match* previous) -> Match {
-    if ((row.letters & queryLetters) != queryLetters) return {0, 0, -1};
+    if ((row.letters & queryLetters) != queryLetters || (row.others & queryOthers) != queryOthers) return {0, 0, -1};
     if (pairWord && !(pairWord[&row - rows_.data()] & pairMask)) return {0, 0, -1};
     // A match of this query begins with a match of the previous one, in the same part: so in no
     // better tier, and starting at most `before` units before the previous earliest match ended.

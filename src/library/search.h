@@ -59,6 +59,7 @@ class SearchIndex {
     // keystroke may start looking is all that is read from it.
     std::uint32_t firstAt;
     std::uint64_t letters;  // what the row can match at all; see LetterBit
+    std::uint64_t others;   // the other characters it holds; see OtherBit
     // What a match can start with (a character itself or the first letter of one of its
     // readings): at the remark's first character, anywhere in the remark, anywhere in the content.
     std::uint64_t firstStarts = 0, remarkStarts = 0, contentStarts = 0;
