@@ -106,11 +106,11 @@ std::uint64_t OtherBit(char32_t c) {
 constexpr std::uint64_t kExactBits = (std::uint64_t{1} << 36) - 1;  // the LetterBits of those
 
 // Where the pair of a match's first two characters falls among a row's 256 pair bits.
-std::uint8_t PairBit(char32_t a, char32_t b) {
+std::uint16_t PairBit(char32_t a, char32_t b) {
   std::uint32_t h = (static_cast<std::uint32_t>(a) * 0x9E3779B1u) ^ (static_cast<std::uint32_t>(b) * 0x85EBCA6Bu);
   h ^= h >> 15;
   h *= 0x2C1B3C6Du;
-  return static_cast<std::uint8_t>(h >> 24);
+  return static_cast<std::uint16_t>(h >> (32 - SearchIndex::kPairBitsLog2));
 }
 
 }  // namespace
@@ -133,7 +133,7 @@ SearchIndex::CharStarts SearchIndex::StartsOf(char32_t c, int set) {
     if (name.size() < 2) continue;
     for (char a : {name[0], name[0] == 'v' ? 'u' : name[0]})
       for (char b : {name[1], name[1] == 'v' ? 'u' : name[1]}) {
-        const std::uint8_t bit = PairBit(static_cast<char32_t>(a), static_cast<char32_t>(b));
+        const std::uint16_t bit = PairBit(static_cast<char32_t>(a), static_cast<char32_t>(b));
         if (std::find(out.innerPairs.begin(), out.innerPairs.end(), bit) == out.innerPairs.end())
           out.innerPairs.push_back(bit);
       }
@@ -201,8 +201,8 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
   std::vector<std::uint64_t> idLetters;
   std::vector<char32_t> chars;
   std::uint8_t firstAt[36];  // per exact LetterBit, within the part being appended
-  std::uint64_t rowPairs[4];
-  std::vector<std::uint64_t> pairWords[4];
+  std::uint64_t rowPairs[kPairWords];
+  std::vector<std::uint64_t> pairWords[kPairWords];
   // `prev` is the previous character of the same part, whose start symbols pair with this one's.
   auto append = [&](std::string_view text, Row& row, std::uint64_t& starts, bool remark) {
     chars.clear();
@@ -230,11 +230,11 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
             static_cast<std::uint8_t>(std::min<size_t>(units_.size() - partBegin, kFarOffset));
       }
       starts |= here.bits;
-      for (std::uint8_t bit : here.innerPairs) rowPairs[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+      for (std::uint16_t bit : here.innerPairs) rowPairs[bit >> 6] |= std::uint64_t{1} << (bit & 63);
       if (prev >= 0) {
         for (char32_t a : idStarts_[static_cast<size_t>(prev)].symbols)
           for (char32_t b : here.symbols) {
-            const std::uint8_t bit = PairBit(a, b);
+            const std::uint16_t bit = PairBit(a, b);
             rowPairs[bit >> 6] |= std::uint64_t{1} << (bit & 63);
           }
       }
@@ -264,7 +264,7 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
         append(kind == GroupKind::Phrase ? ShownContent(content) : std::string(content), row, row.contentStarts, false);
         row.end = static_cast<std::uint32_t>(units_.size());
         rows_.push_back(row);
-        for (int w = 0; w < 4; ++w) pairWords[w].push_back(rowPairs[w]);
+        for (size_t w = 0; w < kPairWords; ++w) pairWords[w].push_back(rowPairs[w]);
       }
     }
   }
@@ -274,7 +274,7 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
   firstAt_.shrink_to_fit();
   rows_.shrink_to_fit();
   hits_.shrink_to_fit();
-  pairs_.reserve(4 * rows_.size());
+  pairs_.reserve(kPairWords * rows_.size());
   for (const std::vector<std::uint64_t>& words : pairWords) pairs_.insert(pairs_.end(), words.begin(), words.end());
   bmpId_.clear();
   bmpId_.shrink_to_fit();

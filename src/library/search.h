@@ -69,7 +69,7 @@ class SearchIndex {
   struct CharStarts {
     std::uint64_t bits = 0;
     std::vector<char32_t> symbols;
-    std::vector<std::uint8_t> innerPairs;
+    std::vector<std::uint16_t> innerPairs;
   };
   std::uint32_t IdOf(char32_t folded);
   static CharStarts StartsOf(char32_t c, int pinyinSet);
@@ -90,6 +90,10 @@ class SearchIndex {
   // The first two letters a match can have, hashed into 256 bits per row (see PairBit): the
   // rows' first words, then their second words, and so on.
   std::vector<std::uint64_t> pairs_;
+ public:
+  static constexpr int kPairBitsLog2 = 9;
+ private:
+  static constexpr size_t kPairWords = (size_t{1} << kPairBitsLog2) / 64;
   std::vector<std::uint32_t> units_;  // every row's folded characters, as character numbers
   std::vector<std::uint8_t> firstAt_;  // see Row::firstAt
   static constexpr std::uint8_t kFarOffset = 0xFF;
