@@ -16,7 +16,8 @@ using settings::Option;
 bool EnsureWindowOnScreen(Desktop& desktop, WindowId window, bool move) {
   // A minimised window sits far off screen until restored, where it was: it is not moved.
   if (desktop.IsMaximized(window) || desktop.IsMinimized(window)) return true;
-  const Rect rect = desktop.WindowRect(window);
+  // A window whose invisible resizing border alone meets a monitor cannot be seen or reached.
+  const Rect rect = desktop.VisibleFrame(window);
   for (const platform::Monitor& monitor : desktop.Monitors()) {
     if (platform::Meets(rect, monitor.workArea)) return true;
   }
@@ -118,7 +119,7 @@ FollowPassResult FollowPass(Desktop& desktop, platform::Waiter& waiter, const se
     }
     first = false;
     const std::string text = desktop.WindowText(window);
-    const Rect rect = desktop.WindowRect(window);
+    const Rect rect = desktop.VisibleFrame(window);
     if (text.empty() || text == "开始" || text == kPanelTitle || rect.width() <= 400 || rect.height() <= 500) {
       continue;
     }

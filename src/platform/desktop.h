@@ -60,6 +60,9 @@ class Desktop {
   virtual std::string ClassName(WindowId window) = 0;
   // The window rectangle in screen pixels; all zero for a window that no longer exists.
   virtual Rect WindowRect(WindowId window) = 0;
+  // What of the window is drawn: on Windows 10 and later a resizable window's rectangle holds an
+  // invisible border for resizing on its left, right and bottom.
+  virtual Rect VisibleFrame(WindowId window) { return WindowRect(window); }
   virtual bool IsVisible(WindowId window) = 0;
   virtual bool Exists(WindowId window) = 0;
   virtual bool IsMaximized(WindowId window) = 0;

@@ -1,5 +1,7 @@
 #include "platform/desktop_win32.h"
 
+#include <dwmapi.h>
+
 #include "platform/utf16.h"
 
 namespace jihe::platform {
@@ -44,6 +46,13 @@ std::string Win32Desktop::ClassName(WindowId window) {
 Rect Win32Desktop::WindowRect(WindowId window) {
   RECT r{};
   if (!GetWindowRect(HwndOf(window), &r)) return {};
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+Rect Win32Desktop::VisibleFrame(WindowId window) {
+  RECT r{};
+  if (FAILED(DwmGetWindowAttribute(HwndOf(window), DWMWA_EXTENDED_FRAME_BOUNDS, &r, sizeof r)) || r.right <= r.left)
+    return WindowRect(window);
   return {r.left, r.top, r.right, r.bottom};
 }
 

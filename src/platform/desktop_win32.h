@@ -15,6 +15,7 @@ class Win32Desktop : public Desktop {
   std::string WindowText(WindowId window) override;
   std::string ClassName(WindowId window) override;
   Rect WindowRect(WindowId window) override;
+  Rect VisibleFrame(WindowId window) override;
   bool IsVisible(WindowId window) override;
   bool Exists(WindowId window) override;
   bool IsMaximized(WindowId window) override;

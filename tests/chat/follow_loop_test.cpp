@@ -177,6 +177,7 @@ TEST_F(FollowPassTest, DockingOnOneOrTwoMonitors) {
     Rect panelFrom = {300, 200, 579, 663};
     bool chatMoved = false;
     platform::Size size = {279, 463};  // the panel's size at the end
+    int invisibleBorder = 0;
   } cases[] = {
       {"fits on the right", {primary}, {200, 100, 700, 700}, false, true, {695, 108}},
       {"fits on the left", {primary}, {400, 100, 900, 700}, false, false, {121, 108}},
@@ -199,6 +200,10 @@ TEST_F(FollowPassTest, DockingOnOneOrTwoMonitors) {
        false, {279, 728}},
       {"taller than the laptop's work area", {{{0, 0, 1280, 1024}, {0, 0, 1280, 984}, true}, laptop},
        {1400, 100, 2000, 700}, false, true, {1995, 0}, {1400, 0, 1679, 1000}, false, {279, 728}},
+      {"only its invisible border on screen", {primary}, {-593, 100, 7, 800}, false, true, {645, 58}, panelRect, true,
+       {279, 463}, 7},
+      {"7 drawn pixels on screen", {primary}, {-586, 100, 14, 800}, false, true, {9, 108}, panelRect, false, {279, 463},
+       7},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -210,6 +215,7 @@ TEST_F(FollowPassTest, DockingOnOneOrTwoMonitors) {
     const WindowId casePanel = caseDesktop.Add({"霁禾客服助手", "JihePanel", c.panelFrom});
     FakeWindow window{"客户甲", "TXGuiFoundation", c.chat};
     window.maximized = c.maximized;
+    window.invisibleBorder = c.invisibleBorder;
     const WindowId chat = caseDesktop.Add(window);
     FollowState caseState;
     FollowPassResult result = FollowPass(caseDesktop, waiter, caseOptions, caseState, casePanel);

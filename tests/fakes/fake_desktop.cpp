@@ -82,6 +82,17 @@ std::string FakeDesktop::ClassName(WindowId window) {
   return e ? e->window.className : std::string();
 }
 
+Rect FakeDesktop::VisibleFrame(WindowId window) {
+  Rect r = WindowRect(window);
+  std::lock_guard lock(mutex_);
+  if (const Entry* e = Find(window); e && !e->window.minimized) {
+    r.left += e->window.invisibleBorder;
+    r.right -= e->window.invisibleBorder;
+    r.bottom -= e->window.invisibleBorder;
+  }
+  return r;
+}
+
 Rect FakeDesktop::WindowRect(WindowId window) {
   std::lock_guard lock(mutex_);
   const Entry* e = Find(window);

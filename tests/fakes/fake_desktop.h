@@ -39,6 +39,7 @@ struct FakeWindow {
   bool topmost = false;
   bool minimized = false;
   bool maximized = false;
+  int invisibleBorder = 0;  // on the left, right and bottom of `rect`, as Windows 10 draws one
 };
 
 class FakeDesktop : public platform::Desktop {
@@ -62,6 +63,7 @@ class FakeDesktop : public platform::Desktop {
   std::string WindowText(WindowId window) override;
   std::string ClassName(WindowId window) override;
   Rect WindowRect(WindowId window) override;
+  Rect VisibleFrame(WindowId window) override;
   bool IsVisible(WindowId window) override;
   bool Exists(WindowId window) override;
   bool IsMaximized(WindowId window) override;

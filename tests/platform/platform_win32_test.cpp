@@ -258,6 +258,10 @@ TEST(Win32Desktop, ReadsWindowsPostsClicksAndMovesOffScreenWindows) {
   EXPECT_EQ(desktop.WindowText(id), "客户测试");
   EXPECT_EQ(desktop.ClassName(id), "TXGuiFoundation");
   EXPECT_EQ(desktop.WindowRect(id), (Rect{-3000, -8, -2400, 692}));
+  const Rect frame = desktop.VisibleFrame(id);  // within the window's rectangle, wherever it is drawn
+  EXPECT_TRUE(frame.left >= -3000 && frame.top >= -8 && frame.right <= -2400 && frame.bottom <= 692 &&
+              frame.right > frame.left && frame.bottom > frame.top)
+      << frame.left << "," << frame.top << "," << frame.right << "," << frame.bottom;
   const std::vector<platform::Monitor> monitors = desktop.Monitors();
   ASSERT_FALSE(monitors.empty());
   EXPECT_EQ(std::count_if(monitors.begin(), monitors.end(), [](const auto& m) { return m.primary; }), 1);
