@@ -35,11 +35,18 @@ ReminderPopup::ReminderPopup(const std::string& content, const ReminderOptions& 
   const UINT dpi = SystemDpi();
   const int width = platform::Scale(kOuterWidth, dpi), height = platform::Scale(kOuterHeight, dpi);
   // On the panel's monitor, where the agent works.
-  const POINT at = platform::CentredIn(platform::MonitorAreaOf(nullptr, false), width, height);
+  const RECT area = platform::MonitorAreaOf(nullptr, false);
+  const POINT at = platform::CentredIn(area, width, height);
   // No owner: the popup stands on its own beside whatever the agent is doing.
   CreateWindowOf(kExStyle, kReminderPopupClass, kReminderPopupTitle, kStyle, at.x, at.y, width, height, nullptr,
                  nullptr);
   if (!hwnd()) return;
+  // That monitor may have a scale of its own: the popup is sized for it, as its text is.
+  if (const UINT own = platform::DpiOf(hwnd()); own != dpi) {
+    const int w = platform::Scale(kOuterWidth, own), h = platform::Scale(kOuterHeight, own);
+    const POINT centred = platform::CentredIn(area, w, h);
+    SetWindowPos(hwnd(), nullptr, centred.x, centred.y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 
   RECT client;
   GetClientRect(hwnd(), &client);
