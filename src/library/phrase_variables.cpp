@@ -103,8 +103,9 @@ std::vector<std::pair<size_t, size_t>> ProtectedSpans(std::string_view text) {
     } else if (text[at] == '<' && at + 1 < text.size() &&
                (((text[at + 1] | 0x20) >= 'a' && (text[at + 1] | 0x20) <= 'z') || text[at + 1] == '/' ||
                 text[at + 1] == '!')) {
+      // Without its ">" it is no tag: the preview shows it as text, and so it is filled.
       const size_t close = text.find('>', at);
-      end = close == std::string_view::npos ? text.size() : close + 1;
+      if (close != std::string_view::npos) end = close + 1;
     }
     if (end != std::string_view::npos) {
       spans.emplace_back(at, end);

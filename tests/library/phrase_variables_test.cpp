@@ -56,6 +56,7 @@ TEST(PhraseVariablesTest, Fill) {
       {"[IMG={剪贴板}img]<font color=\"{对方}\">{对方}</font>1<{时间}", std::nullopt, {}, FillOutcome::Filled,
        "[IMG={剪贴板}img]<font color=\"{对方}\">张三</font>1<18:05", {}},
       // The marks the filled text uses, held by a phrase itself, come out as they were.
+      {"满2件<b{对方}，{时间}", {}, {}, FillOutcome::Filled, "满2件<b张三，18:05", {}},  // no ">": no tag
       {"\xEF\xB7\x90" "0\xEF\xB7\x91{时间}", {}, {}, FillOutcome::Filled, "\xEF\xB7\x90" "0\xEF\xB7\x91" "18:05", {}},
   };
   for (const Case& c : cases) {
