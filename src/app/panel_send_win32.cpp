@@ -55,6 +55,8 @@ void MainPanel::RunSend(chat::SendHost& host, const SendRequest& request) {
   if (outcome == chat::SendOutcome::ClipboardBusy) ShowBalloon(kBalloonTitle, chat::kClipboardBusyText, NIIF_WARNING, 5000);
   if (outcome == chat::SendOutcome::PasteUnread) ShowBalloon(kBalloonTitle, chat::kPasteUnreadText, NIIF_WARNING, 5000);
   if (outcome == chat::SendOutcome::ChatLeft) ShowBalloon(kBalloonTitle, chat::kChatLeftText, NIIF_WARNING, 5000);
+  if (outcome == chat::SendOutcome::ChatChanged)
+    ShowBalloon(kBalloonTitle, chat::kChatChangedText, NIIF_WARNING, 5000);
 }
 
 }  // namespace jihe::app

@@ -237,6 +237,7 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
   // The values go in before anything is written or typed: a refusal or a canceled question leaves
   // the chat window and the clipboard as they were.
   SendVariables variables(ctx, chat);
+  const std::string titleBefore = ctx.desktop.WindowText(chat);
   const library::FillResult fill = library::FillVariables(library::ContentOf(*row), variables);
   if (fill.outcome == library::FillOutcome::NoClipboardText) {
     ctx.host.ShowNotice(library::kNoClipboardTextMessage);
@@ -248,6 +249,9 @@ static SendOutcome TypePhrase(SendContext& ctx, Typist& typist, SendMode mode) {
     ctx.host.ShowNotice(kPausedMessage);
     return SendOutcome::Refused;
   }
+  // Or gone on to another customer in the same window (a tab of Wangwang or of QQ's merged
+  // window): the answer, and the name a {对方} took, were for the one before.
+  if (ctx.desktop.WindowText(chat) != titleBefore) return SendOutcome::ChatChanged;
   const library::FilledPhrase& filled = fill.phrase;
   std::string text = filled.text();
 

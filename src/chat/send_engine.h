@@ -26,6 +26,7 @@ inline constexpr std::string_view kClipboardBusyText = "剪贴板正被其他程
 inline constexpr std::string_view kPasteUnreadText = "聊天窗口没有及时接收短语，短语留在剪贴板里，没有继续发送";
 // ... and when another window came in front of the chat window during the send.
 inline constexpr std::string_view kChatLeftText = "聊天窗口已不在最前面，短语没有继续发送";
+inline constexpr std::string_view kChatChangedText = "聊天窗口已换成别的客户，短语没有发送";
 
 // How a send was asked for: a click or double click on the phrase list, or one of the list menu's
 // two send items.
@@ -93,6 +94,7 @@ enum class SendOutcome {
   PasteUnread,     // the chat program did not read a paste in time: nothing more was pasted, and
                    // the piece stays on the clipboard
   ChatLeft,        // another window came in front of the chat window: nothing more was typed
+  ChatChanged,     // the chat window turned to another customer while a value was asked: nothing sent
   Sent,
 };
 

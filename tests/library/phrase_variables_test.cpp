@@ -108,10 +108,17 @@ class Host : public SendHost {
   void ShowNotice(std::string_view message) override { notices.emplace_back(message); }
   std::optional<std::string> AskValue(std::string_view) override {
     paused = pauseWhileAsked;  // the agent paused the work from the tray while the box was open
+    if (!titleWhileAsked.empty()) {  // or went on to another customer's tab
+      testing::FakeWindow window = desktop->Get(chat);
+      window.text = titleWhileAsked;
+      desktop->Set(chat, window);
+    }
     return answer;
   }
   bool paused = false;
   bool pauseWhileAsked = false;
+  std::string titleWhileAsked;
+  testing::FakeDesktop* desktop = nullptr;
   std::string row;
   platform::WindowId chat = 0;
   std::optional<std::string> answer;
@@ -130,6 +137,7 @@ TEST(PhraseVariablesTest, ValuesAreSentAsText) {
     SendOutcome outcome;
     std::string firstWrite;  // the first event after the start; empty: nothing at all happened
     bool pauseWhileAsked = false;
+    const char* titleWhileAsked = "";
   };
   const std::string token = "[img=a.pngimg]《C:\\报价.xlsx》<b>粗</b>";
   const Case cases[] = {
@@ -144,6 +152,8 @@ TEST(PhraseVariablesTest, ValuesAreSentAsText) {
       {"no text", "TXGuiFoundation", "{剪贴板}", std::nullopt, {}, SendOutcome::NoClipboardText, ""},
       {"paused while asked", "TXGuiFoundation", "快递单号 {输入:快递单号}", "我的", "SF100", SendOutcome::Refused, "",
        true},
+      {"another customer's tab while asked", "StandardFrame", "{对方}，单号 {输入:单号}", "我的", "SF100",
+       SendOutcome::ChatChanged, "", false, "赵六 - 阿里旺旺 - 与赵六交谈中"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -159,6 +169,8 @@ TEST(PhraseVariablesTest, ValuesAreSentAsText) {
     host.row = c.row;
     host.answer = c.answer;
     host.pauseWhileAsked = c.pauseWhileAsked;
+    host.titleWhileAsked = c.titleWhileAsked;
+    host.desktop = &desktop;
     host.chat = desktop.Add({"张三", c.className, {100, 100, 700, 800}});
     SendContext ctx{desktop, clipboard, keyboard, waiter, options, host, "/img"};
     EXPECT_EQ(chat::SendPhrase(ctx, SendMode::ListClick), c.outcome);
