@@ -119,7 +119,7 @@ FollowPassResult FollowPass(Desktop& desktop, platform::Waiter& waiter, const se
     }
     first = false;
     const std::string text = desktop.WindowText(window);
-    const Rect rect = desktop.VisibleFrame(window);
+    const Rect rect = desktop.WindowRect(window);
     if (text.empty() || text == "开始" || text == kPanelTitle || rect.width() <= 400 || rect.height() <= 500) {
       continue;
     }

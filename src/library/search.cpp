@@ -105,7 +105,7 @@ std::uint64_t OtherBit(char32_t c) {
 }
 constexpr std::uint64_t kExactBits = (std::uint64_t{1} << 36) - 1;  // the LetterBits of those
 
-// Where the pair of a match's first two characters falls among a row's 256 pair bits.
+// Where the pair of a match's first two characters falls among a row's pair bits.
 std::uint16_t PairBit(char32_t a, char32_t b) {
   std::uint32_t h = (static_cast<std::uint32_t>(a) * 0x9E3779B1u) ^ (static_cast<std::uint32_t>(b) * 0x85EBCA6Bu);
   h ^= h >> 15;

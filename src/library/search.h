@@ -87,7 +87,7 @@ class SearchIndex {
 
   std::vector<Row> rows_;
   std::vector<SearchHit> hits_;  // per row
-  // The first two letters a match can have, hashed into 256 bits per row (see PairBit): the
+  // The first two letters a match can have, hashed into 512 bits per row (see PairBit): the
   // rows' first words, then their second words, and so on.
   std::vector<std::uint64_t> pairs_;
  public:
