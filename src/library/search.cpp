@@ -110,7 +110,7 @@ std::uint16_t PairBit(char32_t a, char32_t b) {
   std::uint32_t h = (static_cast<std::uint32_t>(a) * 0x9E3779B1u) ^ (static_cast<std::uint32_t>(b) * 0x85EBCA6Bu);
   h ^= h >> 15;
   h *= 0x2C1B3C6Du;
-  return static_cast<std::uint16_t>(h >> (32 - SearchIndex::kPairBitsLog2));
+  return static_cast<std::uint16_t>(h >> (32 - 9));  // 512 bits
 }
 
 }  // namespace
@@ -198,6 +198,7 @@ std::uint32_t SearchIndex::IdOf(char32_t c) {
 }
 
 SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupKind kind) {
+  static_assert(kPairWords * 64 == 512, "PairBit gives one of 512 bits");
   std::vector<std::uint64_t> idLetters;
   std::vector<char32_t> chars;
   std::uint8_t firstAt[36];  // per exact LetterBit, within the part being appended

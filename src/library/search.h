@@ -90,10 +90,7 @@ class SearchIndex {
   // The first two letters a match can have, hashed into 512 bits per row (see PairBit): the
   // rows' first words, then their second words, and so on.
   std::vector<std::uint64_t> pairs_;
- public:
-  static constexpr int kPairBitsLog2 = 9;
- private:
-  static constexpr size_t kPairWords = (size_t{1} << kPairBitsLog2) / 64;
+  static constexpr size_t kPairWords = 8;
   std::vector<std::uint32_t> units_;  // every row's folded characters, as character numbers
   std::vector<std::uint8_t> firstAt_;  // see Row::firstAt
   static constexpr std::uint8_t kFarOffset = 0xFF;
