@@ -2,33 +2,16 @@
 
 #include "platform/file_system.h"
 #include "storage/ini_file.h"
+#include "storage/text_split.h"
 
 namespace jihe::app {
 
 namespace {
 
-std::string Escaped(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
-}
-
 std::string Linked(std::string_view value) {
-  if (!IsOpenableAddress(value)) return Escaped(value);
-  return "<a href=\"" + Escaped(value) + "\">" + Escaped(value) + "</a>";
-}
-
-std::string Replaced(std::string text, std::string_view from, std::string_view to) {
-  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
-  return text;
+  const std::string text = storage::EscapeHtml(value, true);
+  if (!IsOpenableAddress(value)) return text;
+  return "<a href=\"" + text + "\">" + text + "</a>";
 }
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
@@ -66,7 +49,7 @@ std::string FillGuidePage(std::string_view html, const AboutKeys& keys) {
         "<p>给 IT 同事：在数据文件夹的 config.ini 里加上 <code>[关于]</code> 一节，写上 <code>官网=</code> 和 "
         "<code>联系=</code>（网址、mailto: 邮箱或 tel: 电话），这一页和“官方网址”“联系我们”两个菜单就会用上它们。</p>";
   }
-  return Replaced(Replaced(std::string(html), "{{官网段落}}", homepage), "{{联系段落}}", contact);
+  return storage::ReplaceAll(storage::ReplaceAll(html, "{{官网段落}}", homepage), "{{联系段落}}", contact);
 }
 
 bool WriteGuide(const std::string& helpFolder, const std::vector<GuideFile>& files) {

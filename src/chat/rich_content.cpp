@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/utf16.h"
+#include "storage/text_split.h"
 
 namespace jihe::chat {
 namespace {
@@ -122,25 +123,6 @@ size_t TagEnd(std::string_view html, size_t start) {
   return std::string_view::npos;
 }
 
-std::string EscapeHtml(std::string_view s, bool attribute) {
-  std::string out;
-  out.reserve(s.size());
-  for (char c : s) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"':
-        if (attribute) {
-          out += "&quot;";
-          break;
-        }
-        [[fallthrough]];
-      default: out.push_back(c);
-    }
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -261,11 +243,11 @@ std::string FragmentHtml(const std::vector<RichPiece>& pieces) {
   std::string html;
   for (const RichPiece& piece : pieces) {
     switch (piece.kind) {
-      case RichPiece::Kind::Text: html += EscapeHtml(piece.text, false); break;
+      case RichPiece::Kind::Text: html += storage::EscapeHtml(piece.text, false); break;
       case RichPiece::Kind::Break: html += "<BR>"; break;
       case RichPiece::Kind::Picture:
         html += "<IMG src=\"";
-        html += EscapeHtml(piece.text.empty() ? piece.source : FileUrlOf(piece.text), true);
+        html += storage::EscapeHtml(piece.text.empty() ? piece.source : FileUrlOf(piece.text), true);
         html += "\">";
         break;
     }
@@ -324,7 +306,7 @@ std::string QQRichEditOf(const std::vector<RichPiece>& pieces) {
     if (piece.kind == RichPiece::Kind::Break) run += "\r\n";
     if (piece.kind == RichPiece::Kind::Picture && !piece.text.empty()) {
       flushRun();
-      xml += "<EditElement type=\"1\" filepath=\"" + EscapeHtml(piece.text, true) +
+      xml += "<EditElement type=\"1\" filepath=\"" + storage::EscapeHtml(piece.text, true) +
              "\" shortcut=\"\"></EditElement>";
     }
   }

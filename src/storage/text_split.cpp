@@ -30,4 +30,24 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   return out;
 }
 
+std::string EscapeHtml(std::string_view s, bool attribute) {
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"':
+        if (attribute) {
+          out += "&quot;";
+          break;
+        }
+        [[fallthrough]];
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
 }  // namespace jihe::storage

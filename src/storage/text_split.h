@@ -12,4 +12,7 @@ std::vector<std::string_view> SplitText(std::string_view text, std::string_view 
 // Every occurrence of `from` replaced by `to`.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
+// Text as HTML shows it: "&", "<" and ">" written as references, and '"' too inside an attribute.
+std::string EscapeHtml(std::string_view text, bool attribute);
+
 }  // namespace jihe::storage
