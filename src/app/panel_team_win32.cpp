@@ -19,7 +19,8 @@ void MainPanel::OnTeamUpdate(LPARAM ticket) {
   // An outage with no cache keeps what is shown.
   if (update->content) ShowTeamContent(std::move(update->content));
   if (update->status == storage::TeamCheckStatus::Unreachable)
-    ShowBalloon(kBalloonTitle, storage::kTeamUnreachable, NIIF_WARNING, storage::kTeamUnreachableBalloonMs);
+    ShowBalloon(kBalloonTitle, team_ ? storage::kTeamUnreachable : storage::kTeamUnreachableNoCopy, NIIF_WARNING,
+                storage::kTeamUnreachableBalloonMs);
 }
 
 void MainPanel::ShowTeamContent(std::optional<storage::TeamContent> content) {

@@ -1,5 +1,6 @@
 #include "chat/send_engine.h"
 
+#include <chrono>
 #include <climits>
 
 #include "chat/clipboard_keeper.h"
@@ -24,6 +25,8 @@ constexpr std::string_view kPicturePattern = "<img src=\"(file:.*?)\">";
 constexpr std::string_view kPictureStart = "[img=";
 constexpr std::string_view kPictureEnd = "img]";
 constexpr std::string_view kNoPicture = "<IMG src=\"file:///\">";
+// How long a send waits for the team's share to say whether a picture is there.
+constexpr std::chrono::milliseconds kShareAnswerLimit{1000};
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -77,13 +80,22 @@ std::optional<std::string> PictureFileIn(std::string_view name, std::string_view
   return runs[0].picturePath;
 }
 
-// The picture in img\, or else the spare folder's copy of it when that one is there.
+// The picture in img\, or else the spare folder's copy of it when that one is there. The img\ of
+// a phrase with a spare is the team's share: one that does not answer at once (its server went
+// away since the last check) is taken as gone, and the picture is sent from the spare, or not at
+// all, rather than the send holding the panel for the network's timeouts. `shareAway` is set then,
+// and the share is not asked again for the rest of the phrase.
 std::optional<std::string> PictureFileOfName(std::string_view name, std::string_view imgFolder,
-                                             std::string_view spareImgFolder) {
+                                             std::string_view spareImgFolder, bool& shareAway) {
   std::optional<std::string> file = PictureFileIn(name, imgFolder);
-  if (!file || spareImgFolder.empty() || platform::FileExists(*file)) return file;
+  if (!file || spareImgFolder.empty()) return file;
+  const std::optional<bool> there =
+      shareAway ? std::nullopt : platform::FileExistsWithin(*file, kShareAnswerLimit);
+  shareAway = !there;
+  if (there == true) return file;
   std::optional<std::string> kept = PictureFileIn(name, spareImgFolder);
-  return kept && platform::FileExists(*kept) ? kept : file;
+  if (kept && platform::FileExists(*kept)) return kept;
+  return there ? file : std::nullopt;
 }
 
 // The steps every send repeats.
@@ -173,6 +185,7 @@ std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view 
 
 std::string PhraseHtml(std::string_view text, std::string_view imgFolder, std::string_view spareImgFolder) {
   std::string html;
+  bool shareAway = false;
   size_t i = 0;
   while (i < text.size()) {
     if (StartsIgnoringAsciiCase(text, i, kPictureStart)) {
@@ -187,7 +200,7 @@ std::string PhraseHtml(std::string_view text, std::string_view imgFolder, std::s
       // The name goes into the address percent-encoded, so that reading the address back gives
       // the name unchanged, "%20" and "#" included.
       const std::optional<std::string> file =
-          PictureFileOfName(text.substr(nameStart, end - nameStart), imgFolder, spareImgFolder);
+          PictureFileOfName(text.substr(nameStart, end - nameStart), imgFolder, spareImgFolder, shareAway);
       html += file ? "<IMG src=\"" + FileUrlOf(*file) + "\">" : std::string(kNoPicture);
       i = end + kPictureEnd.size();
     } else if (StartsIgnoringAsciiCase(text, i, kPictureEnd)) {

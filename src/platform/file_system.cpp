@@ -1,7 +1,11 @@
 #include "platform/file_system.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #ifdef _WIN32
@@ -246,5 +250,28 @@ std::string HomeDirectory() {
 }
 
 #endif
+
+std::optional<bool> AnswerWithin(std::function<bool()> question, std::chrono::milliseconds limit) {
+  // Shared with the asking thread, which may outlive this call.
+  struct Answer {
+    std::mutex mutex;
+    std::condition_variable given;
+    std::optional<bool> value;
+  };
+  const auto answer = std::make_shared<Answer>();
+  std::thread([answer, question = std::move(question)] {
+    const bool value = question();
+    const std::lock_guard<std::mutex> lock(answer->mutex);
+    answer->value = value;
+    answer->given.notify_all();
+  }).detach();
+  std::unique_lock<std::mutex> lock(answer->mutex);
+  answer->given.wait_for(lock, limit, [&] { return answer->value.has_value(); });
+  return answer->value;
+}
+
+std::optional<bool> FileExistsWithin(const std::string& path, std::chrono::milliseconds limit) {
+  return AnswerWithin([path] { return FileExists(path); }, limit);
+}
 
 }  // namespace jihe::platform

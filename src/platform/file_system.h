@@ -1,7 +1,9 @@
 #pragma once
 // Whole-file access with UTF-8 paths. On Windows every call goes through the wide-character
 // functions, so folder and file names outside the ANSI code page work.
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +48,13 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 bool RemoveFile(const std::string& path);
 
 bool FileExists(const std::string& path);
+// FileExists for a file on a share, which must not hold the caller: a share whose server went
+// away holds the asking thread for as long as the network's timeouts, tens of seconds. The check
+// runs on a thread of its own; without an answer within `limit` there is none (nullopt), and that
+// thread is left to finish alone.
+std::optional<bool> FileExistsWithin(const std::string& path, std::chrono::milliseconds limit);
+// The same for any question: the answer, or nothing when it did not come within `limit`.
+std::optional<bool> AnswerWithin(std::function<bool()> question, std::chrono::milliseconds limit);
 bool DirectoryExists(const std::string& path);
 std::optional<FileStamp> StampOf(const std::string& path);
 

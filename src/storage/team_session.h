@@ -13,8 +13,10 @@
 
 namespace jihe::storage {
 
-// The tray balloon of an outage, shown once per outage for kTeamUnreachableBalloonMs.
+// The tray balloon of an outage, shown once per outage for kTeamUnreachableBalloonMs; the second
+// when no team library was ever read here, so there are no team tabs to go on with.
 inline constexpr char kTeamUnreachable[] = "团队短语库暂时无法访问，正在使用上次保存的内容";
+inline constexpr char kTeamUnreachableNoCopy[] = "团队短语库暂时无法访问，还没有可用的团队短语";
 inline constexpr unsigned kTeamUnreachableBalloonMs = 10'000;
 
 // The longest wait between two checks: the fallback for a share that sends no notifications.

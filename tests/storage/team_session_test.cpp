@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "chat/send_engine.h"
 #include "fakes/temp_dir.h"
@@ -103,6 +104,20 @@ TEST(TeamPassesTest, APictureGoneFromTheShareIsSentFromTheCache) {
   EXPECT_EQ(sentPicture(), "二维码") << "the cache's copy";
   ASSERT_TRUE(platform::RemoveFile(passes.library().CacheFolder().ImgFolder() + "收款码.png"));
   EXPECT_EQ(sentPicture(), std::nullopt);
+}
+
+// A share whose server went away holds whoever asks it for the network's timeouts: a send asks it
+// on a thread of its own and goes on without an answer after a moment.
+TEST(TeamPassesTest, AShareThatDoesNotAnswerHoldsNoSendLong) {
+  using std::chrono::milliseconds;
+  const auto start = std::chrono::steady_clock::now();
+  const auto hung = [] {
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    return true;
+  };
+  EXPECT_EQ(platform::AnswerWithin(hung, milliseconds(100)), std::nullopt);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(platform::AnswerWithin([] { return false; }, milliseconds(5000)), false);
 }
 
 // Five minutes of an outage on a virtual clock: the folder is tried once per wait, the wait grows
