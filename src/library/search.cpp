@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
 
 #include "library/pinyin.h"
 #include "library/preview.h"
@@ -81,13 +82,34 @@ inline std::uint64_t Step(std::uint64_t from, const std::uint64_t* table, size_t
   return to;
 }
 
+// The content without the files it attaches: "《" + a path + "》", the path starting with a drive
+// ("C:") or a share ("\\"), whatever the file's extension, as a send takes any such token for a
+// file. A title in book-title marks ("《红楼梦》") is text.
+std::string WithoutFileTokens(std::string_view text) {
+  constexpr std::string_view kOpen = "《", kClose = "》";
+  std::string out;
+  size_t from = 0;
+  for (size_t open = text.find(kOpen); open != std::string_view::npos; open = text.find(kOpen, open + 1)) {
+    const std::string_view path = text.substr(open + kOpen.size());
+    const bool drive = path.size() >= 2 && path[1] == ':' &&
+                       (std::isalnum(static_cast<unsigned char>(path[0])) || path[0] == '_');
+    if (!drive && !path.starts_with("\\\\")) continue;
+    const size_t close = path.find(kClose);
+    if (close == std::string_view::npos) break;
+    out.append(text.substr(from, open - from));
+    from = open + kOpen.size() + close + kClose.size();
+    open = from - 1;
+  }
+  out.append(text.substr(from));
+  return out;
+}
+
 // What the agent sees of a phrase's content, as the preview shows it: no picture or file tokens,
 // no markup tags, character references read. Plain text (most rows) is taken as it is.
 std::string ShownContent(std::string_view content) {
   if (content.find_first_of("<&[") == std::string_view::npos && content.find("《") == std::string_view::npos)
     return std::string(content);
-  std::string text(content);
-  while (const std::optional<std::string> token = FindFileToken(text)) text = storage::ReplaceAll(text, *token, "");
+  const std::string text = WithoutFileTokens(content);
   std::string shown;
   for (const PreviewRun& run : PreviewRuns(text, ""))
     if (run.kind == RunKind::Text) shown += run.text;

@@ -2,6 +2,7 @@
 // row, on random small libraries typed into as an agent types: on, back, over, pasted.
 #include <algorithm>
 #include <random>
+#include <regex>
 #include <sstream>
 
 #include "library/pinyin.h"
@@ -66,7 +67,9 @@ bool Found(const std::u32string& part, const std::u32string& q, bool atStart) {
 
 std::string Shown(std::string content, GroupKind kind) {
   if (kind == GroupKind::Command) return content;
-  while (const auto token = FindFileToken(content)) content = storage::ReplaceAll(content, *token, "");
+  // A file token: a drive or a share's path in book-title marks.
+  static const std::regex kFile(R"(《([A-Za-z0-9_]:|\\\\)[\s\S]*?》)");
+  content = std::regex_replace(content, kFile, "");
   std::string shown;
   for (const PreviewRun& run : PreviewRuns(content, ""))
     if (run.kind == RunKind::Text) shown += run.text;
@@ -107,7 +110,7 @@ const std::vector<std::string> kPieces = {
     "行", "长", "h",  "a",  "n",  "g",  "x",  "i",  "重", "绿", "女", "退", "货", "地", "址", "亲", "您",
     "好", "嗯", "略", "还", "乐", "了", "𠀀", "e",  "l",  "o",  "u",  "v",  "z",  "H",  "N",  "1",  "0",
     "Ａ", "ｘ", "Ｌ", "１", "，", "。", " ",  "'",  "-",  "！", "　", "\r\n", "+",
-    "[img=a.pngimg]", "<b>", "</b>", "&amp;", "《C:\\a.txt》",
+    "[img=a.pngimg]", "<b>", "</b>", "&amp;", "《C:\\a.txt》", "《D:\\报价单.docx》", "《长》", "《",
 };
 constexpr size_t kFew = 8, kPlain = 34;
 

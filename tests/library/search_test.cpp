@@ -42,6 +42,8 @@ GroupStrip Strip() {
                                          }(),
                                          "\xF8\x80\x80",  // damaged: no character, shown as three U+FFFD
                                          "亲～\uFEFF在的",  // a Chinese input method's tilde, an unseen blank
+                                         "合同《C:\\资料\\合同书.docx》",
+                                         "推荐《红楼梦》《\\\\fs\\共享\\目录.pdf》",
                                      });
   return strip;
 }
@@ -90,6 +92,11 @@ TEST(SearchIndexTest, FindsByTextPinyinAndFoldedFormsInRankOrder) {
       {"font", {}},
       {"xls", {}},
       {"wenjian", {{3, 3}}},
+      {"docx", {}},                      // a file token is left out whatever its extension,
+      {"ziliao", {}},
+      {"hetong", {{3, 8}}},
+      {"mulu", {}},                      // and on a share;
+      {"tuijianhongloumeng", {{3, 9}}},  // a title in book-title marks is text
       {std::string(63, 't'), {{3, 5}}},  // the longest query still matched by pinyin
       {"yao", {}},                       // not U+8000 (耀) read from the damaged row
       {"\uFFFD\uFFFD", {{3, 6}}},
