@@ -45,6 +45,12 @@ bool MainPanel::RegisterSearchHotkey(settings::Hotkey hotkey) {
 // chat window the follow rules accept, it is also where the phrase goes, and the panel docks
 // beside it at once instead of at the follow loop's next look.
 void MainPanel::OnSearchHotkey() {
+  // A box of ours is open over the panel (a send's question, an editor, a message): it is what
+  // the agent has to answer first, so it comes to the front with its focus, and the search waits.
+  if (!IsWindowEnabled(hwnd())) {
+    if (HWND box = GetLastActivePopup(hwnd()); box && box != hwnd()) SetForegroundWindow(box);
+    return;
+  }
   HWND front = GetForegroundWindow();
   // Pressed again over the search it opened (or a notice of the panel's): the same search, still
   // for the window it was called from.

@@ -61,6 +61,15 @@ TEST_F(PhraseVariablesE2e, FillsTheCustomerTheClipboardAndAnAnswer) {
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(Text(GetDlgItem(box, library::kInputBoxPromptId)), "快递单号");
   HWND answer = GetDlgItem(box, library::kInputBoxEditId);
+  // The search hotkey pressed out of habit: the question keeps the front and its focus, and no
+  // search opens under it.
+  PostMessageW(panel, WM_HOTKEY, 1, MAKELPARAM(MOD_CONTROL | MOD_ALT, VK_SPACE));
+  GUITHREADINFO gui{sizeof gui, 0, {}, {}, {}, {}, {}, {}, {}};
+  EXPECT_TRUE(WaitFor([&] {
+    return GetForegroundWindow() == box && GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &gui) &&
+           gui.hwndFocus == answer;
+  })) << "the question lost its focus";
+  EXPECT_TRUE(HoldsFor([&] { return GetForegroundWindow() == box; }, 500));
   SendMessageW(answer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"SF1234567"));
   PostMessageW(answer, WM_KEYDOWN, VK_RETURN, 0);  // Enter sends with the value
   PostMessageW(answer, WM_KEYUP, VK_RETURN, 0);
