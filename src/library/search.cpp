@@ -46,7 +46,8 @@ void DecodeUtf8(std::string_view text, std::vector<char32_t>& out) {
       ok = (s[i + k] & 0xC0) == 0x80;
       c = (c << 6) | (s[i + k] & 0x3F);
     }
-    if (ok) ok = c >= (len == 3 ? 0x800u : len == 4 ? 0x10000u : 0x80u) && c <= 0x10FFFF;
+    // Overlong forms and encoded surrogate halves are damage too.
+    if (ok) ok = c >= (len == 3 ? 0x800u : len == 4 ? 0x10000u : 0x80u) && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
     if (!ok) {
       out.push_back(0xFFFD);
       ++i;
@@ -188,6 +189,8 @@ bool SkippedInSearch(char32_t c) {
 char32_t FoldForSearch(char32_t c) {
   if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;
   else if (c == 0x3000) c = ' ';
+  else if (c == 0xFFE5) c = 0xA5;  // the yuan sign of a Chinese input method, ￥ for ¥
+  else if (c == 0xFFE0 || c == 0xFFE1) c -= 0xFF3E;  // ￠ ￡
   if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
   return c;
 }

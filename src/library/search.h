@@ -112,7 +112,7 @@ class SearchIndex {
 std::string SearchRowText(std::string_view groupName, std::string_view rowText);
 
 // The character as matching sees it: ASCII letters in lower case, full-width forms (letters,
-// digits, signs and the ideographic space) as their ASCII counterparts.
+// digits, signs, the ideographic space, ￥ ￠ ￡) as their half-width counterparts.
 char32_t FoldForSearch(char32_t c);
 // A folded character that matching passes over: blanks, line breaks and punctuation, half-width
 // and full-width.

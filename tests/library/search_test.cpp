@@ -44,6 +44,8 @@ GroupStrip Strip() {
                                          "亲～\uFEFF在的",  // a Chinese input method's tilde, an unseen blank
                                          "合同《C:\\资料\\合同书.docx》",
                                          "推荐《红楼梦》《\\\\fs\\共享\\目录.pdf》",
+                                         "\xED\xA0\x80",  // an encoded surrogate half: damaged as well
+                                         "特价¥99",
                                      });
   return strip;
 }
@@ -99,7 +101,8 @@ TEST(SearchIndexTest, FindsByTextPinyinAndFoldedFormsInRankOrder) {
       {"tuijianhongloumeng", {{3, 9}}},  // a title in book-title marks is text
       {std::string(63, 't'), {{3, 5}}},  // the longest query still matched by pinyin
       {"yao", {}},                       // not U+8000 (耀) read from the damaged row
-      {"\uFFFD\uFFFD", {{3, 6}}},
+      {"\uFFFD\uFFFD", {{3, 6}, {3, 10}}},
+      {"￥99", {{3, 11}}},             // the yuan sign as a Chinese input method types it
       {"qinzai", {{3, 7}}},
   };
   for (const auto& c : kCases) EXPECT_EQ(index.Search(c.query), c.hits) << c.query;
