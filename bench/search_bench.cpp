@@ -8,6 +8,8 @@
 // character after the other as the box sees them; Time is the query's slowest keystroke, on
 // average, in CPU time, and worst_ms the slowest of all runs (target: under 2 ms).
 // With ranked=1 the same with 2,000 rows sent before, which each rank puts first.
+// BM_SearchBackspace: the query typed, then taken back with Backspace; Time is the slowest of
+// those keystrokes.
 // BM_SearchIndexBuild: building the index again after a library change; index_MB is the heap the
 // built index holds, after_key_MB the same once a first keystroke has filled its buffers.
 // BM_SendCountsApply: the counts looked up for every row, at an index build and after each send.
@@ -149,6 +151,34 @@ void BM_SearchKeystroke(benchmark::State& state) {
 BENCHMARK(BM_SearchKeystroke)
     ->ArgsProduct({benchmark::CreateDenseRange(0, std::size(kQueries) - 1, 1), {0, 1}})
     ->ArgNames({"query", "ranked"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The query typed in full, then taken back one character at a time with Backspace down to its
+// first: Time is the slowest of those keystrokes.
+void BM_SearchBackspace(benchmark::State& state) {
+  static library::SearchIndex index(BenchStrip());
+  const char* query = kQueries[state.range(0)];
+  const std::vector<std::string> keys = Keystrokes(query);
+  double slowest = 0;
+  for (auto _ : state) {
+    index.Search("");
+    for (const std::string& key : keys) index.Search(key);
+    double iterationSlowest = 0;
+    for (size_t k = keys.size() - 1; k-- > 0;) {
+      const double start = ThreadSeconds();
+      benchmark::DoNotOptimize(index.Search(keys[k]).size());
+      iterationSlowest = std::max(iterationSlowest, ThreadSeconds() - start);
+    }
+    state.SetIterationTime(iterationSlowest);
+    slowest = std::max(slowest, iterationSlowest);
+  }
+  state.counters["worst_ms"] = slowest * 1000;
+  state.SetLabel(query);
+}
+BENCHMARK(BM_SearchBackspace)
+    ->DenseRange(1, std::size(kQueries) - 1, 1)
+    ->ArgName("query")
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

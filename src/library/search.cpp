@@ -314,34 +314,47 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
 // is the row's match of the previous query, or null.
 template <class TierOf>
 std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool narrow, TierOf tierOf) {
-  // The buffers are kept from keystroke to keystroke: fresh memory for a hundred thousand matches
-  // costs more in page faults than the matching. Every row is written and only the matching ones
-  // are kept, which spares a mispredicted branch per row.
-  if (nextMatches_.size() < rows_.size()) {
-    nextMatches_.resize(rows_.size());
-    lastMatches_.resize(rows_.size());
-  }
-  Match* const next = nextMatches_.data();
+  Level& level = NextLevel(narrow ? levels_[depth_ - 1].count : rows_.size());
+  Match* const next = level.matches.data();
   size_t kept = 0;
-  size_t counted[4] = {};  // per tier, after the rows that do not match
-  size_t* const count = counted + 1;
+  // Every row is written and only the matching ones are kept, which spares a mispredicted branch
+  // per row.
   auto consider = [&](std::uint32_t i, const Match* previous) {
     Match match = tierOf(rows_[i], previous);
     match.row = i;
     next[kept] = match;
     kept += match.tier >= 0;
-    ++count[match.tier];
   };
   if (narrow) {
-    for (size_t k = 0; k < lastCount_; ++k) consider(lastMatches_[k].row, &lastMatches_[k]);
+    const Level& last = levels_[depth_ - 1];
+    for (size_t k = 0; k < last.count; ++k) consider(last.matches[k].row, &last.matches[k]);
   } else {
     for (std::uint32_t i = 0; i < rows_.size(); ++i) consider(i, nullptr);
   }
-  lastQuery_ = std::move(query);
-  std::swap(lastMatches_, nextMatches_);
-  lastCount_ = kept;
-  const std::span<const Match> matches(lastMatches_.data(), kept);
-  std::vector<SearchHit> out(kept);
+  level.query = std::move(query);
+  level.count = kept;
+  ++depth_;
+  return Order(level);
+}
+
+// The level after the last one, with room for the matches among `candidates` rows.
+SearchIndex::Level& SearchIndex::NextLevel(size_t candidates) {
+  if (depth_ == kMostLevels) {
+    std::rotate(levels_.begin(), levels_.begin() + 1, levels_.end());
+    --depth_;
+  }
+  if (depth_ == levels_.size()) levels_.emplace_back();
+  Level& level = levels_[depth_];
+  if (level.matches.size() < candidates) level.matches.resize(candidates);
+  return level;
+}
+
+// A level's matches in the order of their tiers.
+std::vector<SearchHit> SearchIndex::Order(const Level& level) const {
+  const std::span<const Match> matches(level.matches.data(), level.count);
+  size_t count[3] = {};
+  for (const Match& match : matches) ++count[match.tier];
+  std::vector<SearchHit> out(matches.size());
   size_t at[3] = {0, count[0], count[0] + count[1]};
   if (sendCounts_.empty()) {
     for (const Match& match : matches) {
@@ -350,7 +363,7 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
     return out;
   }
   // Within each rank, the rows sent most often first; the stable sort keeps library order for ties.
-  std::vector<std::uint32_t> order(kept);
+  std::vector<std::uint32_t> order(matches.size());
   for (const Match& match : matches) order[at[match.tier]++] = match.row;
   // Most rows were never sent: those keep their order behind the sent ones, and only the few sent
   // ones are sorted.
@@ -382,22 +395,28 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
   for (char32_t& c : query) c = FoldForSearch(c);
   std::erase_if(query, SkippedInSearch);
   if (query.empty() || rows_.empty()) {
-    lastQuery_.clear();
-    lastCount_ = 0;
+    depth_ = 0;
     return {};
   }
-  // Whatever matches this query matches the previous one where this one goes on from it: the
-  // characters that match its first letters match the previous query's.
-  const size_t before = lastQuery_.size();
-  const bool narrow = before > 0 && query.size() >= before && std::equal(lastQuery_.begin(), lastQuery_.end(), query.begin());
+  // Whatever matches this query matches each kept one it goes on from: the characters that match
+  // its first letters match the shorter query's. Those it does not go on from are done with.
+  const auto goesOnFrom = [&](const std::vector<char32_t>& kept) {
+    return kept.size() <= query.size() && std::equal(kept.begin(), kept.end(), query.begin());
+  };
+  while (depth_ > 0 && !goesOnFrom(levels_[depth_ - 1].query)) --depth_;
+  if (depth_ > 0 && levels_[depth_ - 1].query.size() == query.size()) return Order(levels_[depth_ - 1]);
+  const bool narrow = depth_ > 0;
+  const size_t before = narrow ? levels_[depth_ - 1].query.size() : 0;
 
   if (query.size() > kMaxPinyinQuery) {
     std::vector<std::uint32_t> wanted;
     for (char32_t c : query) {
       const auto at = std::find(idChar_.begin(), idChar_.end(), c);
       if (at == idChar_.end()) {  // a character no row holds
-        lastQuery_ = std::move(query);
-        lastCount_ = 0;
+        Level& level = NextLevel(0);
+        level.query = std::move(query);
+        level.count = 0;
+        ++depth_;
         return {};
       }
       wanted.push_back(static_cast<std::uint32_t>(at - idChar_.begin()));

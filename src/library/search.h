@@ -37,7 +37,8 @@ class SearchIndex {
   // contains it, then those whose content contains it; each in library order. An empty query
   // matches nothing: the page shows its groups again.
   // A query that goes on from the previous one (the next keystroke) is looked for only among the
-  // previous one's matches, which is why searching is not const.
+  // previous one's matches, and one typed before on the way to it (a Backspace) is answered from
+  // its matches kept, which is why searching is not const.
   std::vector<SearchHit> Search(std::string_view query);
 
   size_t rowCount() const { return rows_.size(); }
@@ -100,12 +101,21 @@ class SearchIndex {
   std::vector<std::pair<char32_t, std::uint32_t>> otherIds_;  // beyond the BMP, sorted
   std::vector<CharStarts> idStarts_;  // only while the index is built
   std::vector<std::uint32_t> sendCounts_;  // per row; empty when none was sent
-  // The previous query and the rows it matched, in library order.
-  std::vector<char32_t> lastQuery_;
-  // The previous query's matches are lastMatches_[0, lastCount_); both buffers hold a Match per row.
-  std::vector<Match> lastMatches_;
-  std::vector<Match> nextMatches_;
-  size_t lastCount_ = 0;
+  // The queries the agent typed on the way to the last one, each with the rows it matched in
+  // library order: levels_[0, depth_), each query a prefix of the next. A keystroke that goes on
+  // searches the last level's matches, and a Backspace finds its query's matches kept. A level's
+  // buffer is kept for the next query at its depth: fresh memory for a hundred thousand matches
+  // costs more in page faults than the matching.
+  struct Level {
+    std::vector<char32_t> query;
+    std::vector<Match> matches;  // [0, count) hold the matches
+    size_t count = 0;
+  };
+  static constexpr size_t kMostLevels = 32;  // the oldest goes when a query is typed longer
+  Level& NextLevel(size_t candidates);
+  std::vector<SearchHit> Order(const Level& level) const;
+  std::vector<Level> levels_;
+  size_t depth_ = 0;
 };
 
 // The text of a result row, with its group's name before it: "售后 · 退货地址┃…".
