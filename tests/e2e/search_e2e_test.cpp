@@ -286,7 +286,7 @@ TEST(SearchSpeed, DISABLED_KeystrokeToMatchesShownWithAHundredThousandRows) {
   const double first = keystroke(L't');
   const long firstHits = static_cast<long>(ListView_GetItemCount(list));
   SendMessageW(search, WM_CHAR, VK_BACK, 1);
-  double worst = 0, total = 0;
+  double worst = 0, total = 0, worstBack = 0;
   int keys = 0;
   for (const std::wstring query : {L"thdz", L"tuihuodizhi", L"退h", L"kuaidi", L"12345"}) {
     std::string line;
@@ -297,14 +297,23 @@ TEST(SearchSpeed, DISABLED_KeystrokeToMatchesShownWithAHundredThousandRows) {
       ++keys;
       line += " " + std::to_string(static_cast<int>(ms + 0.5));
     }
-    std::printf("search \"%s\": %ld matches; ms per keystroke:%s\n", platform::Narrow(query).c_str(),
+    std::printf("search \"%s\": %ld matches; ms per keystroke:%s", platform::Narrow(query).c_str(),
                 static_cast<long>(ListView_GetItemCount(list)), line.c_str());
+    // Taken back with Backspace down to its first character.
+    line.clear();
+    for (size_t i = 1; i < query.size(); ++i) {
+      const double ms = keystroke(VK_BACK);
+      worstBack = std::max(worstBack, ms);
+      line += " " + std::to_string(static_cast<int>(ms + 0.5));
+    }
+    std::printf("; Backspace:%s\n", line.c_str());
     SetWindowTextW(search, L"");
   }
   std::printf("search box, 100,000 rows: first keystroke (index built) %.0f ms for %ld matches; then %d keystrokes, "
-              "%.1f ms average, %.0f ms the slowest (target: under 50 ms)\n",
-              first, firstHits, keys, total / keys, worst);
+              "%.1f ms average, %.0f ms the slowest (target: under 50 ms); Backspace %.0f ms the slowest\n",
+              first, firstHits, keys, total / keys, worst, worstBack);
   EXPECT_LT(worst, 50.0);
+  EXPECT_LT(worstBack, 50.0);
   PostMessageW(panel, WM_COMMAND, static_cast<WPARAM>(app::Command::ExitSoftware), 0);
   jihe.WaitForExit(60000);
 }
