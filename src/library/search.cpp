@@ -230,7 +230,7 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
   std::uint64_t rowPairs[kPairWords];
   std::vector<std::uint64_t> pairWords[kPairWords];
   // `prev` is the previous character of the same part, whose start symbols pair with this one's.
-  auto append = [&](std::string_view text, Row& row, std::uint64_t& starts, bool remark) {
+  auto append = [&](std::string_view text, Row& row, RowStarts& rowStarts, std::uint64_t& starts, bool remark) {
     chars.clear();
     DecodeUtf8(text, chars);
     std::int64_t prev = -1;  // its character number
@@ -250,7 +250,7 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
       const CharStarts& here = idStarts_[id];
       row.letters |= idLetters[id];
       row.others |= OtherBit(idChar_[id]);
-      if (remark && units_.size() == row.begin) row.firstStarts = here.bits;
+      if (remark && units_.size() == row.begin) rowStarts.first = here.bits;
       for (std::uint64_t fresh = here.bits & ~starts & kExactBits; fresh; fresh &= fresh - 1) {
         firstAt[std::countr_zero(fresh)] =
             static_cast<std::uint8_t>(std::min<size_t>(units_.size() - partBegin, kFarOffset));
@@ -281,15 +281,18 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
         const size_t remarkLength =
             content.size() == text.size() ? 0 : text.size() - content.size() - kRemarkSeparator.size();
         Row row{};
-        hits_.push_back({g, r, source == team});
+        RowStarts rowStarts;
+        hits_.push_back({static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(r), source == team});
         std::fill(std::begin(rowPairs), std::end(rowPairs), 0);
         row.begin = static_cast<std::uint32_t>(units_.size());
         row.firstAt = static_cast<std::uint32_t>(firstAt_.size());
-        append(text.substr(0, remarkLength), row, row.remarkStarts, true);
+        append(text.substr(0, remarkLength), row, rowStarts, rowStarts.remark, true);
         row.split = static_cast<std::uint32_t>(units_.size());
-        append(kind == GroupKind::Phrase ? ShownContent(content) : std::string(content), row, row.contentStarts, false);
+        append(kind == GroupKind::Phrase ? ShownContent(content) : std::string(content), row, rowStarts,
+               rowStarts.content, false);
         row.end = static_cast<std::uint32_t>(units_.size());
         rows_.push_back(row);
+        starts_.push_back(rowStarts);
         for (size_t w = 0; w < kPairWords; ++w) pairWords[w].push_back(rowPairs[w]);
       }
     }
@@ -299,6 +302,7 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
   firstAt_.push_back(0);
   firstAt_.shrink_to_fit();
   rows_.shrink_to_fit();
+  starts_.shrink_to_fit();
   hits_.shrink_to_fit();
   pairs_.reserve(kPairWords * rows_.size());
   for (const std::vector<std::uint64_t>& words : pairWords) pairs_.insert(pairs_.end(), words.begin(), words.end());
@@ -433,12 +437,13 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
     const std::uint64_t below = (bit - 1) & kExactBits;
     return Collect(std::move(query), narrow, [&](const Row& row, const Match*) -> Match {
       // Worked out without branches: which part matches is as good as random from row to row.
-      const bool inRemark = row.remarkStarts & bit;
-      const int rank = inRemark ? BitCount(row.remarkStarts & below)
-                                : BitCount(row.remarkStarts & kExactBits) + BitCount(row.contentStarts & below);
+      const RowStarts& starts = starts_[static_cast<size_t>(&row - rows_.data())];
+      const bool inRemark = starts.remark & bit;
+      const int rank = inRemark ? BitCount(starts.remark & below)
+                                : BitCount(starts.remark & kExactBits) + BitCount(starts.content & below);
       const std::uint8_t offset = firstAt_[row.firstAt + rank];  // a row's last offset has one after it
       const std::uint32_t end = (inRemark ? row.begin : row.split) + offset + 1;
-      const int tier = row.firstStarts & bit ? 0 : inRemark ? 1 : row.contentStarts & bit ? 2 : -1;
+      const int tier = starts.first & bit ? 0 : inRemark ? 1 : starts.content & bit ? 2 : -1;
       return {0, tier == 0 ? row.begin + 1 : end, tier};
     });
   }

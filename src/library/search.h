@@ -20,8 +20,8 @@
 namespace jihe::library {
 
 struct SearchHit {
-  size_t group;  // the group's index (its slot in the strip)
-  size_t row;
+  std::uint32_t group;  // the group's index (its slot in the strip)
+  std::uint32_t row;
   bool team = false;  // a group of the team library rather than the agent's own
   bool operator==(const SearchHit&) const = default;
 };
@@ -48,22 +48,25 @@ class SearchIndex {
   void SetSendCounts(const std::function<std::uint32_t(const SearchHit&)>& countOf);
 
  private:
-  // What matching reads of a row; which row of which group it is lies in hits_, and its pair bits
-  // in pairs_.
+  // What matching reads of a row; which row of which group it is lies in hits_, what its parts
+  // start with in starts_, and its pair bits in pairs_.
   struct Row {
     std::uint32_t begin;  // remark: units [begin, split); content: [split, end)
     std::uint32_t split;
     std::uint32_t end;
     // Where this row's first-unit offsets begin in firstAt_: for each letter and digit of
-    // remarkStarts, then of contentStarts, in bit order, the offset in its part of the first unit
+    // RowStarts::remark, then of RowStarts::content, in bit order, the offset in its part of the first unit
     // a match can start at with it. One farther in is given as kFarOffset: where the next
     // keystroke may start looking is all that is read from it.
     std::uint32_t firstAt;
     std::uint64_t letters;  // what the row can match at all; see LetterBit
     std::uint64_t others;   // the other characters it holds; see OtherBit
-    // What a match can start with (a character itself or the first letter of one of its
-    // readings): at the remark's first character, anywhere in the remark, anywhere in the content.
-    std::uint64_t firstStarts = 0, remarkStarts = 0, contentStarts = 0;
+  };
+  // What a match can start with (a character itself or the first letter of one of its readings):
+  // at the remark's first character, anywhere in the remark, anywhere in the content. Apart from
+  // Row, as only a first letter reads it.
+  struct RowStarts {
+    std::uint64_t first = 0, remark = 0, content = 0;
   };
   // Per character number: what it lets a match start with, and the letter pairs within its
   // readings.
@@ -88,6 +91,7 @@ class SearchIndex {
 
   std::vector<Row> rows_;
   std::vector<SearchHit> hits_;  // per row
+  std::vector<RowStarts> starts_;  // per row
   // The first two letters a match can have, hashed into 512 bits per row (see PairBit): the
   // rows' first words, then their second words, and so on.
   std::vector<std::uint64_t> pairs_;

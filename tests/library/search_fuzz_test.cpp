@@ -95,7 +95,8 @@ std::vector<SearchHit> Reference(const GroupStrip& own, const GroupStrip* team, 
       for (size_t r = 0; r < group.rows().size(); ++r) {
         const auto [remark, content] = Parts(group.rows()[r], kind);
         const int tier = Found(remark, q, true) ? 0 : Found(remark, q, false) ? 1 : Found(content, q, false) ? 2 : -1;
-        if (tier >= 0) tiers[tier].push_back({g, r, strip == team});
+        if (tier >= 0)
+          tiers[tier].push_back({static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(r), strip == team});
       }
     }
   }
