@@ -321,6 +321,7 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
   Level& level = NextLevel(narrow ? levels_[depth_ - 1].count : rows_.size());
   Match* const next = level.matches.data();
   size_t kept = 0;
+  size_t counted[4] = {};  // per tier, after the rows that do not match
   // Every row is written and only the matching ones are kept, which spares a mispredicted branch
   // per row.
   auto consider = [&](std::uint32_t i, const Match* previous) {
@@ -328,6 +329,7 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
     match.row = i;
     next[kept] = match;
     kept += match.tier >= 0;
+    ++counted[match.tier + 1];
   };
   if (narrow) {
     const Level& last = levels_[depth_ - 1];
@@ -337,6 +339,7 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
   }
   level.query = std::move(query);
   level.count = kept;
+  std::copy(counted + 1, counted + 4, level.tiers);
   ++depth_;
   return Order(level);
 }
@@ -356,8 +359,7 @@ SearchIndex::Level& SearchIndex::NextLevel(size_t candidates) {
 // A level's matches in the order of their tiers.
 std::vector<SearchHit> SearchIndex::Order(const Level& level) const {
   const std::span<const Match> matches(level.matches.data(), level.count);
-  size_t count[3] = {};
-  for (const Match& match : matches) ++count[match.tier];
+  const size_t* const count = level.tiers;
   std::vector<SearchHit> out(matches.size());
   size_t at[3] = {0, count[0], count[0] + count[1]};
   if (sendCounts_.empty()) {
@@ -420,6 +422,7 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
         Level& level = NextLevel(0);
         level.query = std::move(query);
         level.count = 0;
+        std::fill(std::begin(level.tiers), std::end(level.tiers), 0);
         ++depth_;
         return {};
       }

@@ -114,6 +114,7 @@ class SearchIndex {
     std::vector<char32_t> query;
     std::vector<Match> matches;  // [0, count) hold the matches
     size_t count = 0;
+    size_t tiers[3] = {};  // how many of them are in each tier
   };
   static constexpr size_t kMostLevels = 32;  // the oldest goes when a query is typed longer
   Level& NextLevel(size_t candidates);
