@@ -11,7 +11,8 @@
 // BM_SearchBackspace: the query typed, then taken back with Backspace; Time is the slowest of
 // those keystrokes.
 // BM_SearchIndexBuild: building the index again after a library change; index_MB is the heap the
-// built index holds, after_key_MB the same once a first keystroke has filled its buffers.
+// built index holds, after_key_MB the same once a first keystroke has filled its buffers, and
+// after_day_MB once forty long queries were typed.
 // BM_SendCountsApply: the counts looked up for every row, at an index build and after each send.
 #include <benchmark/benchmark.h>
 
@@ -206,6 +207,14 @@ void BM_SearchIndexBuild(benchmark::State& state) {
     state.counters["index_MB"] = inUse() - before;
     index.Search("t");
     state.counters["after_key_MB"] = inUse() - before;
+    // A day of searching: forty addresses typed in full pinyin, a character at a time, each
+    // past the matches the index keeps per query.
+    const std::string address = "zhejiangshenghangzhoushixihuquwensanlu";
+    for (int query = 0; query < 40; ++query) {
+      index.Search("");
+      for (const std::string& key : Keystrokes(address)) index.Search(key);
+    }
+    state.counters["after_day_MB"] = inUse() - before;
   }
 }
 BENCHMARK(BM_SearchIndexBuild)->Unit(benchmark::kMillisecond);
