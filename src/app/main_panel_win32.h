@@ -99,6 +99,7 @@ class MainPanel : public platform::Window, private chat::SendHost, private Libra
   // only when the system took the new one. False when it refused.
   bool RegisterSearchHotkey(settings::Hotkey hotkey);
   void OnSearchHotkey();
+  HWND OpenBox() const;  // the box of ours over the panel the agent has to answer first, if any
   void ShowSearch();  // the panel in front with the focus in the phrase search
   void OnOtherProgramActive();
 

@@ -48,7 +48,7 @@ void MainPanel::OnSearchHotkey() {
   // A box of ours is open over the panel (a send's question, an editor, a message): it is what
   // the agent has to answer first, so it comes to the front with its focus, and the search waits.
   if (!IsWindowEnabled(hwnd())) {
-    if (HWND box = GetLastActivePopup(hwnd()); box && box != hwnd()) SetForegroundWindow(box);
+    if (HWND box = OpenBox()) SetForegroundWindow(box);
     return;
   }
   HWND front = GetForegroundWindow();
@@ -72,6 +72,20 @@ void MainPanel::OnSearchHotkey() {
   }
   if (!docked && (!IsWindowVisible(hwnd()) || IsIconic(hwnd()))) ShowPanel(ShowVariant::Menu);
   ShowSearch();
+}
+
+// The topmost visible, enabled window that the panel owns, directly or through another box (an
+// editor's message box). Found in the windows' order on the screen: GetLastActivePopup would do
+// only for a panel that no other window owns, and ours is owned by the hidden window that keeps
+// it off the taskbar.
+HWND MainPanel::OpenBox() const {
+  const DWORD thread = GetCurrentThreadId();
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    if (GetWindowThreadProcessId(w, nullptr) != thread || !IsWindowVisible(w) || !IsWindowEnabled(w)) continue;
+    for (HWND owner = GetWindow(w, GW_OWNER); owner; owner = GetWindow(owner, GW_OWNER))
+      if (owner == hwnd()) return w;
+  }
+  return nullptr;
 }
 
 void MainPanel::ShowSearch() {

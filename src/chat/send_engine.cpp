@@ -81,10 +81,10 @@ std::optional<std::string> PictureFileIn(std::string_view name, std::string_view
 }
 
 // The picture in img\, or else the spare folder's copy of it when that one is there. The img\ of
-// a phrase with a spare is the team's share: one that does not answer at once (its server went
-// away since the last check) is taken as gone, and the picture is sent from the spare, or not at
-// all, rather than the send holding the panel for the network's timeouts. `shareAway` is set then,
-// and the share is not asked again for the rest of the phrase.
+// a phrase with a spare is the team's share: when it does not answer at once (its server went
+// away since the last check), the spare's copy is sent rather than the send holding the panel for
+// the network's timeouts. `shareAway` is set then, and the share is not asked again for the rest
+// of the phrase. Only a picture the spare does not hold yet is still asked of the share.
 std::optional<std::string> PictureFileOfName(std::string_view name, std::string_view imgFolder,
                                              std::string_view spareImgFolder, bool& shareAway) {
   std::optional<std::string> file = PictureFileIn(name, imgFolder);
@@ -94,8 +94,7 @@ std::optional<std::string> PictureFileOfName(std::string_view name, std::string_
   shareAway = !there;
   if (there == true) return file;
   std::optional<std::string> kept = PictureFileIn(name, spareImgFolder);
-  if (kept && platform::FileExists(*kept)) return kept;
-  return there ? file : std::nullopt;
+  return kept && platform::FileExists(*kept) ? kept : file;
 }
 
 // The steps every send repeats.

@@ -344,7 +344,9 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
   return Order(level);
 }
 
-// The level after the last one, with room for the matches among `candidates` rows.
+// The level after the last one, with room for the matches among `candidates` rows. Its buffer is
+// kept when it fits, and made again when it is short or over twice too long: what the levels hold
+// stays near what the query on the way needs.
 SearchIndex::Level& SearchIndex::NextLevel(size_t candidates) {
   if (depth_ == kMostLevels) {
     std::rotate(levels_.begin(), levels_.begin() + 1, levels_.end());
@@ -352,7 +354,8 @@ SearchIndex::Level& SearchIndex::NextLevel(size_t candidates) {
   }
   if (depth_ == levels_.size()) levels_.emplace_back();
   Level& level = levels_[depth_];
-  if (level.matches.size() < candidates) level.matches.resize(candidates);
+  if (level.matches.size() < candidates || level.matches.size() > 2 * candidates + 1024)
+    level.matches = std::vector<Match>(candidates);
   return level;
 }
 
@@ -410,6 +413,8 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
     return kept.size() <= query.size() && std::equal(kept.begin(), kept.end(), query.begin());
   };
   while (depth_ > 0 && !goesOnFrom(levels_[depth_ - 1].query)) --depth_;
+  // Levels past the next one are done with; the first two, the largest, keep their buffers.
+  if (levels_.size() > std::max<size_t>(depth_ + 1, 2)) levels_.resize(std::max<size_t>(depth_ + 1, 2));
   if (depth_ > 0 && levels_[depth_ - 1].query.size() == query.size()) return Order(levels_[depth_ - 1]);
   const bool narrow = depth_ > 0;
   const size_t before = narrow ? levels_[depth_ - 1].query.size() : 0;
