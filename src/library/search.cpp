@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 
 #include "library/pinyin.h"
 #include "library/preview.h"
@@ -92,8 +91,9 @@ std::string WithoutFileTokens(std::string_view text) {
   size_t from = 0;
   for (size_t open = text.find(kOpen); open != std::string_view::npos; open = text.find(kOpen, open + 1)) {
     const std::string_view path = text.substr(open + kOpen.size());
+    const char d = path.empty() ? '\0' : path[0];
     const bool drive = path.size() >= 2 && path[1] == ':' &&
-                       (std::isalnum(static_cast<unsigned char>(path[0])) || path[0] == '_');
+                       ((d >= 'A' && d <= 'Z') || (d >= 'a' && d <= 'z') || (d >= '0' && d <= '9') || d == '_');
     if (!drive && !path.starts_with("\\\\")) continue;
     const size_t close = path.find(kClose);
     if (close == std::string_view::npos) break;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -259,12 +260,16 @@ std::optional<bool> AnswerWithin(std::function<bool()> question, std::chrono::mi
     std::optional<bool> value;
   };
   const auto answer = std::make_shared<Answer>();
-  std::thread([answer, question = std::move(question)] {
-    const bool value = question();
-    const std::lock_guard<std::mutex> lock(answer->mutex);
-    answer->value = value;
-    answer->given.notify_all();
-  }).detach();
+  try {
+    std::thread([answer, question] {
+      const bool value = question();
+      const std::lock_guard<std::mutex> lock(answer->mutex);
+      answer->value = value;
+      answer->given.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    return question();  // no thread to be had: asked here, as it was before
+  }
   std::unique_lock<std::mutex> lock(answer->mutex);
   answer->given.wait_for(lock, limit, [&] { return answer->value.has_value(); });
   return answer->value;
