@@ -74,14 +74,15 @@ void MainPanel::OnSearchHotkey() {
   ShowSearch();
 }
 
-// The topmost visible, enabled window that the panel owns, directly or through another box (an
-// editor's message box). Found in the windows' order on the screen: GetLastActivePopup would do
-// only for a panel that no other window owns, and ours is owned by the hidden window that keeps
-// it off the taskbar.
+// The topmost visible, enabled window with a caption that the panel owns, directly or through
+// another box (an editor's message box); tooltips and balloons have none. Found in the windows'
+// order on the screen: GetLastActivePopup would do only for a panel that no other window owns,
+// and ours is owned by the hidden window that keeps it off the taskbar.
 HWND MainPanel::OpenBox() const {
   const DWORD thread = GetCurrentThreadId();
   for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
     if (GetWindowThreadProcessId(w, nullptr) != thread || !IsWindowVisible(w) || !IsWindowEnabled(w)) continue;
+    if ((GetWindowLongW(w, GWL_STYLE) & WS_CAPTION) != WS_CAPTION) continue;
     for (HWND owner = GetWindow(w, GW_OWNER); owner; owner = GetWindow(owner, GW_OWNER))
       if (owner == hwnd()) return w;
   }
