@@ -86,11 +86,14 @@ std::optional<std::string> PictureFileIn(std::string_view name, std::string_view
 // the network's timeouts. `shareAway` is set then, and the share is not asked again for the rest
 // of the phrase. Only a picture the spare does not hold yet is still asked of the share.
 std::optional<std::string> PictureFileOfName(std::string_view name, std::string_view imgFolder,
-                                             std::string_view spareImgFolder, bool& shareAway) {
+                                             std::string_view spareImgFolder,
+                                             const std::shared_ptr<platform::FileAccess>& share, bool& shareAway) {
   std::optional<std::string> file = PictureFileIn(name, imgFolder);
   if (!file || spareImgFolder.empty()) return file;
-  const std::optional<bool> there =
-      shareAway ? std::nullopt : platform::FileExistsWithin(*file, kShareAnswerLimit);
+  // The question keeps the share and the path its own: it may outlive this send.
+  const auto there = shareAway ? std::nullopt
+                               : platform::AnswerWithin([share, path = *file] { return share->Stamp(path).has_value(); },
+                                                        kShareAnswerLimit);
   shareAway = !there;
   if (there == true) return file;
   std::optional<std::string> kept = PictureFileIn(name, spareImgFolder);
@@ -182,7 +185,9 @@ std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view 
   return out;
 }
 
-std::string PhraseHtml(std::string_view text, std::string_view imgFolder, std::string_view spareImgFolder) {
+std::string PhraseHtml(std::string_view text, std::string_view imgFolder, std::string_view spareImgFolder,
+                       std::shared_ptr<platform::FileAccess> share) {
+  if (!share) share = platform::SystemFileAccess();
   std::string html;
   bool shareAway = false;
   size_t i = 0;
@@ -199,7 +204,7 @@ std::string PhraseHtml(std::string_view text, std::string_view imgFolder, std::s
       // The name goes into the address percent-encoded, so that reading the address back gives
       // the name unchanged, "%20" and "#" included.
       const std::optional<std::string> file =
-          PictureFileOfName(text.substr(nameStart, end - nameStart), imgFolder, spareImgFolder, shareAway);
+          PictureFileOfName(text.substr(nameStart, end - nameStart), imgFolder, spareImgFolder, share, shareAway);
       html += file ? "<IMG src=\"" + FileUrlOf(*file) + "\">" : std::string(kNoPicture);
       i = end + kPictureEnd.size();
     } else if (StartsIgnoringAsciiCase(text, i, kPictureEnd)) {

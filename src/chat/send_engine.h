@@ -4,6 +4,7 @@
 // Aliwangwang/Qianniu, pictures go out as messages of their own before the text.
 //
 // It runs on the UI thread; every wait keeps that thread's messages flowing.
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +12,7 @@
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
+#include "platform/file_access.h"
 #include "platform/keyboard.h"
 #include "platform/wait.h"
 #include "settings/options.h"
@@ -106,8 +108,10 @@ std::string ReplaceAllIgnoringAsciiCase(std::string_view text, std::string_view 
 // address of that name in `imgFolder` (given without its final separator), "img]" a closing quote,
 // CR LF a "<BR>"; letter case is ignored. A token whose name would lead out of the folder becomes a
 // picture with no file, "<IMG src=\"file:///\">". A picture missing from `imgFolder` that
-// `spareImgFolder` holds is addressed there.
-std::string PhraseHtml(std::string_view text, std::string_view imgFolder, std::string_view spareImgFolder = {});
+// `spareImgFolder` holds is addressed there. An `imgFolder` with a spare is the team's share, asked
+// through `share` (the system's file access when null).
+std::string PhraseHtml(std::string_view text, std::string_view imgFolder, std::string_view spareImgFolder = {},
+                       std::shared_ptr<platform::FileAccess> share = nullptr);
 // The file a picture element's address names, as the picture pattern's group 1 holds it
 // ("file:///C:/..." or "file://server/share/..."); nothing for an element with no file.
 std::optional<std::string> PictureFileOfAddress(std::string_view address);

@@ -275,8 +275,4 @@ std::optional<bool> AnswerWithin(std::function<bool()> question, std::chrono::mi
   return answer->value;
 }
 
-std::optional<bool> FileExistsWithin(const std::string& path, std::chrono::milliseconds limit) {
-  return AnswerWithin([path] { return FileExists(path); }, limit);
-}
-
 }  // namespace jihe::platform

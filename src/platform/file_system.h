@@ -48,12 +48,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 bool RemoveFile(const std::string& path);
 
 bool FileExists(const std::string& path);
-// FileExists for a file on a share, which must not hold the caller: a share whose server went
-// away holds the asking thread for as long as the network's timeouts, tens of seconds. The check
-// runs on a thread of its own; without an answer within `limit` there is none (nullopt), and that
-// thread is left to finish alone.
-std::optional<bool> FileExistsWithin(const std::string& path, std::chrono::milliseconds limit);
-// The same for any question: the answer, or nothing when it did not come within `limit`.
+// A question to a share, which must not hold the caller: a share whose server went away holds the
+// asking thread for as long as the network's timeouts, tens of seconds. It is asked on a thread
+// of its own; without an answer within `limit` there is none (nullopt), and that thread is left
+// to finish alone with what the question holds.
 std::optional<bool> AnswerWithin(std::function<bool()> question, std::chrono::milliseconds limit);
 bool DirectoryExists(const std::string& path);
 std::optional<FileStamp> StampOf(const std::string& path);
