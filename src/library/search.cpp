@@ -318,7 +318,7 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
 // is the row's match of the previous query, or null.
 template <class TierOf>
 std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool narrow, TierOf tierOf) {
-  Level& level = NextLevel(narrow ? levels_[depth_ - 1].count : rows_.size());
+  Level& level = NextLevel(narrow ? levels_[depth_ - 1].count() : rows_.size());
   Match* const next = level.matches.data();
   size_t kept = 0;
   size_t counted[4] = {};  // per tier, after the rows that do not match
@@ -333,12 +333,11 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
   };
   if (narrow) {
     const Level& last = levels_[depth_ - 1];
-    for (size_t k = 0; k < last.count; ++k) consider(last.matches[k].row, &last.matches[k]);
+    for (size_t k = 0, n = last.count(); k < n; ++k) consider(last.matches[k].row, &last.matches[k]);
   } else {
     for (std::uint32_t i = 0; i < rows_.size(); ++i) consider(i, nullptr);
   }
   level.query = std::move(query);
-  level.count = kept;
   std::copy(counted + 1, counted + 4, level.tiers);
   ++depth_;
   return Order(level);
@@ -361,7 +360,7 @@ SearchIndex::Level& SearchIndex::NextLevel(size_t candidates) {
 
 // A level's matches in the order of their tiers.
 std::vector<SearchHit> SearchIndex::Order(const Level& level) const {
-  const std::span<const Match> matches(level.matches.data(), level.count);
+  const std::span<const Match> matches(level.matches.data(), level.count());
   const size_t* const count = level.tiers;
   std::vector<SearchHit> out(matches.size());
   size_t at[3] = {0, count[0], count[0] + count[1]};
@@ -426,7 +425,6 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
       if (at == idChar_.end()) {  // a character no row holds
         Level& level = NextLevel(0);
         level.query = std::move(query);
-        level.count = 0;
         std::fill(std::begin(level.tiers), std::end(level.tiers), 0);
         ++depth_;
         return {};

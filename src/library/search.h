@@ -112,9 +112,9 @@ class SearchIndex {
   // costs more in page faults than the matching.
   struct Level {
     std::vector<char32_t> query;
-    std::vector<Match> matches;  // [0, count) hold the matches
-    size_t count = 0;
-    size_t tiers[3] = {};  // how many of them are in each tier
+    std::vector<Match> matches;  // [0, count()) hold the matches
+    size_t tiers[3] = {};        // how many of them are in each tier
+    size_t count() const { return tiers[0] + tiers[1] + tiers[2]; }
   };
   static constexpr size_t kMostLevels = 32;  // the oldest goes when a query is typed longer
   Level& NextLevel(size_t candidates);
