@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <climits>
+#include <map>
+#include <mutex>
 
 #include "chat/clipboard_keeper.h"
 #include "chat/follow_loop.h"
@@ -27,6 +29,37 @@ constexpr std::string_view kPictureEnd = "img]";
 constexpr std::string_view kNoPicture = "<IMG src=\"file:///\">";
 // How long a send waits for the team's share to say whether a picture is there.
 constexpr std::chrono::milliseconds kShareAnswerLimit{1000};
+// How long after that wait ran out the share is not asked again: each send in the meantime takes
+// the spare's copy at once, rather than waiting the limit again and leaving one more question
+// hanging on the network. The team session notices the outage itself within its checks.
+constexpr std::chrono::seconds kShareSilenceKept{30};
+
+// The shares that did not answer in time lately, by their img folder.
+class SilentShares {
+ public:
+  bool Silent(const std::string& folder) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto at = since_.find(folder);
+    if (at == since_.end()) return false;
+    if (std::chrono::steady_clock::now() - at->second < kShareSilenceKept) return true;
+    since_.erase(at);
+    return false;
+  }
+  void Heard(const std::string& folder, bool answered) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (answered) since_.erase(folder);
+    else since_[folder] = std::chrono::steady_clock::now();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, std::chrono::steady_clock::time_point> since_;
+};
+
+SilentShares& Silences() {
+  static SilentShares shares;
+  return shares;
+}
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -84,7 +117,8 @@ std::optional<std::string> PictureFileIn(std::string_view name, std::string_view
 // a phrase with a spare is the team's share: when it does not answer at once (its server went
 // away since the last check), the spare's copy is sent rather than the send holding the panel for
 // the network's timeouts. `shareAway` is set then, and the share is not asked again for the rest
-// of the phrase. Only a picture the spare does not hold yet is still asked of the share.
+// of the phrase, nor by the sends of the next moments. Only a picture the spare does not hold yet
+// is still asked of the share.
 std::optional<std::string> PictureFileOfName(std::string_view name, std::string_view imgFolder,
                                              std::string_view spareImgFolder,
                                              const std::shared_ptr<platform::FileAccess>& share, bool& shareAway) {
@@ -94,6 +128,7 @@ std::optional<std::string> PictureFileOfName(std::string_view name, std::string_
   const auto there = shareAway ? std::nullopt
                                : platform::AnswerWithin([share, path = *file] { return share->Stamp(path).has_value(); },
                                                         kShareAnswerLimit);
+  if (!shareAway) Silences().Heard(std::string(imgFolder), there.has_value());
   shareAway = !there;
   if (there == true) return file;
   std::optional<std::string> kept = PictureFileIn(name, spareImgFolder);
@@ -189,7 +224,7 @@ std::string PhraseHtml(std::string_view text, std::string_view imgFolder, std::s
                        std::shared_ptr<platform::FileAccess> share) {
   if (!share) share = platform::SystemFileAccess();
   std::string html;
-  bool shareAway = false;
+  bool shareAway = !spareImgFolder.empty() && Silences().Silent(std::string(imgFolder));
   size_t i = 0;
   while (i < text.size()) {
     if (StartsIgnoringAsciiCase(text, i, kPictureStart)) {

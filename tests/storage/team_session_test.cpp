@@ -130,6 +130,11 @@ TEST(TeamPassesTest, APictureGoneFromTheShareIsSentFromTheCache) {
   ASSERT_TRUE(fromCache);
   EXPECT_TRUE(fromCache->starts_with(passes.library().CacheFolder().ImgFolder())) << *fromCache;
   EXPECT_EQ(hanging->calls, 1);
+  // Nor does the next send wait on it again.
+  const auto again = std::chrono::steady_clock::now();
+  EXPECT_TRUE(sentFile("[img=收款码.pngimg]", hanging));
+  EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(500));
+  EXPECT_EQ(hanging->calls, 1);
   ASSERT_TRUE(platform::RemoveFile(team.ImgFolder() + "收款码.png"));
   EXPECT_FALSE(passes.Pass());
   EXPECT_EQ(sentPicture(), "二维码") << "the cache's copy";
