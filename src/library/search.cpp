@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "library/pinyin.h"
 #include "library/preview.h"
@@ -135,6 +139,60 @@ std::uint16_t PairBit(char32_t a, char32_t b) {
   h *= 0x2C1B3C6Du;
   return static_cast<std::uint16_t>(h >> (32 - 9));  // 512 bits
 }
+
+// From how many candidates a search is shared with the helper thread: below that, waking it costs
+// more than it saves.
+constexpr size_t kSharedFrom = 16384;
+
+// A second thread for the larger searches, one for the whole program: the search waits for it, so
+// it only ever reads the index while the search does, and writes its own half of the matches.
+// Started with the first such search on a machine with more than one processor, and never stopped
+// (the end of the process ends it).
+class SearchHelper {
+ public:
+  // Null when there is no second processor or no thread to be had.
+  static SearchHelper* Get() {
+    static SearchHelper* const helper = [] {
+      if (std::thread::hardware_concurrency() < 2) return static_cast<SearchHelper*>(nullptr);
+      auto* made = new SearchHelper;  // never freed: a static's destructor would run under it
+      try {
+        std::thread([made] { made->Serve(); }).detach();
+      } catch (const std::system_error&) {
+        delete made;
+        return static_cast<SearchHelper*>(nullptr);
+      }
+      return made;
+    }();
+    return helper;
+  }
+  // Runs `task` on the helper; Finish waits until it has run. Held `use` for both.
+  void Start(std::function<void()> task) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    task_ = std::move(task);
+    given_.notify_one();
+  }
+  void Finish() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [&] { return !task_; });
+  }
+  std::mutex use;  // one search at a time shares its work; another runs alone meanwhile
+
+ private:
+  void Serve() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      given_.wait(lock, [&] { return static_cast<bool>(task_); });
+      lock.unlock();
+      task_();
+      lock.lock();
+      task_ = nullptr;
+      done_.notify_one();
+    }
+  }
+  std::mutex mutex_;
+  std::condition_variable given_, done_;
+  std::function<void()> task_;
+};
 
 }  // namespace
 
@@ -318,24 +376,44 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
 // is the row's match of the previous query, or null.
 template <class TierOf>
 std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool narrow, TierOf tierOf) {
-  Level& level = NextLevel(narrow ? levels_[depth_ - 1].count() : rows_.size());
+  const size_t candidates = narrow ? levels_[depth_ - 1].count() : rows_.size();
+  Level& level = NextLevel(candidates);
   Match* const next = level.matches.data();
-  size_t kept = 0;
-  size_t counted[4] = {};  // per tier, after the rows that do not match
-  // Every row is written and only the matching ones are kept, which spares a mispredicted branch
-  // per row.
-  auto consider = [&](std::uint32_t i, const Match* previous) {
-    Match match = tierOf(rows_[i], previous);
-    match.row = i;
-    next[kept] = match;
-    kept += match.tier >= 0;
-    ++counted[match.tier + 1];
+  const Match* const previous = narrow ? levels_[depth_ - 1].matches.data() : nullptr;
+  // The candidates [begin, end): their matches go to next[begin, kept), kept given back, and the
+  // tiers are counted in `counted` (after the rows that do not match). Every row is written and
+  // only the matching ones are kept, which spares a mispredicted branch per row.
+  auto run = [&](size_t begin, size_t end, size_t* counted) {
+    size_t kept = begin;
+    size_t counts[4] = {};  // its own, and not beside the other thread's
+    for (size_t k = begin; k < end; ++k) {
+      const std::uint32_t i = narrow ? previous[k].row : static_cast<std::uint32_t>(k);
+      Match match = tierOf(rows_[i], narrow ? previous + k : nullptr);
+      match.row = i;
+      next[kept] = match;
+      kept += match.tier >= 0;
+      ++counts[match.tier + 1];
+    }
+    std::copy(counts, counts + 4, counted);
+    return kept;
   };
-  if (narrow) {
-    const Level& last = levels_[depth_ - 1];
-    for (size_t k = 0, n = last.count(); k < n; ++k) consider(last.matches[k].row, &last.matches[k]);
+  size_t counted[4] = {};
+  // A larger search is shared with the helper thread, which takes the second half: what it keeps
+  // moves down to follow the first half's, so the matches stay in library order.
+  SearchHelper* const helper = candidates >= kSharedFrom ? SearchHelper::Get() : nullptr;
+  std::unique_lock<std::mutex> use;
+  if (helper) use = std::unique_lock<std::mutex>(helper->use, std::try_to_lock);
+  if (use.owns_lock()) {
+    const size_t half = candidates / 2;
+    size_t keptThere = half;
+    size_t countedThere[4] = {};
+    helper->Start([&] { keptThere = run(half, candidates, countedThere); });
+    const size_t keptHere = run(0, half, counted);
+    helper->Finish();
+    std::copy(next + half, next + keptThere, next + keptHere);
+    for (size_t t = 0; t < 4; ++t) counted[t] += countedThere[t];
   } else {
-    for (std::uint32_t i = 0; i < rows_.size(); ++i) consider(i, nullptr);
+    run(0, candidates, counted);
   }
   level.query = std::move(query);
   std::copy(counted + 1, counted + 4, level.tiers);
