@@ -237,5 +237,34 @@ TEST(SearchFuzzTest, AgreesWithEverySpellingTriedInTurn) {
   }
 }
 
+// A library large enough for a search to be shared between two threads: the halves must join in
+// library order, each tier counted whole.
+TEST(SearchFuzzTest, AgreesOnALibraryLargeEnoughToShare) {
+  std::mt19937 rng(61);
+  GroupStrip own;
+  std::vector<std::string> all;
+  for (int g = 0; g < 9; ++g) {
+    std::vector<std::string> rows;
+    for (int r = 0; r < 2000; ++r) {
+      std::string row = rng() % 2 ? RandomText(rng, 3, kFew) + "┃" : "";
+      row += RandomText(rng, 8, kFew);
+      rows.push_back(row);
+      all.push_back(row);
+    }
+    own.slots().emplace_back("g", std::move(rows));
+  }
+  SearchIndex index(own);
+  for (int phrase = 0; phrase < 6; ++phrase) {
+    const std::u32string spelled = Decode(Spelling(rng, all[rng() % all.size()], GroupKind::Phrase));
+    std::string query;
+    for (size_t i = 0; i < spelled.size() && i < 8; ++i) {
+      query += Encode(spelled.substr(i, 1));
+      if (i == 4) DropLastCharacter(query);
+      ASSERT_EQ(index.Search(query), Reference(own, nullptr, GroupKind::Phrase, query)) << query;
+    }
+    index.Search("");
+  }
+}
+
 }  // namespace
 }  // namespace jihe::library
