@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -131,6 +134,23 @@ std::uint64_t OtherBit(char32_t c) {
   return std::uint64_t{1} << ((static_cast<std::uint32_t>(c) * 0x9E3779B1u) >> 26);
 }
 constexpr std::uint64_t kExactBits = (std::uint64_t{1} << 36) - 1;  // the LetterBits of those
+
+// The unit after the first one in [from, end) that is `id`, or 0. Four units are compared at a time
+// where the processor can: the first keystroke of a Chinese word reads most of the library.
+std::uint32_t UnitAfter(const std::uint32_t* units, std::uint32_t from, std::uint32_t end, std::uint32_t id) {
+  std::uint32_t u = from;
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi32(static_cast<int>(id));
+  for (; end - u >= 4; u += 4) {
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + u));
+    if (const int hit = _mm_movemask_epi8(_mm_cmpeq_epi32(four, wanted)))
+      return u + static_cast<std::uint32_t>(std::countr_zero(static_cast<unsigned>(hit)) / 4) + 1;
+  }
+#endif
+  for (; u < end; ++u)
+    if (units[u] == id) return u + 1;
+  return 0;
+}
 
 // Where the pair of a match's first two characters falls among a row's pair bits.
 std::uint16_t PairBit(char32_t a, char32_t b) {
@@ -284,7 +304,8 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
   static_assert(kPairWords * 64 == 512, "PairBit gives one of 512 bits");
   std::vector<std::uint64_t> idLetters;
   std::vector<char32_t> chars;
-  std::uint8_t firstAt[36];  // per exact LetterBit, within the part being appended
+  std::vector<std::uint8_t> listed[36];  // per exact LetterBit, within the part being appended
+  bool tooLong = false;  // a part of the row being appended has more units than a byte can list
   std::uint64_t rowPairs[kPairWords];
   std::vector<std::uint64_t> pairWords[kPairWords];
   // `prev` is the previous character of the same part, whose start symbols pair with this one's.
@@ -309,9 +330,11 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
       row.letters |= idLetters[id];
       row.others |= OtherBit(idChar_[id]);
       if (remark && units_.size() == row.begin) rowStarts.first = here.bits;
-      for (std::uint64_t fresh = here.bits & ~starts & kExactBits; fresh; fresh &= fresh - 1) {
-        firstAt[std::countr_zero(fresh)] =
-            static_cast<std::uint8_t>(std::min<size_t>(units_.size() - partBegin, kFarOffset));
+      const size_t offset = units_.size() - partBegin;
+      tooLong = tooLong || offset >= kMostListed;
+      if (!tooLong) {
+        for (std::uint64_t bits = here.bits & kExactBits; bits; bits &= bits - 1)
+          listed[std::countr_zero(bits)].push_back(static_cast<std::uint8_t>(offset));
       }
       starts |= here.bits;
       for (std::uint16_t bit : here.innerPairs) rowPairs[bit >> 6] |= std::uint64_t{1} << (bit & 63);
@@ -325,7 +348,14 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
       prev = id;
       units_.push_back(id);
     }
-    for (std::uint64_t bits = starts & kExactBits; bits; bits &= bits - 1) firstAt_.push_back(firstAt[std::countr_zero(bits)]);
+    for (std::uint64_t bits = starts & kExactBits; bits; bits &= bits - 1) {
+      std::vector<std::uint8_t>& offsets = listed[std::countr_zero(bits)];
+      if (!tooLong) {
+        at_.insert(at_.end(), offsets.begin(), offsets.end());
+        runs_.push_back(static_cast<std::uint16_t>(at_.size() - rowStarts.atBegin));
+      }
+      offsets.clear();
+    }
   };
   for (const GroupStrip* source : {&strip, team}) {
     if (!source) continue;
@@ -343,12 +373,20 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
         hits_.push_back({static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(r), source == team});
         std::fill(std::begin(rowPairs), std::end(rowPairs), 0);
         row.begin = static_cast<std::uint32_t>(units_.size());
-        row.firstAt = static_cast<std::uint32_t>(firstAt_.size());
+        rowStarts.runs = static_cast<std::uint32_t>(runs_.size());
+        rowStarts.atBegin = static_cast<std::uint32_t>(at_.size());
+        runs_.push_back(0);
+        tooLong = false;
         append(text.substr(0, remarkLength), row, rowStarts, rowStarts.remark, true);
         row.split = static_cast<std::uint32_t>(units_.size());
         append(kind == GroupKind::Phrase ? ShownContent(content) : std::string(content), row, rowStarts,
                rowStarts.content, false);
         row.end = static_cast<std::uint32_t>(units_.size());
+        if (tooLong) {  // what was listed of its remark goes again
+          at_.resize(rowStarts.atBegin);
+          runs_.resize(rowStarts.runs);
+          rowStarts.atBegin = kUnlisted;
+        }
         rows_.push_back(row);
         starts_.push_back(rowStarts);
         for (size_t w = 0; w < kPairWords; ++w) pairWords[w].push_back(rowPairs[w]);
@@ -357,8 +395,11 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
   }
   // The units grew by doubling: up to half of what they hold would be slack for the index's life.
   units_.shrink_to_fit();
-  firstAt_.push_back(0);
-  firstAt_.shrink_to_fit();
+  // For a letter a row lacks, its runs are read one past the row's last, and at_ at the end of it.
+  runs_.push_back(0);
+  runs_.shrink_to_fit();
+  at_.push_back(0);
+  at_.shrink_to_fit();
   rows_.shrink_to_fit();
   starts_.shrink_to_fit();
   hits_.shrink_to_fit();
@@ -436,6 +477,15 @@ SearchIndex::Level& SearchIndex::NextLevel(size_t candidates) {
   return level;
 }
 
+// A query nothing matches, kept as a level like any other.
+std::vector<SearchHit> SearchIndex::NoMatches(std::vector<char32_t> query) {
+  Level& level = NextLevel(0);
+  level.query = std::move(query);
+  std::fill(std::begin(level.tiers), std::end(level.tiers), 0);
+  ++depth_;
+  return {};
+}
+
 // A level's matches in the order of their tiers.
 std::vector<SearchHit> SearchIndex::Order(const Level& level) const {
   const std::span<const Match> matches(level.matches.data(), level.count());
@@ -500,35 +550,46 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
     std::vector<std::uint32_t> wanted;
     for (char32_t c : query) {
       const auto at = std::find(idChar_.begin(), idChar_.end(), c);
-      if (at == idChar_.end()) {  // a character no row holds
-        Level& level = NextLevel(0);
-        level.query = std::move(query);
-        std::fill(std::begin(level.tiers), std::end(level.tiers), 0);
-        ++depth_;
-        return {};
-      }
+      if (at == idChar_.end()) return NoMatches(std::move(query));  // a character no row holds
       wanted.push_back(static_cast<std::uint32_t>(at - idChar_.begin()));
     }
     return Collect(std::move(query), narrow,
-                   [&](const Row& row, const Match*) { return Match{0, kNoEnd, LiteralTier(row, wanted)}; });
+                   [&](const Row& row, const Match*) {
+                     return Match{0, kNoEnd, static_cast<std::int8_t>(LiteralTier(row, wanted)), kByEnd, 0};
+                   });
+  }
+
+  // One other character (the first of a Chinese word, typed with an input method) matches only
+  // itself: each row is looked through for it, without the pinyin.
+  if (query.size() == 1 && !ExactStart(query[0])) {
+    const auto known = std::find(idChar_.begin(), idChar_.end(), query[0]);
+    if (known == idChar_.end()) return NoMatches(std::move(query));  // a character no row holds
+    const auto id = static_cast<std::uint32_t>(known - idChar_.begin());
+    const std::uint64_t letter = LetterBit(query[0]), other = OtherBit(query[0]);
+    const std::uint32_t* const units = units_.data();
+    return Collect(std::move(query), narrow, [&](const Row& row, const Match*) -> Match {
+      if (!(row.letters & letter) || !(row.others & other)) return {0, 0, -1, 0, 0};
+      if (row.begin < row.split && units[row.begin] == id) return {0, row.begin + 1, 0, kByEnd, 0};
+      if (const std::uint32_t end = UnitAfter(units, row.begin, row.split, id)) return {0, end, 1, kByEnd, 0};
+      if (const std::uint32_t end = UnitAfter(units, row.split, row.end, id)) return {0, end, 2, kByEnd, 0};
+      return {0, 0, -1, 0, 0};
+    });
   }
 
   // One letter or digit, the first keystroke of most searches, is answered from what each row's
-  // parts can start with, without reading their characters; where its earliest match ends, for
-  // the next keystroke, from the offsets of each letter's first unit.
+  // parts can start with, without reading their characters; where its earliest match starts, for
+  // the next keystroke, from the units listed for each letter.
   if (query.size() == 1 && ExactStart(query[0])) {
     const std::uint64_t bit = LetterBit(query[0]);
-    const std::uint64_t below = (bit - 1) & kExactBits;
     return Collect(std::move(query), narrow, [&](const Row& row, const Match*) -> Match {
       // Worked out without branches: which part matches is as good as random from row to row.
       const RowStarts& starts = starts_[static_cast<size_t>(&row - rows_.data())];
       const bool inRemark = starts.remark & bit;
-      const int rank = inRemark ? BitCount(starts.remark & below)
-                                : BitCount(starts.remark & kExactBits) + BitCount(starts.content & below);
-      const std::uint8_t offset = firstAt_[row.firstAt + rank];  // a row's last offset has one after it
-      const std::uint32_t end = (inRemark ? row.begin : row.split) + offset + 1;
-      const int tier = starts.first & bit ? 0 : inRemark ? 1 : starts.content & bit ? 2 : -1;
-      return {0, tier == 0 ? row.begin + 1 : end, tier};
+      const std::int8_t tier = starts.first & bit ? 0 : inRemark ? 1 : starts.content & bit ? 2 : -1;
+      if (starts.atBegin == kUnlisted) return {0, kNoEnd, tier, kByEnd, 0};
+      const auto [first, last] = Run(starts, bit, inRemark);
+      return {0, (inRemark ? row.begin : row.split) + at_[first], tier, static_cast<std::uint8_t>(last - first - 1),
+              static_cast<std::uint16_t>(first - starts.atBegin)};
     });
   }
 
@@ -588,29 +649,98 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
   const int pair = m >= 2 ? PairBit(query[0], query[1]) : -1;
   const std::uint64_t* const pairWord = pair >= 0 ? pairs_.data() + (pair >> 6) * rows_.size() : nullptr;
   const std::uint64_t pairMask = pair >= 0 ? std::uint64_t{1} << (pair & 63) : 0;
-  return Collect(std::move(query), narrow, [&](const Row& row, const Match* previous) -> Match {
-    if ((row.letters & queryLetters) != queryLetters || (row.others & queryOthers) != queryOthers) return {0, 0, -1};
-    if (pairWord && !(pairWord[&row - rows_.data()] & pairMask)) return {0, 0, -1};
+  // Whether a match starts at unit `from`, ending before `end` (from < end).
+  auto startsAt = [&](std::uint32_t from, std::uint32_t end) {
+    std::uint64_t open = t[units[from]];  // from the query's first position
+    for (std::uint32_t u = from + 1; !(open & goal); ++u) {
+      if (!open || u == end) return false;
+      open = Step(open, t, ids, units[u]);
+    }
+    return true;
+  };
+  // A row whose match is found by reading its units.
+  const auto byUnits = [&](const Row& row, const Match* previous) __attribute__((always_inline)) -> Match {
+    const int was = previous ? previous->tier : 0;
     // A match of this query begins with a match of the previous one, in the same part: so in no
     // better tier, and starting at most `before` units before the previous earliest match ended.
-    const int was = previous ? previous->tier : 0;
     auto from = [&](std::uint32_t partBegin) {
-      if (!previous || previous->end == kNoEnd || previous->end < partBegin + before) return partBegin;
-      return previous->end - static_cast<std::uint32_t>(before);
+      if (!previous || previous->at == kNoEnd || previous->at < partBegin + before) return partBegin;
+      return previous->at - static_cast<std::uint32_t>(before);
     };
     if (was == 0) {
       // A match from the remark's first character.
       std::uint64_t anchored = 1;
       std::uint32_t u = row.begin;
       while (u < row.split && anchored && !(anchored & goal)) anchored = Step(anchored, t, ids, units[u++]);
-      if (anchored & goal) return {0, u, 0};
+      if (anchored & goal) return {0, u, 0, kByEnd, 0};
     }
     if (was <= 1) {
-      if (const std::uint32_t end = occurs(was == 1 ? from(row.begin) : row.begin, row.split)) return {0, end, 1};
+      if (const std::uint32_t end = occurs(was == 1 ? from(row.begin) : row.begin, row.split)) return {0, end, 1, kByEnd, 0};
     }
-    if (const std::uint32_t end = occurs(was == 2 ? from(row.split) : row.split, row.end)) return {0, end, 2};
-    return {0, 0, -1};
+    if (const std::uint32_t end = occurs(was == 2 ? from(row.split) : row.split, row.end)) return {0, end, 2, kByEnd, 0};
+    return {0, 0, -1, 0, 0};
+  };
+
+  // The same for the rare row with nothing listed among rows that have: out of line, as inlined
+  // there it slows the others.
+  const auto byUnitsApart = [&](const Row& row, const Match* previous)
+                                __attribute__((noinline)) -> Match { return byUnits(row, previous); };
+  const auto unitsOrNone = [&](const Row& row, const Match* previous) -> Match {
+    if ((row.letters & queryLetters) != queryLetters || (row.others & queryOthers) != queryOthers) return {0, 0, -1, 0, 0};
+    if (pairWord && !(pairWord[&row - rows_.data()] & pairMask)) return {0, 0, -1, 0, 0};
+    return byUnits(row, previous);
+  };
+  const std::uint64_t lead = ExactStart(query[0]) ? LetterBit(query[0]) : 0;
+  if (!lead) return Collect(std::move(query), narrow, unitsOrNone);
+  return Collect(std::move(query), narrow, [&](const Row& row, const Match* previous) -> Match {
+    if ((row.letters & queryLetters) != queryLetters || (row.others & queryOthers) != queryOthers) return {0, 0, -1, 0, 0};
+    const size_t i = static_cast<size_t>(&row - rows_.data());
+    if (pairWord && !(pairWord[i] & pairMask)) return {0, 0, -1, 0, 0};
+    if (previous ? previous->left == kByEnd : starts_[i].atBegin == kUnlisted) return byUnitsApart(row, previous);
+    const int was = previous ? previous->tier : 0;
+    // A match starts at a unit listed for the query's first letter, and a match of this query
+    // begins with a match of the previous one, in the same part: so in no better tier, and at
+    // its earliest start or after. Only those units are tried, each until it cannot go on.
+    auto tryFrom = [&](std::uint32_t first, std::uint32_t last, std::uint32_t partBegin, std::uint32_t partEnd,
+                       std::int8_t tier) -> Match {
+      for (std::uint32_t a = first; a < last; ++a) {
+        const std::uint32_t unit = partBegin + at_[a];
+        if (startsAt(unit, partEnd))
+          return {0, unit, tier, static_cast<std::uint8_t>(last - a - 1), static_cast<std::uint16_t>(a - starts_[i].atBegin)};
+      }
+      return {0, 0, -1, 0, 0};
+    };
+    // The listed units of a part, all of them.
+    auto tryPart = [&](bool remark) -> Match {
+      const RowStarts& starts = starts_[i];
+      if (!((remark ? starts.remark : starts.content) & lead)) return {0, 0, -1, 0, 0};
+      const auto [first, last] = Run(starts, lead, remark);
+      return remark ? tryFrom(first, last, row.begin, row.split, 1) : tryFrom(first, last, row.split, row.end, 2);
+    };
+    if (was > 0) {
+      // Most rows stay in their part, most of them at the same start: which part it is is chosen
+      // without a branch, and that start is tried without reading where it is listed.
+      const bool remark = was == 1;
+      const std::uint32_t partBegin = remark ? row.begin : row.split, partEnd = remark ? row.split : row.end;
+      if (startsAt(previous->at, partEnd)) return *previous;
+      const std::uint32_t next = starts_[i].atBegin + previous->rel + 1u;
+      const Match stays = tryFrom(next, next + previous->left, partBegin, partEnd, static_cast<std::int8_t>(was));
+      return stays.tier >= 0 || !remark ? stays : tryPart(false);
+    }
+    if (row.begin < row.split && startsAt(row.begin, row.split)) return {0, 0, 0, 0, 0};
+    const Match inRemark = tryPart(true);
+    return inRemark.tier >= 0 ? inRemark : tryPart(false);
   });
+}
+
+// The units listed for the letter `bit` in a row's remark or content: [first, last) in at_. For a
+// letter the part lacks, an empty or meaningless range.
+std::pair<std::uint32_t, std::uint32_t> SearchIndex::Run(const RowStarts& starts, std::uint64_t bit, bool remark) const {
+  const std::uint64_t below = (bit - 1) & kExactBits;
+  const int k = remark ? BitCount(starts.remark & below)
+                       : BitCount(starts.remark & kExactBits) + BitCount(starts.content & below);
+  const std::uint16_t* const run = runs_.data() + starts.runs + k;
+  return {starts.atBegin + run[0], starts.atBegin + run[1]};
 }
 
 int SearchIndex::LiteralTier(const Row& row, const std::vector<std::uint32_t>& wanted) const {

@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "library/library.h"
@@ -38,7 +39,8 @@ class SearchIndex {
   // matches nothing: the page shows its groups again.
   // A query that goes on from the previous one (the next keystroke) is looked for only among the
   // previous one's matches, and one typed before on the way to it (a Backspace) is answered from
-  // its matches kept, which is why searching is not const.
+  // its matches kept, which is why searching is not const. A search over many rows shares them
+  // with a second thread and returns when both are done.
   std::vector<SearchHit> Search(std::string_view query);
 
   size_t rowCount() const { return rows_.size(); }
@@ -54,20 +56,23 @@ class SearchIndex {
     std::uint32_t begin;  // remark: units [begin, split); content: [split, end)
     std::uint32_t split;
     std::uint32_t end;
-    // Where this row's first-unit offsets begin in firstAt_: for each letter and digit of
-    // RowStarts::remark, then of RowStarts::content, in bit order, the offset in its part of the first unit
-    // a match can start at with it. One farther in is given as kFarOffset: where the next
-    // keystroke may start looking is all that is read from it.
-    std::uint32_t firstAt;
     std::uint64_t letters;  // what the row can match at all; see LetterBit
     std::uint64_t others;   // the other characters it holds; see OtherBit
   };
   // What a match can start with (a character itself or the first letter of one of its readings):
-  // at the remark's first character, anywhere in the remark, anywhere in the content. Apart from
-  // Row, as only a first letter reads it.
+  // at the remark's first character, anywhere in the remark, anywhere in the content; and where.
+  // Apart from Row, as only a first letter and a change of part read it.
   struct RowStarts {
     std::uint64_t first = 0, remark = 0, content = 0;
+    // For each letter and digit of `remark`, then of `content`, in bit order, the units of its
+    // part that can start a match with it: offsets in the part, in order, at_[atBegin + runs_[runs
+    // + k], atBegin + runs_[runs + k + 1]) for the k-th. A row with a part too long for a byte's
+    // offsets has none listed (kUnlisted) and is searched by reading its units.
+    std::uint32_t runs = 0;
+    std::uint32_t atBegin = 0;
   };
+  static constexpr std::uint32_t kUnlisted = 0xFFFFFFFF;
+  static constexpr size_t kMostListed = 255;  // units in a part whose starts are listed
   // Per character number: what it lets a match start with, and the letter pairs within its
   // readings.
   struct CharStarts {
@@ -77,17 +82,24 @@ class SearchIndex {
   };
   std::uint32_t IdOf(char32_t folded);
   static CharStarts StartsOf(char32_t c, int pinyinSet);
-  // A row the previous query matched: in which tier, and the unit where its earliest match in
-  // that tier's part ended (kNoEnd when not known).
+  // A row the previous query matched, and in which tier. A query that starts with a letter or
+  // digit keeps the unit of its earliest start in that tier's part (`at`), where that unit is
+  // listed (`rel`, from the row's atBegin) and how many listed after it in the part (`left`).
+  // Other queries, and rows with nothing listed (left kByEnd), keep the unit where the earliest
+  // match ended instead (kNoEnd when not known).
   struct Match {
     std::uint32_t row;
-    std::uint32_t end;
-    int tier;
+    std::uint32_t at;
+    std::int8_t tier;
+    std::uint8_t left;
+    std::uint16_t rel;
   };
   static constexpr std::uint32_t kNoEnd = 0xFFFFFFFF;
+  static constexpr std::uint8_t kByEnd = 0xFF;
   template <class TierOf>
   std::vector<SearchHit> Collect(std::vector<char32_t> query, bool narrow, TierOf tierOf);
   int LiteralTier(const Row& row, const std::vector<std::uint32_t>& wanted) const;
+  std::pair<std::uint32_t, std::uint32_t> Run(const RowStarts& starts, std::uint64_t bit, bool remark) const;
 
   std::vector<Row> rows_;
   std::vector<SearchHit> hits_;  // per row
@@ -97,8 +109,8 @@ class SearchIndex {
   std::vector<std::uint64_t> pairs_;
   static constexpr size_t kPairWords = 8;
   std::vector<std::uint32_t> units_;  // every row's folded characters, as character numbers
-  std::vector<std::uint8_t> firstAt_;  // see Row::firstAt
-  static constexpr std::uint8_t kFarOffset = 0xFF;
+  std::vector<std::uint8_t> at_;       // see RowStarts
+  std::vector<std::uint16_t> runs_;    // see RowStarts
   std::vector<char32_t> idChar_;      // character number -> folded character
   std::vector<std::int32_t> idSet_;   // character number -> its pinyin set, -1 without
   std::vector<std::int32_t> bmpId_;   // folded BMP character -> its number, -1 when unseen
@@ -119,6 +131,7 @@ class SearchIndex {
   static constexpr size_t kMostLevels = 32;  // the oldest goes when a query is typed longer
   Level& NextLevel(size_t candidates);
   std::vector<SearchHit> Order(const Level& level) const;
+  std::vector<SearchHit> NoMatches(std::vector<char32_t> query);
   std::vector<Level> levels_;
   size_t depth_ = 0;
 };
