@@ -185,15 +185,22 @@ class SearchHelper {
     }();
     return helper;
   }
-  // Runs `task` on the helper; Finish waits until it has run. Held `use` for both.
+  // Runs `task` on the helper. Finish waits until it has run, or takes it back when the helper
+  // has not begun it yet: a search never waits for the helper to wake. The caller holds `use`.
   void Start(std::function<void()> task) {
     const std::lock_guard<std::mutex> lock(mutex_);
     task_ = std::move(task);
     given_.notify_one();
   }
-  void Finish() {
+  // False when the task was taken back.
+  bool Finish() {
     std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [&] { return !task_; });
+    if (task_) {
+      task_ = nullptr;
+      return false;
+    }
+    done_.wait(lock, [&] { return !running_; });
+    return true;
   }
   std::mutex use;  // one search at a time shares its work; another runs alone meanwhile
 
@@ -202,16 +209,20 @@ class SearchHelper {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
       given_.wait(lock, [&] { return static_cast<bool>(task_); });
-      lock.unlock();
-      task_();
-      lock.lock();
+      const std::function<void()> task = std::move(task_);
       task_ = nullptr;
+      running_ = true;
+      lock.unlock();
+      task();
+      lock.lock();
+      running_ = false;
       done_.notify_one();
     }
   }
   std::mutex mutex_;
   std::condition_variable given_, done_;
-  std::function<void()> task_;
+  std::function<void()> task_;  // given and not yet begun
+  bool running_ = false;
 };
 
 }  // namespace
@@ -440,7 +451,8 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
   };
   size_t counted[4] = {};
   // A larger search is shared with the helper thread, which takes the second half: what it keeps
-  // moves down to follow the first half's, so the matches stay in library order.
+  // moves down to follow the first half's, so the matches stay in library order. When the helper
+  // has not begun its half by the time this thread is done with the first, this one takes it too.
   SearchHelper* const helper = candidates >= kSharedFrom ? SearchHelper::Get() : nullptr;
   std::unique_lock<std::mutex> use;
   if (helper) use = std::unique_lock<std::mutex>(helper->use, std::try_to_lock);
@@ -448,9 +460,10 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
     const size_t half = candidates / 2;
     size_t keptThere = half;
     size_t countedThere[4] = {};
-    helper->Start([&] { keptThere = run(half, candidates, countedThere); });
+    const auto second = [&] { keptThere = run(half, candidates, countedThere); };
+    helper->Start(second);
     const size_t keptHere = run(0, half, counted);
-    helper->Finish();
+    if (!helper->Finish()) second();
     std::copy(next + half, next + keptThere, next + keptHere);
     for (size_t t = 0; t < 4; ++t) counted[t] += countedThere[t];
   } else {
