@@ -512,18 +512,20 @@ std::vector<SearchHit> SearchIndex::Order(const Level& level) const {
     return out;
   }
   // Within each rank, the rows sent most often first; the stable sort keeps library order for ties.
-  std::vector<std::uint32_t> order(matches.size());
-  for (const Match& match : matches) order[at[match.tier]++] = match.row;
-  // Most rows were never sent: those keep their order behind the sent ones, and only the few sent
-  // ones are sorted.
-  for (size_t tier = 0, begin = 0; tier < 3; begin += count[tier++]) {
-    const auto first = order.begin() + static_cast<std::ptrdiff_t>(begin);
-    const auto sent = std::stable_partition(first, first + static_cast<std::ptrdiff_t>(count[tier]),
-                                            [&](std::uint32_t r) { return sendCounts_[r] != 0; });
-    std::stable_sort(first, sent, [&](std::uint32_t a, std::uint32_t b) { return sendCounts_[a] > sendCounts_[b]; });
+  // Most rows were never sent: those go out in one pass, each rank's gathered at its start, and
+  // move behind its few sent ones, which alone are sorted.
+  std::vector<std::uint32_t> sent[3];
+  for (const Match& match : matches) {
+    if (sendCounts_[match.row]) sent[match.tier].push_back(match.row);
+    else out[at[match.tier]++] = hits_[match.row];
   }
-  for (size_t i = 0; i < order.size(); ++i) {
-    out[i] = hits_[order[i]];
+  for (size_t tier = 0, begin = 0; tier < 3; begin += count[tier++]) {
+    const auto first = out.begin() + static_cast<std::ptrdiff_t>(begin);
+    const auto unsentEnd = first + static_cast<std::ptrdiff_t>(count[tier] - sent[tier].size());
+    std::move_backward(first, unsentEnd, first + static_cast<std::ptrdiff_t>(count[tier]));
+    std::stable_sort(sent[tier].begin(), sent[tier].end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return sendCounts_[a] > sendCounts_[b]; });
+    std::transform(sent[tier].begin(), sent[tier].end(), first, [&](std::uint32_t r) { return hits_[r]; });
   }
   return out;
 }

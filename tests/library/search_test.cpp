@@ -132,6 +132,7 @@ TEST(SearchIndexTest, RowsSentMoreOftenComeFirstWithinTheirRank) {
       {{}, {{0, 0}, {2, 1}, {0, 1}, {2, 0}}},
       {{{{2, 0}, 3}, {{0, 1}, 1}, {{2, 1}, 9}}, {{0, 0}, {2, 1}, {2, 0}, {0, 1}}},  // never above a better rank
       {{{{2, 0}, 2}, {{0, 1}, 2}}, {{0, 0}, {2, 1}, {0, 1}, {2, 0}}},               // ties in library order
+      {{{{2, 0}, 1}}, {{0, 0}, {2, 1}, {2, 0}, {0, 1}}},                             // before one never sent
   };
   for (const auto& c : kCases) {
     const auto countOf = [&](const SearchHit& hit) -> std::uint32_t {
