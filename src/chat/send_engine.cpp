@@ -117,8 +117,8 @@ std::optional<std::string> PictureFileIn(std::string_view name, std::string_view
 // a phrase with a spare is the team's share: when it does not answer at once (its server went
 // away since the last check), the spare's copy is sent rather than the send holding the panel for
 // the network's timeouts. `shareAway` is set then, and the share is not asked again for the rest
-// of the phrase, nor by the sends of the next moments. Only a picture the spare does not hold yet
-// is still asked of the share.
+// of the phrase, nor by the sends of the next moments. A picture the spare does not hold yet is
+// still sent from the share: it is asked when the share is not known to be silent.
 std::optional<std::string> PictureFileOfName(std::string_view name, std::string_view imgFolder,
                                              std::string_view spareImgFolder,
                                              const std::shared_ptr<platform::FileAccess>& share, bool& shareAway) {

@@ -66,8 +66,10 @@ class SearchIndex {
     std::uint64_t first = 0, remark = 0, content = 0;
     // For each letter and digit of `remark`, then of `content`, in bit order, the units of its
     // part that can start a match with it: offsets in the part, in order, at_[atBegin + runs_[runs
-    // + k], atBegin + runs_[runs + k + 1]) for the k-th. A row with a part too long for a byte's
-    // offsets has none listed (kUnlisted) and is searched by reading its units.
+    // + k], atBegin + runs_[runs + k + 1]) for the k-th. A row with a part over kMostListed units
+    // has none listed (kUnlisted) and is searched by reading its units: so an offset fits a byte,
+    // and a Match's `left` never reaches kByEnd. For a letter the row lacks, what is read one past
+    // its entries lies within the vectors (each ends with one more) and is not used.
     std::uint32_t runs = 0;
     std::uint32_t atBegin = 0;
   };
@@ -84,7 +86,8 @@ class SearchIndex {
   static CharStarts StartsOf(char32_t c, int pinyinSet);
   // A row the previous query matched, and in which tier. A query that starts with a letter or
   // digit keeps the unit of its earliest start in that tier's part (`at`), where that unit is
-  // listed (`rel`, from the row's atBegin) and how many listed after it in the part (`left`).
+  // listed (`rel`, from the row's atBegin) and how many listed after it in the part (`left`);
+  // in the first tier, whose match starts at the remark's first unit, they are not read.
   // Other queries, and rows with nothing listed (left kByEnd), keep the unit where the earliest
   // match ended instead (kNoEnd when not known).
   struct Match {
