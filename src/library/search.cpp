@@ -584,10 +584,10 @@ std::vector<SearchHit> SearchIndex::Search(std::string_view queryText) {
     const std::uint32_t* const units = units_.data();
     return Collect(std::move(query), narrow, [&](const Row& row, const Match*) -> Match {
       if (!(row.letters & letter) || !(row.others & other)) return {0, 0, -1, 0, 0};
-      if (row.begin < row.split && units[row.begin] == id) return {0, row.begin + 1, 0, kByEnd, 0};
-      if (const std::uint32_t end = UnitAfter(units, row.begin, row.split, id)) return {0, end, 1, kByEnd, 0};
-      if (const std::uint32_t end = UnitAfter(units, row.split, row.end, id)) return {0, end, 2, kByEnd, 0};
-      return {0, 0, -1, 0, 0};
+      // One pass over both parts: where the character first is gives the tier.
+      const std::uint32_t end = UnitAfter(units, row.begin, row.end, id);
+      const std::int8_t tier = !end ? -1 : end > row.split ? 2 : end == row.begin + 1 ? 0 : 1;
+      return {0, end, tier, kByEnd, 0};
     });
   }
 
