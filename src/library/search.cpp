@@ -1,6 +1,7 @@
 #include "library/search.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -192,15 +193,10 @@ class SearchHelper {
     task_ = std::move(task);
     given_.notify_one();
   }
-  // False when the task was taken back.
-  bool Finish() {
+  void Finish() {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (task_) {
-      task_ = nullptr;
-      return false;
-    }
+    task_ = nullptr;
     done_.wait(lock, [&] { return !running_; });
-    return true;
   }
   std::mutex use;  // one search at a time shares its work; another runs alone meanwhile
 
@@ -435,7 +431,8 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
   // The candidates [begin, end): their matches go to next[begin, kept), kept given back, and the
   // tiers are counted in `counted` (after the rows that do not match). Every row is written and
   // only the matching ones are kept, which spares a mispredicted branch per row.
-  auto run = [&](size_t begin, size_t end, size_t* counted) {
+  // Inlined where each thread calls it: called through another function, it is slower per row.
+  auto run = [&](size_t begin, size_t end, size_t* counted) __attribute__((always_inline)) {
     size_t kept = begin;
     size_t counts[4] = {};  // its own, and not beside the other thread's
     for (size_t k = begin; k < end; ++k) {
@@ -450,22 +447,34 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
     return kept;
   };
   size_t counted[4] = {};
-  // A larger search is shared with the helper thread, which takes the second half: what it keeps
-  // moves down to follow the first half's, so the matches stay in library order. When the helper
-  // has not begun its half by the time this thread is done with the first, this one takes it too.
+  // A larger search is shared with the helper thread: the candidates in pieces, each taken by
+  // whichever thread is free first, and each piece's matches moved down after those before it, so
+  // they stay in library order. When the helper is slow to wake or to run, this thread takes more
+  // pieces, all of them when the helper has not begun.
   SearchHelper* const helper = candidates >= kSharedFrom ? SearchHelper::Get() : nullptr;
   std::unique_lock<std::mutex> use;
   if (helper) use = std::unique_lock<std::mutex>(helper->use, std::try_to_lock);
   if (use.owns_lock()) {
-    const size_t half = candidates / 2;
-    size_t keptThere = half;
-    size_t countedThere[4] = {};
-    const auto second = [&] { keptThere = run(half, candidates, countedThere); };
-    helper->Start(second);
-    const size_t keptHere = run(0, half, counted);
-    if (!helper->Finish()) second();
-    std::copy(next + half, next + keptThere, next + keptHere);
-    for (size_t t = 0; t < 4; ++t) counted[t] += countedThere[t];
+    constexpr size_t kPieces = 8;
+    const size_t size = (candidates + kPieces - 1) / kPieces;
+    struct alignas(64) Piece {  // each written by the thread that took it, a cache line apart
+      size_t kept;
+      size_t counted[4];
+    };
+    Piece pieces[kPieces];
+    alignas(64) std::atomic<size_t> taken{0};
+    const auto work = [&] {
+      for (size_t p; (p = taken.fetch_add(1, std::memory_order_relaxed)) < kPieces;)
+        pieces[p].kept = run(std::min(p * size, candidates), std::min(p * size + size, candidates), pieces[p].counted);
+    };
+    helper->Start(work);
+    work();
+    helper->Finish();
+    size_t kept = 0;
+    for (size_t p = 0; p < kPieces; ++p) {
+      kept = static_cast<size_t>(std::copy(next + std::min(p * size, candidates), next + pieces[p].kept, next + kept) - next);
+      for (size_t t = 0; t < 4; ++t) counted[t] += pieces[p].counted[t];
+    }
   } else {
     run(0, candidates, counted);
   }
