@@ -166,7 +166,7 @@ std::uint16_t PairBit(char32_t a, char32_t b) {
 constexpr size_t kSharedFrom = 16384;
 
 // A second thread for the larger searches, one for the whole program: the search waits for it, so
-// it only ever reads the index while the search does, and writes its own half of the matches.
+// it only ever reads the index while the search does, and writes only the pieces it takes.
 // Started with the first such search on a machine with more than one processor, and never stopped
 // (the end of the process ends it).
 class SearchHelper {
@@ -186,8 +186,8 @@ class SearchHelper {
     }();
     return helper;
   }
-  // Runs `task` on the helper. Finish waits until it has run, or takes it back when the helper
-  // has not begun it yet: a search never waits for the helper to wake. The caller holds `use`.
+  // Runs `task` on the helper. Finish takes it back when the helper has not begun it yet, so a
+  // search never waits for the helper to wake; a task begun it waits for. The caller holds `use`.
   void Start(std::function<void()> task) {
     const std::lock_guard<std::mutex> lock(mutex_);
     task_ = std::move(task);
@@ -450,7 +450,8 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
   // A larger search is shared with the helper thread: the candidates in pieces, each taken by
   // whichever thread is free first, and each piece's matches moved down after those before it, so
   // they stay in library order. When the helper is slow to wake or to run, this thread takes more
-  // pieces, all of them when the helper has not begun.
+  // pieces, all of them when the helper has not begun; at the end it waits for the helper's task,
+  // which by then holds at most the one piece it took last.
   SearchHelper* const helper = candidates >= kSharedFrom ? SearchHelper::Get() : nullptr;
   std::unique_lock<std::mutex> use;
   if (helper) use = std::unique_lock<std::mutex>(helper->use, std::try_to_lock);
