@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "library/pinyin.h"
 #include "library/preview.h"
@@ -312,7 +312,7 @@ SearchIndex::SearchIndex(const GroupStrip& strip, const GroupStrip* team, GroupK
   std::vector<std::uint64_t> idLetters;
   std::vector<char32_t> chars;
   std::vector<std::uint8_t> listed[36];  // per exact LetterBit, within the part being appended
-  bool tooLong = false;  // a part of the row being appended has more units than a byte can list
+  bool tooLong = false;  // a part of the row being appended is over kMostListed units
   std::uint64_t rowPairs[kPairWords];
   std::vector<std::uint64_t> pairWords[kPairWords];
   // `prev` is the previous character of the same part, whose start symbols pair with this one's.
@@ -473,7 +473,9 @@ std::vector<SearchHit> SearchIndex::Collect(std::vector<char32_t> query, bool na
     helper->Finish();
     size_t kept = 0;
     for (size_t p = 0; p < kPieces; ++p) {
-      kept = static_cast<size_t>(std::copy(next + std::min(p * size, candidates), next + pieces[p].kept, next + kept) - next);
+      const size_t begin = std::min(p * size, candidates);
+      if (kept != begin) std::copy(next + begin, next + pieces[p].kept, next + kept);  // down, never onto itself
+      kept += pieces[p].kept - begin;
       for (size_t t = 0; t < 4; ++t) counted[t] += pieces[p].counted[t];
     }
   } else {
