@@ -237,7 +237,7 @@ TEST(SearchFuzzTest, AgreesWithEverySpellingTriedInTurn) {
   }
 }
 
-// A library large enough for a search to be shared between two threads: the halves must join in
+// A library large enough for a search to be shared between two threads: the pieces must join in
 // library order, each tier counted whole.
 TEST(SearchFuzzTest, AgreesOnALibraryLargeEnoughToShare) {
   std::mt19937 rng(61);
