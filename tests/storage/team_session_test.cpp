@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "chat/send_engine.h"
+#include "fakes/hanging_share.h"
 #include "fakes/temp_dir.h"
 #include "storage/group_file.h"
 #include "storage/store.h"
@@ -79,23 +80,6 @@ TEST(TeamPassesTest, AnOutageComesOnceItsEndIsMarkedAndPicturesFollowTheFolderRe
   EXPECT_TRUE(Spread(passes.NextWait(milliseconds(10'000)), milliseconds(10'000)));
 }
 
-// A share whose server went away: every call waits (a few seconds, so a test that fails still
-// ends), then fails.
-class HangingShare final : public platform::FileAccess {
- public:
-  std::optional<platform::FileStamp> Stamp(const std::string&) override { return Hang(), std::nullopt; }
-  platform::FileContent Read(const std::string&) override { return Hang(), platform::FileContent{}; }
-  std::optional<std::vector<platform::FolderEntry>> List(const std::string&) override { return Hang(), std::nullopt; }
-  bool FolderExists(const std::string&) override { return Hang(), false; }
-  std::atomic<int> calls{0};
-
- private:
-  void Hang() {
-    ++calls;
-    std::this_thread::sleep_for(std::chrono::seconds(4));
-  }
-};
-
 // The share lost a picture that a row names (the lead deleted it, or the share went away since the
 // last check): the send takes the cache's copy, until it is gone from both.
 TEST(TeamPassesTest, APictureGoneFromTheShareIsSentFromTheCache) {
@@ -123,7 +107,7 @@ TEST(TeamPassesTest, APictureGoneFromTheShareIsSentFromTheCache) {
   EXPECT_EQ(sentPicture(), "二维码");
   // The share stops answering (its server went away since the last check): after a moment, not
   // the network's timeouts, the cache's copy goes, and the phrase's second picture asks no more.
-  const auto hanging = std::make_shared<HangingShare>();
+  const auto hanging = std::make_shared<testing::HangingShare>(std::chrono::seconds(4));
   const auto start = std::chrono::steady_clock::now();
   const auto fromCache = sentFile("[img=收款码.pngimg][img=收款码.pngimg]", hanging);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <filesystem>
 
+#include "fakes/hanging_share.h"
 #include "fakes/temp_dir.h"
 #include "storage/store.h"
 
@@ -114,26 +115,9 @@ TEST_F(TeamSessionTest, ChangesAndAnOutageArriveAsPostedUpdatesAndStopEndsThem) 
   EXPECT_FALSE(NextUpdate(session, 500));
 }
 
-// A share that does not answer: every call waits (up to a few seconds, so a test that fails
-// still ends) before it fails.
-class HangingShare final : public platform::FileAccess {
- public:
-  std::optional<platform::FileStamp> Stamp(const std::string&) override { return Hang(), std::nullopt; }
-  platform::FileContent Read(const std::string&) override { return Hang(), platform::FileContent{platform::ReadStatus::Unreadable, {}, {}}; }
-  std::optional<std::vector<platform::FolderEntry>> List(const std::string&) override { return Hang(), std::nullopt; }
-  bool FolderExists(const std::string&) override { return Hang(), false; }
-  std::atomic<int> calls{0};
-
- private:
-  void Hang() {
-    ++calls;
-    Sleep(3000);
-  }
-};
-
 TEST_F(TeamSessionTest, AHangingShareHoldsUpNeitherStopNorARestart) {
   SaveTeam({"您好"});
-  auto share = std::make_shared<HangingShare>();
+  auto share = std::make_shared<testing::HangingShare>(std::chrono::seconds(3));
   const auto timed = [](auto&& what) {
     const ULONGLONG start = GetTickCount64();
     what();
